@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the release and the sanitizer builds and
+# runs the whole test suite in both.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+bash scripts/build.sh release
+bash scripts/build.sh sanitize
+# Headless machines have neither a display nor a sound card.
+export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
+status=0
+ctest --test-dir build/release --output-on-failure -j2 || status=1
+ctest --test-dir build/sanitize --output-on-failure -j2 || status=1
+exit $status

@@ -1,0 +1,44 @@
+/* ICE-packed data ("ICE!" files) and gzip-packed data.
+ *
+ * Packed layout: "ICE!", packed size P (whole file, header included),
+ * unpacked size U, all big-endian, then the packed bit stream, which is read
+ * from its last byte backwards. Buffers returned here come from the engine's
+ * allocation hook; the caller releases them with vk68_free.
+ */
+#ifndef VK68_FILE_ICE68_H
+#define VK68_FILE_ICE68_H
+
+#include <stdint.h>
+
+#include "file/stream68.h"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Header test on the 12 header bytes. Returns U, or a negative value: -1 for
+ * a wrong magic (or an expected size of 1 to 11), -2 when P is below 12.
+ * When `packed_size` is given, it holds on entry the expected packed-data
+ * size E (0: any) and receives P - 12; a P that differs from E + 12 then
+ * gives ~U. */
+int32_t ice_depacked_size(const void *header, int32_t *packed_size);
+
+/* Depacks the packed file `packed` (P bytes, header included) into `out`
+ * (U bytes). Returns 0, or -1 for a wrong magic or damaged data; damaged
+ * data never makes it read or write outside the two buffers. */
+int ice_depack(void *out, const void *packed);
+
+/* Reads a packed file from an open stream positioned at its start and
+ * returns the depacked bytes (their count in *out_size), or null. */
+void *ice_load(Stream68 *stream, int32_t *out_size);
+void *ice_load_file(const char *path, int32_t *out_size);
+
+/* Reads gzip-packed data from an open stream positioned at its start and
+ * returns the inflated bytes (their count in *out_size), or null. */
+void *gzip_load(Stream68 *stream, int32_t *out_size);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
