@@ -33,6 +33,10 @@ int ice_depack(void *out, const void *packed);
 void *ice_load(Stream68 *stream, int32_t *out_size);
 void *ice_load_file(const char *path, int32_t *out_size);
 
+/* Packs `size` bytes into a new ICE file (header included) that ice_depack
+ * turns back into the same bytes; its size goes to *packed_size. */
+void *ice_pack(const void *data, int32_t size, int32_t *packed_size);
+
 /* Reads gzip-packed data from an open stream positioned at its start and
  * returns the inflated bytes (their count in *out_size), or null. */
 void *gzip_load(Stream68 *stream, int32_t *out_size);
