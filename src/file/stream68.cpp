@@ -1,0 +1,260 @@
+// Stream68: generic operations and the two stream kinds, file and memory.
+#include "file/stream68.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "player/vk68_msg.h"
+
+namespace {
+
+constexpr int kModeMask = STREAM68_READ | STREAM68_WRITE;
+
+// ---- File streams ---------------------------------------------------------
+
+struct FileStream {
+  Stream68 base;
+  std::FILE *file;
+  int mode;
+  char name[1];  // the path, stored inline; the record is allocated to fit it
+};
+
+FileStream *as_file(Stream68 *s) { return reinterpret_cast<FileStream *>(s); }
+
+const char *file_name(Stream68 *s) {
+  FileStream *f = as_file(s);
+  return f->name[0] ? f->name : nullptr;
+}
+
+int file_open(Stream68 *s) {
+  FileStream *f = as_file(s);
+  const char *how = nullptr;
+  switch (f->mode) {
+    case STREAM68_READ: how = "rb"; break;
+    case STREAM68_WRITE: how = "wb"; break;
+    case STREAM68_READ | STREAM68_WRITE: how = "r+b"; break;
+    default: return -1;
+  }
+  if (f->file) std::fclose(f->file);  // reopening replaces the old handle
+  f->file = std::fopen(f->name, how);
+  return f->file ? 0 : -1;
+}
+
+int file_close(Stream68 *s) {
+  FileStream *f = as_file(s);
+  if (!f->file) return -1;
+  int result = std::fclose(f->file);
+  f->file = nullptr;
+  return result;
+}
+
+int32_t file_read(Stream68 *s, void *buffer, int32_t count) {
+  FileStream *f = as_file(s);
+  if (!f->file || count < 0) return -1;
+  return static_cast<int32_t>(std::fread(buffer, 1, static_cast<size_t>(count), f->file));
+}
+
+int32_t file_write(Stream68 *s, const void *buffer, int32_t count) {
+  FileStream *f = as_file(s);
+  if (!f->file || count < 0) return -1;
+  return static_cast<int32_t>(std::fwrite(buffer, 1, static_cast<size_t>(count), f->file));
+}
+
+int32_t file_length(Stream68 *s) {
+  FileStream *f = as_file(s);
+  if (!f->file) return -1;
+  long here = std::ftell(f->file);
+  if (here == -1) return -1;
+  if (std::fseek(f->file, 0, SEEK_END) == -1) return -1;
+  long length = std::ftell(f->file);
+  std::fseek(f->file, here, SEEK_SET);
+  return static_cast<int32_t>(length);
+}
+
+int32_t file_tell(Stream68 *s) {
+  FileStream *f = as_file(s);
+  if (!f->file) return -1;
+  return static_cast<int32_t>(std::ftell(f->file));
+}
+
+int file_seek(Stream68 *s, int32_t offset) {
+  FileStream *f = as_file(s);
+  if (!f->file) return -1;
+  return std::fseek(f->file, offset, SEEK_CUR) == 0 ? 0 : -1;
+}
+
+void file_destroy(Stream68 *s) { vk68_free(s); }
+
+constexpr Stream68Ops kFileOps = {file_name, file_open,  file_close, file_read, file_write,
+                                  file_length, file_tell, file_seek, file_seek, file_destroy};
+
+// ---- Memory streams -------------------------------------------------------
+
+struct MemStream {
+  Stream68 base;
+  unsigned char *data;
+  int32_t size;
+  int32_t position;
+  int mode;
+  int open_mode;
+  char name[64];
+};
+
+MemStream *as_mem(Stream68 *s) { return reinterpret_cast<MemStream *>(s); }
+
+const char *mem_name(Stream68 *s) {
+  MemStream *m = as_mem(s);
+  return m->name[0] ? m->name : nullptr;
+}
+
+int mem_open(Stream68 *s) {
+  MemStream *m = as_mem(s);
+  if (m->mode == 0 || m->open_mode != 0) return -1;
+  m->open_mode = m->mode;
+  m->position = 0;
+  return 0;
+}
+
+int mem_close(Stream68 *s) {
+  MemStream *m = as_mem(s);
+  if (m->open_mode == 0) return -1;
+  m->open_mode = 0;
+  return 0;
+}
+
+// Shared by read and write; `direction` is STREAM68_READ or STREAM68_WRITE.
+int32_t mem_transfer(MemStream *m, void *buffer, int32_t count, int direction) {
+  if (!(m->open_mode & direction) || count < 0) return -1;
+  if (count == 0) return 0;
+  if (count > m->size - m->position) count = m->size - m->position;
+  if (count > 0) {
+    if (direction == STREAM68_READ) {
+      std::memcpy(buffer, m->data + m->position, static_cast<size_t>(count));
+    } else {
+      std::memcpy(m->data + m->position, buffer, static_cast<size_t>(count));
+    }
+  }
+  m->position += count;
+  return count;
+}
+
+int32_t mem_read(Stream68 *s, void *buffer, int32_t count) {
+  return mem_transfer(as_mem(s), buffer, count, STREAM68_READ);
+}
+
+int32_t mem_write(Stream68 *s, const void *buffer, int32_t count) {
+  return mem_transfer(as_mem(s), const_cast<void *>(buffer), count, STREAM68_WRITE);
+}
+
+int32_t mem_length(Stream68 *s) {
+  MemStream *m = as_mem(s);
+  return m->open_mode ? m->size : -1;
+}
+
+int32_t mem_tell(Stream68 *s) {
+  MemStream *m = as_mem(s);
+  return m->open_mode ? m->position : -1;
+}
+
+int mem_seek(Stream68 *s, int32_t offset) {
+  MemStream *m = as_mem(s);
+  if (!m->open_mode) return -1;
+  int64_t n = static_cast<int64_t>(m->position) + offset;
+  if (n < 0 || n > m->size) return -1;
+  m->position = static_cast<int32_t>(n);
+  return 0;
+}
+
+void mem_destroy(Stream68 *s) { vk68_free(s); }
+
+constexpr Stream68Ops kMemOps = {mem_name,   mem_open, mem_close, mem_read, mem_write,
+                                 mem_length, mem_tell, mem_seek,  mem_seek, mem_destroy};
+
+}  // namespace
+
+extern "C" Stream68 *stream68_file_create(const char *path, int mode) {
+  if (!path || !*path) return nullptr;
+  size_t length = std::strlen(path);
+  auto *f = static_cast<FileStream *>(vk68_alloc(sizeof(FileStream) + length));
+  if (!f) return nullptr;
+  f->base.ops = kFileOps;
+  f->file = nullptr;
+  f->mode = mode & kModeMask;
+  std::memcpy(f->name, path, length + 1);
+  return &f->base;
+}
+
+extern "C" Stream68 *stream68_mem_create(void *data, int32_t size, int mode) {
+  if (size < 0 || (!data && size != 0)) return nullptr;
+  auto *m = static_cast<MemStream *>(vk68_alloc(sizeof(MemStream)));
+  if (!m) return nullptr;
+  m->base.ops = kMemOps;
+  m->data = static_cast<unsigned char *>(data);
+  m->size = size;
+  m->position = 0;
+  m->mode = mode & kModeMask;
+  m->open_mode = 0;
+  auto start = reinterpret_cast<uintptr_t>(data);
+  std::snprintf(m->name, sizeof m->name, "mem://%p:%p", data,
+                reinterpret_cast<void *>(start + static_cast<uintptr_t>(size)));
+  return &m->base;
+}
+
+extern "C" const char *stream68_name(Stream68 *s) {
+  return s && s->ops.name ? s->ops.name(s) : nullptr;
+}
+
+extern "C" int stream68_open(Stream68 *s) { return s && s->ops.open ? s->ops.open(s) : -1; }
+
+extern "C" int stream68_close(Stream68 *s) { return s && s->ops.close ? s->ops.close(s) : -1; }
+
+extern "C" int32_t stream68_read(Stream68 *s, void *buffer, int32_t count) {
+  return s && s->ops.read ? s->ops.read(s, buffer, count) : -1;
+}
+
+extern "C" int32_t stream68_write(Stream68 *s, const void *buffer, int32_t count) {
+  return s && s->ops.write ? s->ops.write(s, buffer, count) : -1;
+}
+
+extern "C" int32_t stream68_length(Stream68 *s) {
+  return s && s->ops.length ? s->ops.length(s) : -1;
+}
+
+extern "C" int32_t stream68_tell(Stream68 *s) { return s && s->ops.tell ? s->ops.tell(s) : -1; }
+
+extern "C" int32_t stream68_seek(Stream68 *s, int32_t offset) {
+  int32_t here = stream68_tell(s);
+  if (here == -1) return -1;
+  if (offset == 0) return here;
+  auto move = offset > 0 ? s->ops.seek_forward : s->ops.seek_back;
+  if (!move || move(s, offset) == -1) return -1;
+  return here + offset;
+}
+
+extern "C" int32_t stream68_seek_to(Stream68 *s, int32_t position) {
+  int32_t here = stream68_tell(s);
+  if (here == -1) return -1;
+  return stream68_seek(s, position - here);
+}
+
+extern "C" void stream68_destroy(Stream68 *s) {
+  if (!s) return;
+  if (s->ops.close) s->ops.close(s);
+  if (s->ops.destroy) s->ops.destroy(s);
+}
+
+extern "C" int32_t stream68_read_line(Stream68 *s, char *buffer, int32_t size) {
+  if (!s || !s->ops.read || !buffer || size <= 0) return -1;
+  int32_t stored = 0;
+  while (stored < size - 1) {
+    char c;
+    int32_t got = s->ops.read(s, &c, 1);
+    if (got == -1) return -1;
+    if (got != 1) break;
+    buffer[stored++] = c;
+    if (c == '\n') break;
+  }
+  buffer[stored] = 0;
+  return stored;
+}
