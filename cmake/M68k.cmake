@@ -17,7 +17,7 @@ function(vk68_m68k_binary out_var src)
     OUTPUT ${bin}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/m68k
     COMMAND ${M68K_AS} -m68000 --register-prefix-optional -o ${obj} ${abs}
-    COMMAND ${M68K_LD} -Ttext=${ARG_ORIGIN} --oformat binary -o ${bin} ${obj}
+    COMMAND ${M68K_LD} -Ttext=${ARG_ORIGIN} -e ${ARG_ORIGIN} --oformat binary -o ${bin} ${obj}
     DEPENDS ${abs}
     COMMENT "Assembling ${name}.s")
   set(${out_var} ${bin} PARENT_SCOPE)
