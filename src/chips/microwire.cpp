@@ -1,0 +1,366 @@
+// STE DMA sound and MicroWire: register file, the LMC1992 command decoder
+// and the per-frame mixer that adds the DMA samples to the YM's.
+
+#include "chips/microwire.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+
+namespace {
+
+// Register offsets from 0xFF8900 (odd ones are the chip's byte registers).
+//
+//  0x01        DMA control: bit 0 play, bit 1 loop
+//  0x03-0x07   frame start address, bits 16-23, 8-15, 0-7
+//  0x09-0x0D   frame address counter (read only: the playing address)
+//  0x0F-0x13   frame end address, bits 16-23, 8-15, 0-7
+//  0x21        sound mode: bits 0-1 rate, bit 7 mono
+//  0x22-0x23   MicroWire data, high and low byte (writing 0x23 sends)
+//  0x24-0x25   MicroWire mask, high and low byte
+//
+// Below 0x22 even offsets read 0 and ignore writes; from 0x22 up every byte
+// is stored.
+enum : uint32_t {
+  kControl = 0x01,
+  kStartHi = 0x03,
+  kCounterHi = 0x09,
+  kCounterMid = 0x0B,
+  kCounterLo = 0x0D,
+  kEndHi = 0x0F,
+  kMode = 0x21,
+  kDataHi = 0x22,
+  kDataLo = 0x23,
+  kMaskHi = 0x24,
+  kMaskLo = 0x25,
+};
+
+constexpr uint32_t kControlPlay = 0x01;
+constexpr uint32_t kControlLoop = 0x02;
+constexpr uint32_t kModeMono = 0x80;
+
+// Fastest DMA rate in Hz (the STE's 8 MHz / 160); the mode's rate bits
+// halve it 3, 2, 1 or 0 times: 6258, 12516, 25033, 50066 Hz.
+constexpr uint32_t kDmaTopRate = 50066;
+
+// Sample addresses wrap inside the 68000 memory.
+constexpr uint32_t kAddressMask = MW_MEMORY_SIZE - 1;
+
+// Gains of the LMC1992 mixer settings, in 1/1024: output = (YM x YM gain +
+// DMA x DMA gain) >> 10. Setting 2 plays the DMA alone at full scale (a
+// byte of -128 at 262144 gives -32768); setting 1 mixes it 12 dB lower
+// (65536) beside the YM, setting 0 another 24 dB lower (65536 / 10^1.2 =
+// 4135). The YM is scaled by 3/4 whenever it is mixed in. Setting 3 is
+// reserved on the chip and leaves the gains as they were.
+struct Gains {
+  int32_t dma;
+  int32_t ym;
+};
+constexpr std::array<Gains, 3> kMixerGains = {{
+    {4135, 768},
+    {65536, 768},
+    {262144, 0},
+}};
+
+// LMC1992 value ranges: the values above these limits repeat the limit.
+constexpr int kMasterMax = 40;  // 2 dB steps from -80 dB
+constexpr int kSideMax = 20;    // 2 dB steps from -40 dB
+constexpr int kToneMax = 12;    // 2 dB steps from -12 dB
+
+struct Ste {
+  std::array<uint8_t, 64> regs{};
+  uint32_t position = 0;  // playing address x 256
+  uint32_t end = 0;       // end address x 256 of the frame being played
+  Gains gains = kMixerGains[1];
+  MwLmc1992 lmc{};
+  uint32_t rate = MW_DEFAULT_RATE;
+};
+
+Ste ste;
+
+uint32_t address_at(uint32_t offset) {
+  return (static_cast<uint32_t>(ste.regs[offset]) << 16) |
+         (static_cast<uint32_t>(ste.regs[offset + 2]) << 8) | ste.regs[offset + 4];
+}
+
+uint32_t frame_start() { return address_at(kStartHi) << 8; }
+uint32_t frame_end() { return address_at(kEndHi) << 8; }
+
+void set_mixer(int v) {
+  ste.lmc.mixer = v;
+  if (v < 3) {
+    ste.gains = kMixerGains[v];
+  }
+}
+void set_master(int v) { ste.lmc.master_db = 2 * std::min(v, kMasterMax) - 80; }
+void set_left(int v) {
+  ste.lmc.left_db = 2 * std::min(v, kSideMax) - 40;
+  ste.lmc.lr_db = (ste.lmc.left_db + ste.lmc.right_db) / 2;
+}
+void set_right(int v) {
+  ste.lmc.right_db = 2 * std::min(v, kSideMax) - 40;
+  ste.lmc.lr_db = (ste.lmc.left_db + ste.lmc.right_db) / 2;
+}
+void set_bass(int v) { ste.lmc.bass_db = 2 * std::min(v, kToneMax) - 12; }
+void set_treble(int v) { ste.lmc.treble_db = 2 * std::min(v, kToneMax) - 12; }
+
+// A MicroWire transfer to the LMC1992: the mask marks which data bits are
+// sent. The first two sent bits must be the device address 10, followed by
+// nine command bits:
+//
+//   bits 8-6  function          bits 5-0
+//   000       mixer             bits 1-0: setting
+//   001       bass              bits 3-0
+//   010       treble            bits 3-0
+//   011       master volume     bits 5-0
+//   100       right volume      bits 4-0
+//   101       left volume       bits 4-0
+//   11x       none
+void send_command() {
+  uint32_t mask = (static_cast<uint32_t>(ste.regs[kMaskHi]) << 8) | ste.regs[kMaskLo];
+  uint32_t data = (static_cast<uint32_t>(ste.regs[kDataHi]) << 8) | ste.regs[kDataLo];
+  // Align the first two consecutive mask bits with bits 15-14.
+  while (mask != 0 && (mask & 0xC000) != 0xC000) {
+    mask <<= 1;
+    data <<= 1;
+  }
+  if ((data & 0xC000) != 0x8000) {
+    return;
+  }
+  mask <<= 2;
+  data <<= 2;
+  if (mask == 0) {
+    return;
+  }
+  // Then nine consecutive mask bits carry the command.
+  while ((mask & 0xFF80) != 0xFF80) {
+    mask <<= 1;
+    data <<= 1;
+    if (mask == 0) {
+      return;
+    }
+  }
+  const int command = static_cast<int>((data >> 7) & 0x1FF);
+  switch (command >> 6) {
+    case 0: set_mixer(command & 3); break;
+    case 1: set_bass(command & 0x0F); break;
+    case 2: set_treble(command & 0x0F); break;
+    case 3: set_master(command & 0x3F); break;
+    case 4: set_right(command & 0x1F); break;
+    case 5: set_left(command & 0x1F); break;
+    default: break;
+  }
+}
+
+// Every control write restarts the frame from its start, a write of 0 too.
+void write_control(uint32_t value) {
+  ste.position = frame_start();
+  ste.end = frame_end();
+  ste.regs[kControl] = static_cast<uint8_t>(value & (kControlPlay | kControlLoop));
+}
+
+uint32_t read_byte(uint32_t address, uint32_t) {
+  const uint32_t offset = address & 0x3F;
+  if (offset < kDataHi) {
+    if ((offset & 1) == 0) {
+      return 0;
+    }
+    switch (offset) {
+      case kCounterHi: return (ste.position >> 24) & 0xFF;
+      case kCounterMid: return (ste.position >> 16) & 0xFF;
+      case kCounterLo: return (ste.position >> 8) & 0xFF;
+      default: break;
+    }
+  }
+  return ste.regs[offset];
+}
+
+uint32_t read_word(uint32_t address, uint32_t cycle) {
+  return (read_byte(address, cycle) << 8) | read_byte(address + 1, cycle);
+}
+
+uint32_t read_long(uint32_t address, uint32_t cycle) {
+  return (read_byte(address, cycle) << 24) | (read_byte(address + 1, cycle) << 16) |
+         (read_byte(address + 2, cycle + 4) << 8) | read_byte(address + 3, cycle + 4);
+}
+
+void write_byte(uint32_t address, uint32_t value, uint32_t) {
+  const uint32_t offset = address & 0x3F;
+  value &= 0xFF;
+  if (offset < kDataHi) {
+    if ((offset & 1) == 0 || offset == kCounterHi || offset == kCounterMid ||
+        offset == kCounterLo) {
+      return;
+    }
+    if (offset == kControl) {
+      write_control(value);
+    } else {
+      ste.regs[offset] = static_cast<uint8_t>(value);
+    }
+    return;
+  }
+  ste.regs[offset] = static_cast<uint8_t>(value);
+  if (offset == kDataLo) {
+    send_command();
+  }
+}
+
+void write_word(uint32_t address, uint32_t value, uint32_t cycle) {
+  write_byte(address, value >> 8, cycle);
+  write_byte(address + 1, value, cycle);
+}
+
+void write_long(uint32_t address, uint32_t value, uint32_t cycle) {
+  write_byte(address, value >> 24, cycle);
+  write_byte(address + 1, value >> 16, cycle);
+  write_byte(address + 2, value >> 8, cycle);
+  write_byte(address + 3, value, cycle);
+}
+
+Interrupt68 *interrupt(uint32_t) { return nullptr; }
+int32_t next_interrupt(uint32_t) { return IO68_NO_INTERRUPT; }
+void adjust_cycles(uint32_t) {}
+int reset_plugin() { return mw_reset(); }
+
+inline uint32_t pack(int32_t left, int32_t right) {
+  return (static_cast<uint32_t>(left) & 0xFFFF) | (static_cast<uint32_t>(right) << 16);
+}
+
+// Products and sums below are taken modulo 2^32 and then shifted
+// arithmetically: the 32-bit result of the chip's arithmetic, without
+// signed overflow whatever the buffer holds.
+
+// The YM alone, in both channels.
+void mix_ym(uint32_t *buffer, int n) {
+  const uint32_t ym_gain = static_cast<uint32_t>(ste.gains.ym);
+  for (int i = 0; i < n; ++i) {
+    const int32_t s = static_cast<int32_t>(buffer[i] * ym_gain) >> 10;
+    buffer[i] = pack(s, s);
+  }
+}
+
+// Reached the frame end: loop (keeping the sub-byte phase) or stop. Returns
+// whether the DMA still plays.
+bool frame_ended(uint32_t start, uint32_t next_end) {
+  if ((ste.regs[kControl] & kControlLoop) != 0) {
+    ste.position += start - ste.end;
+    ste.end = next_end;
+    return true;
+  }
+  ste.regs[kControl] = 0;
+  ste.position = start;
+  ste.end = next_end;
+  return false;
+}
+
+// YM plus DMA for up to n words; returns how many were mixed before the DMA
+// stopped (n if it did not).
+template <bool Stereo>
+int mix_dma(uint32_t *buffer, const uint8_t *memory, int n, uint32_t step, uint32_t start,
+            uint32_t next_end) {
+  const uint32_t ym_gain = static_cast<uint32_t>(ste.gains.ym);
+  const uint32_t dma_gain = static_cast<uint32_t>(ste.gains.dma);
+  uint32_t position = ste.position;
+  uint32_t end = ste.end;
+  for (int i = 0; i < n; ++i) {
+    int32_t a;
+    int32_t b;
+    if constexpr (Stereo) {
+      const uint32_t at = (position >> 8) & kAddressMask & ~1u;
+      a = static_cast<int8_t>(memory[at]);
+      b = static_cast<int8_t>(memory[at + 1]);
+    } else {
+      a = b = static_cast<int8_t>(memory[(position >> 8) & kAddressMask]);
+    }
+    const uint32_t ym = buffer[i] * ym_gain;
+    buffer[i] = pack(static_cast<int32_t>(ym + static_cast<uint32_t>(a) * dma_gain) >> 10,
+                     static_cast<int32_t>(ym + static_cast<uint32_t>(b) * dma_gain) >> 10);
+    position += step;
+    if (position >= end) {
+      ste.position = position;
+      ste.end = end;
+      if (!frame_ended(start, next_end)) {
+        return i + 1;
+      }
+      position = ste.position;
+      end = ste.end;
+    }
+  }
+  ste.position = position;
+  ste.end = end;
+  return n;
+}
+
+}  // namespace
+
+extern "C" {
+
+IoPlugin68 mw_io_plugin = {
+    .next = nullptr,
+    .name = "STE-MicroWire",
+    .addr_lo = 0xFFFF8900u,
+    .addr_hi = 0xFFFF8925u,
+    .read_b = read_byte,
+    .read_w = read_word,
+    .read_l = read_long,
+    .write_b = write_byte,
+    .write_w = write_word,
+    .write_l = write_long,
+    .interrupt = interrupt,
+    .next_interrupt = next_interrupt,
+    .adjust_cycles = adjust_cycles,
+    .reset = reset_plugin,
+};
+
+// The output rate starts at MW_DEFAULT_RATE and is never 0, so there is no
+// rate left to default here.
+int mw_init(void) { return mw_reset(); }
+
+int mw_reset(void) {
+  std::fill(ste.regs.begin(), ste.regs.begin() + kMaskLo + 1, 0);
+  ste.position = 0;
+  ste.end = 0;
+  // The LMC1992 as after these commands: mixer 1, full volume, flat tone.
+  set_mixer(1);
+  set_master(kMasterMax);
+  set_left(kSideMax);
+  set_right(kSideMax);
+  set_treble(0);
+  set_bass(0);
+  return 0;
+}
+
+uint32_t mw_sampling_rate(uint32_t hz) {
+  if (hz != 0) {
+    ste.rate = hz;
+  }
+  return ste.rate;
+}
+
+void mw_mix(uint32_t *buffer, const uint8_t *memory, int n) {
+  if (n <= 0) {
+    return;
+  }
+  if ((ste.regs[kControl] & kControlPlay) == 0) {
+    mix_ym(buffer, n);
+    return;
+  }
+  const uint8_t mode = ste.regs[kMode];
+  const bool stereo = (mode & kModeMono) == 0;
+  // A stereo sample is two bytes, so its step through memory is doubled.
+  const uint32_t dma_rate = kDmaTopRate >> (3 - (mode & 3));
+  const uint32_t step = (dma_rate << (stereo ? 9 : 8)) / ste.rate;
+  const uint32_t start = frame_start();
+  const uint32_t next_end = frame_end();
+  if (ste.position >= ste.end && !frame_ended(start, next_end)) {
+    mix_ym(buffer, n);
+    return;
+  }
+  const int done = stereo ? mix_dma<true>(buffer, memory, n, step, start, next_end)
+                          : mix_dma<false>(buffer, memory, n, step, start, next_end);
+  mix_ym(buffer + done, n - done);
+}
+
+const MwLmc1992 *mw_lmc1992(void) { return &ste.lmc; }
+
+}  // extern "C"
