@@ -1,0 +1,345 @@
+// Amiga Paula: register file, DMA/interrupt control words and the four
+// sample voices, rendered with linear interpolation once per replay frame.
+#include "chips/paula.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+
+namespace {
+
+// Register offsets within the chip's 256-byte page (Amiga custom chip map).
+constexpr uint32_t kDmaconRead = 0x02;  // DMACONR
+constexpr uint32_t kBeamHigh = 0x06;    // VHPOSR high byte: the beam counter
+constexpr uint32_t kAdkconRead = 0x10;  // ADKCONR
+constexpr uint32_t kIntenaRead = 0x1C;  // INTENAR
+constexpr uint32_t kIntreqRead = 0x1E;  // INTREQR
+constexpr uint32_t kDmacon = 0x96;
+constexpr uint32_t kIntena = 0x9A;
+constexpr uint32_t kIntreq = 0x9C;
+constexpr uint32_t kAdkcon = 0x9E;
+constexpr uint32_t kVoiceBase = 0xA0;  // AUD0LC; voice i at 0xA0 + 16 * i
+constexpr uint32_t kVoiceStride = 16;
+// Offsets within one voice's 16 registers.
+constexpr uint32_t kVoiceLocation = 0;  // 32-bit, 24 bits used, bit 0 ignored
+constexpr uint32_t kVoiceLength = 4;    // words; 0 = 65536
+constexpr uint32_t kVoicePeriod = 6;    // clock ticks per sample; 0 = 1
+constexpr uint32_t kVoiceVolume = 9;    // low byte of the volume word
+constexpr uint32_t kVoiceData = 10;     // high byte: last sample played
+
+constexpr int kVoices = 4;
+constexpr uint32_t kSetClear = 0x8000;   // bit 15 of a control write: set, else clear
+constexpr uint32_t kDmaMaster = 0x0200;  // DMACON DMAEN
+constexpr uint32_t kIntMaster = 0x4000;  // INTENA INTEN
+constexpr uint32_t kVoiceIntBits = 0x0780;  // INTENA/INTREQ AUD0-AUD3 (bits 7-10)
+constexpr uint32_t kVoiceIntShift = 7;
+
+constexpr uint16_t kDmaconReset = kDmaMaster;
+constexpr uint16_t kIntenaReset = kIntMaster;
+constexpr uint32_t kIdleLoopEnd = 2;  // voice state loop end after a reset
+
+// Positions count 1/8192 byte, so byte offset = position >> 13 and a 32-bit
+// position spans exactly the 512 KiB of 68000 memory.
+constexpr int kFracBits = 13;
+constexpr uint32_t kFracMask = (1u << kFracBits) - 1;
+constexpr uint32_t kMemoryMask = 0x7FFFF;
+// Length register (words) to position units: 2 bytes << 13.
+constexpr int kLengthShift = kFracBits + 1;
+
+// Voices play 3579610 / period samples per second (near the NTSC colour
+// clock). Per output sample a voice advances K / period position units,
+// K = 1789805 * 16384 / rate = 3579610 * 8192 / rate.
+constexpr uint64_t kClockScaled = 29324165120ull;  // 1789805 * 16384
+constexpr uint32_t kDefaultRate = 44100;
+
+// Gain by volume 0-64; a sample's contribution is (sample * gain) >> 9, so a
+// full-scale byte (-128) at volume 64 gives -16384 and two voices on one
+// side stay within 16 bits.
+constexpr std::array<int32_t, 65> kVolumeGain = {
+    0,     1772,  3230,  4584,  5886,  7189,  8352,  9608,  10725, 11972, 13099,
+    14190, 15372, 16487, 17506, 18589, 19739, 20751, 21815, 22933, 23869, 24843,
+    25857, 26912, 28011, 28864, 30042, 30957, 31899, 32871, 33872, 34903, 35966,
+    36693, 37810, 38962, 39749, 40552, 41787, 42631, 43492, 44371, 45267, 46182,
+    47115, 48067, 49038, 50028, 51039, 52070, 53122, 53656, 54740, 55846, 56407,
+    57546, 58125, 59299, 59895, 61105, 61719, 62966, 63599, 64883, 65536};
+constexpr int kGainShift = 9;
+
+// Which half of the stereo word each voice adds to: 0 = bits 0-15 (left),
+// 16 = bits 16-31 (right).
+constexpr std::array<int, kVoices> kVoiceSide = {0, 16, 0, 16};
+
+struct Paula {
+  std::array<uint8_t, 256> reg{};
+  uint16_t dmacon = kDmaconReset;
+  uint16_t intena = kIntenaReset;
+  uint16_t intreq = 0;
+  uint16_t adkcon = 0;
+  std::array<PaulaVoiceState, kVoices> voice{};
+  uint32_t rate = 0;  // 0 until paula_init or paula_sampling_rate sets one
+  uint32_t step_k = 0;
+};
+
+Paula chip;
+
+uint32_t set_clear(uint32_t old_value, uint32_t value) {
+  return (value & kSetClear) ? ((old_value | value) & 0x7FFF) : (old_value & ~value);
+}
+
+uint32_t voice_reg_word(int v, uint32_t offset) {
+  const uint32_t r = kVoiceBase + kVoiceStride * v + offset;
+  return (uint32_t{chip.reg[r]} << 8) | chip.reg[r + 1];
+}
+
+// Loop window of voice v as its registers give it now. The shift drops the
+// location's bits above 512 KiB.
+struct Window {
+  uint32_t start;
+  uint32_t length;
+  uint32_t end;  // may have wrapped below start
+};
+
+Window voice_window(int v) {
+  const uint32_t r = kVoiceBase + kVoiceStride * v + kVoiceLocation;
+  const uint32_t location =
+      ((uint32_t{chip.reg[r + 1]} << 16) | (uint32_t{chip.reg[r + 2]} << 8) | chip.reg[r + 3]) &
+      0xFFFFFE;
+  const uint32_t words = voice_reg_word(v, kVoiceLength);
+  Window w;
+  w.start = location << kFracBits;
+  w.length = (words ? words : 0x10000) << kLengthShift;
+  w.end = w.start + w.length;
+  return w;
+}
+
+void start_voice(int v) {
+  const Window w = voice_window(v);
+  chip.voice[v] = {w.start, w.start, w.end};
+}
+
+uint32_t voices_on() { return (chip.dmacon & kDmaMaster) ? (chip.dmacon & 0xF) : 0; }
+
+void refresh_control_bytes() {
+  const auto put = [](uint32_t r, uint32_t value) {
+    chip.reg[r] = static_cast<uint8_t>((value >> 8) & 0x7F);
+    chip.reg[r + 1] = static_cast<uint8_t>(value);
+  };
+  put(kDmaconRead, chip.dmacon);
+  put(kIntenaRead, chip.intena);
+  put(kIntreqRead, chip.intreq);
+  put(kAdkconRead, chip.adkcon);
+}
+
+// Adds v to one 16-bit half of a stereo word, wrapping within the half.
+template <int Side>
+inline void add_half(uint32_t &word, int32_t v) {
+  if constexpr (Side == 0) {
+    word = (word & 0xFFFF0000u) | ((word + static_cast<uint32_t>(v)) & 0xFFFFu);
+  } else {
+    word += static_cast<uint32_t>(v) << 16;
+  }
+}
+
+inline int32_t interpolate(int32_t s0, int32_t s1, uint32_t frac, int32_t gain) {
+  // s1 * frac + s0 * (8192 - frac), arithmetic shift.
+  const int32_t v = (s0 * (1 << kFracBits) + (s1 - s0) * static_cast<int32_t>(frac)) >> kFracBits;
+  return (v * gain) >> kGainShift;
+}
+
+// Last position p for which p's following byte still lies inside the loop
+// window ending at end, plus one: below it no sample needs the wrap of the
+// interpolation partner or a loop test.
+uint32_t fast_limit(uint32_t end) {
+  const uint32_t bytes = (end >> kFracBits) + ((end & kFracMask) != 0);  // ceil, <= 0x80000
+  return bytes ? (bytes - 1) << kFracBits : 0;
+}
+
+template <int Side>
+void mix_voice(int v, uint32_t *out, const uint8_t *memory, int n) {
+  PaulaVoiceState &state = chip.voice[v];
+  const uint32_t volume = std::min<uint32_t>(chip.reg[kVoiceBase + kVoiceStride * v + kVoiceVolume] & 0x7F, 64);
+  const int32_t gain = kVolumeGain[volume];
+  const uint32_t period = voice_reg_word(v, kVoicePeriod);
+  const uint32_t step = chip.step_k / (period ? period : 1);
+  const Window w = voice_window(v);
+  if (w.end < w.start || state.loop_end < state.position) return;
+
+  uint32_t pos = state.position;
+  uint32_t cur_end = state.loop_end;
+  uint32_t limit = fast_limit(cur_end);
+  bool looped = false;
+  const auto loop = [&] {
+    pos = pos - cur_end + w.start;
+    cur_end = w.end;
+    if (pos >= w.end) pos = w.start + (pos - w.start) % w.length;
+    limit = fast_limit(cur_end);
+    looped = true;
+  };
+
+  int32_t s0 = 0;
+  int k = 0;
+  while (k < n) {
+    if (pos >= cur_end) loop();
+    if (pos < limit) {
+      // Every sample of this run has its byte and the next one inside the
+      // window: no loop test, no partner wrap.
+      const uint64_t ahead = limit - pos;
+      const uint64_t run_len = step ? (ahead + step - 1) / step : static_cast<uint64_t>(n - k);
+      const int run = static_cast<int>(std::min<uint64_t>(run_len, static_cast<uint64_t>(n - k)));
+      for (int i = 0; i < run; ++i, ++k) {
+        const uint32_t idx = pos >> kFracBits;
+        s0 = static_cast<int8_t>(memory[idx]);
+        const int32_t s1 = static_cast<int8_t>(memory[idx + 1]);
+        add_half<Side>(out[k], interpolate(s0, s1, pos & kFracMask, gain));
+        pos += step;
+      }
+    } else {
+      // The window's last byte (interpolated towards the loop start) or a
+      // position whose next byte would be past the top of memory.
+      const uint32_t idx = pos >> kFracBits;
+      s0 = static_cast<int8_t>(memory[idx & kMemoryMask]);
+      uint32_t j = idx + 1;
+      if ((j << kFracBits) >= cur_end) j = w.start >> kFracBits;
+      const int32_t s1 = static_cast<int8_t>(memory[j & kMemoryMask]);
+      add_half<Side>(out[k], interpolate(s0, s1, pos & kFracMask, gain));
+      pos += step;
+      ++k;
+    }
+  }
+  if (pos >= cur_end) loop();
+
+  chip.reg[kVoiceBase + kVoiceStride * v + kVoiceData] = static_cast<uint8_t>(s0);
+  state.position = pos;
+  if (looped) {
+    state.loop_start = w.start;
+    state.loop_end = w.end;
+  }
+}
+
+// Bus handlers. Only the low 8 bits of the address pick the register.
+
+uint32_t paula_read_b(uint32_t address, uint32_t) {
+  const uint32_t r = address & 0xFF;
+  if (r == kBeamHigh) return chip.reg[kBeamHigh]++;
+  refresh_control_bytes();
+  return chip.reg[r];
+}
+
+uint32_t paula_read_w(uint32_t address, uint32_t) {
+  const uint32_t r = address & 0xFF;
+  switch (r) {
+    case kDmaconRead: return chip.dmacon & 0x7FFFu;
+    case kIntenaRead: return chip.intena & 0x7FFFu;
+    case kIntreqRead: return chip.intreq & 0x7FFFu;
+    case kAdkcon: return chip.adkcon & 0x7FFFu;
+    default: return (uint32_t{chip.reg[r]} << 8) | chip.reg[(r + 1) & 0xFF];
+  }
+}
+
+uint32_t paula_read_l(uint32_t address, uint32_t cycle) {
+  return (paula_read_w(address, cycle) << 16) | paula_read_w(address + 2, cycle + 4);
+}
+
+void paula_write_w(uint32_t address, uint32_t value, uint32_t) {
+  const uint32_t r = address & 0xFF;
+  value &= 0xFFFF;
+  chip.reg[r] = static_cast<uint8_t>(value >> 8);
+  chip.reg[(r + 1) & 0xFF] = static_cast<uint8_t>(value);
+  switch (r) {
+    case kDmacon: {
+      const uint32_t before = voices_on();
+      chip.dmacon = static_cast<uint16_t>(set_clear(chip.dmacon, value));
+      const uint32_t started = voices_on() & ~before;
+      for (int v = 0; v < kVoices; ++v) {
+        if (started & (1u << v)) start_voice(v);
+      }
+      break;
+    }
+    case kIntena: chip.intena = static_cast<uint16_t>(set_clear(chip.intena, value)); break;
+    case kAdkcon: chip.adkcon = static_cast<uint16_t>(set_clear(chip.adkcon, value)); break;
+    case kIntreq:
+      if (!(value & kSetClear)) {
+        chip.intreq = static_cast<uint16_t>(chip.intreq & ~value);
+      } else {
+        // Requesting a voice interrupt that is masked, or already pending,
+        // restarts that voice from its registers.
+        const uint32_t enabled = (chip.intena & kIntMaster) ? (chip.intena & kVoiceIntBits) : 0;
+        const uint32_t restart = value & (~enabled | chip.intreq);
+        for (int v = 0; v < kVoices; ++v) {
+          if (restart & (1u << (kVoiceIntShift + v))) start_voice(v);
+        }
+        chip.intreq = static_cast<uint16_t>((chip.intreq | value) & 0x7FFF);
+      }
+      break;
+    default: break;
+  }
+}
+
+void paula_write_b(uint32_t address, uint32_t value, uint32_t cycle) {
+  if (address & 1) {
+    chip.reg[address & 0xFF] = static_cast<uint8_t>(value);
+  } else {
+    paula_write_w(address, value & 0xFF, cycle);
+  }
+}
+
+void paula_write_l(uint32_t address, uint32_t value, uint32_t cycle) {
+  paula_write_w(address, value >> 16, cycle);
+  paula_write_w(address + 2, value & 0xFFFF, cycle);
+}
+
+Interrupt68 *paula_interrupt(uint32_t) { return nullptr; }
+int32_t paula_next_interrupt(uint32_t) { return IO68_NO_INTERRUPT; }
+void paula_adjust_cycles(uint32_t) {}
+
+}  // namespace
+
+extern "C" {
+
+IoPlugin68 paula_io_plugin = {
+    nullptr,         "AMIGA Paula",    0xFFDFF000u,          0xFFDFF0DFu,
+    paula_read_b,    paula_read_w,     paula_read_l,         paula_write_b,
+    paula_write_w,   paula_write_l,    paula_interrupt,      paula_next_interrupt,
+    paula_adjust_cycles, paula_reset,
+};
+
+int paula_reset(void) {
+  chip.reg.fill(0);
+  for (PaulaVoiceState &v : chip.voice) v = {0, 0, kIdleLoopEnd};
+  chip.dmacon = kDmaconReset;
+  chip.intena = kIntenaReset;
+  chip.intreq = 0;
+  chip.adkcon = 0;
+  return 0;
+}
+
+int paula_init(void) {
+  paula_reset();
+  if (chip.rate == 0) paula_sampling_rate(kDefaultRate);
+  return 0;
+}
+
+uint32_t paula_sampling_rate(uint32_t hz) {
+  if (hz == 0) return chip.rate;
+  chip.rate = hz;
+  // Integer division gives the truncated quotient exactly. Below 7 Hz the
+  // step no longer fits 32 bits; it is held at the largest one.
+  chip.step_k = static_cast<uint32_t>(std::min<uint64_t>(kClockScaled / hz, UINT32_MAX));
+  return hz;
+}
+
+void paula_mix(uint32_t *buffer, const uint8_t *memory, int n) {
+  if (n <= 0) return;
+  std::fill(buffer, buffer + n, 0u);
+  const uint32_t on = voices_on();
+  if (on & 1) mix_voice<kVoiceSide[0]>(0, buffer, memory, n);
+  if (on & 2) mix_voice<kVoiceSide[1]>(1, buffer, memory, n);
+  if (on & 4) mix_voice<kVoiceSide[2]>(2, buffer, memory, n);
+  if (on & 8) mix_voice<kVoiceSide[3]>(3, buffer, memory, n);
+  chip.reg[kBeamHigh] = 0;
+}
+
+const PaulaVoiceState *paula_voice_state(int voice) {
+  return (voice >= 0 && voice < kVoices) ? &chip.voice[voice] : nullptr;
+}
+
+}  // extern "C"
