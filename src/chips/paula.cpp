@@ -5,6 +5,11 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -64,9 +69,12 @@ constexpr std::array<int32_t, 65> kVolumeGain = {
     57546, 58125, 59299, 59895, 61105, 61719, 62966, 63599, 64883, 65536};
 constexpr int kGainShift = 9;
 
-// Which half of the stereo word each voice adds to: 0 = bits 0-15 (left),
-// 16 = bits 16-31 (right).
-constexpr std::array<int, kVoices> kVoiceSide = {0, 16, 0, 16};
+// Voices 0 and 2 make the left channel (bits 0-15 of a stereo word),
+// voices 1 and 3 the right one (bits 16-31).
+constexpr int kLeftA = 0, kLeftB = 2, kRightA = 1, kRightB = 3;
+
+// paula_mix renders the voices in blocks of this many samples on the stack.
+constexpr int kBlock = 512;
 
 struct Paula {
   std::array<uint8_t, 256> reg{};
@@ -129,91 +137,158 @@ void refresh_control_bytes() {
   put(kAdkconRead, chip.adkcon);
 }
 
-// Adds v to one 16-bit half of a stereo word, wrapping within the half.
-template <int Side>
-inline void add_half(uint32_t &word, int32_t v) {
-  if constexpr (Side == 0) {
-    word = (word & 0xFFFF0000u) | ((word + static_cast<uint32_t>(v)) & 0xFFFFu);
-  } else {
-    word += static_cast<uint32_t>(v) << 16;
-  }
-}
-
-inline int32_t interpolate(int32_t s0, int32_t s1, uint32_t frac, int32_t gain) {
+inline int16_t interpolate(int32_t s0, int32_t s1, uint32_t frac, int32_t gain) {
   // s1 * frac + s0 * (8192 - frac), arithmetic shift.
   const int32_t v = (s0 * (1 << kFracBits) + (s1 - s0) * static_cast<int32_t>(frac)) >> kFracBits;
-  return (v * gain) >> kGainShift;
+  return static_cast<int16_t>((v * gain) >> kGainShift);  // within [-16384, 16384]
 }
 
-// Last position p for which p's following byte still lies inside the loop
-// window ending at end, plus one: below it no sample needs the wrap of the
-// interpolation partner or a loop test.
+// First position from which the byte after the current one may lie outside
+// the loop window ending at end (or past the top of memory): below it a
+// sample needs neither a loop test nor the partner's wrap to the start.
 uint32_t fast_limit(uint32_t end) {
   const uint32_t bytes = (end >> kFracBits) + ((end & kFracMask) != 0);  // ceil, <= 0x80000
   return bytes ? (bytes - 1) << kFracBits : 0;
 }
 
-template <int Side>
-void mix_voice(int v, uint32_t *out, const uint8_t *memory, int n) {
-  PaulaVoiceState &state = chip.voice[v];
-  const uint32_t volume = std::min<uint32_t>(chip.reg[kVoiceBase + kVoiceStride * v + kVoiceVolume] & 0x7F, 64);
-  const int32_t gain = kVolumeGain[volume];
-  const uint32_t period = voice_reg_word(v, kVoicePeriod);
-  const uint32_t step = chip.step_k / (period ? period : 1);
-  const Window w = voice_window(v);
-  if (w.end < w.start || state.loop_end < state.position) return;
-
-  uint32_t pos = state.position;
-  uint32_t cur_end = state.loop_end;
-  uint32_t limit = fast_limit(cur_end);
-  bool looped = false;
-  const auto loop = [&] {
-    pos = pos - cur_end + w.start;
-    cur_end = w.end;
-    if (pos >= w.end) pos = w.start + (pos - w.start) % w.length;
-    limit = fast_limit(cur_end);
-    looped = true;
-  };
-
-  int32_t s0 = 0;
-  int k = 0;
-  while (k < n) {
-    if (pos >= cur_end) loop();
-    if (pos < limit) {
-      // Every sample of this run has its byte and the next one inside the
-      // window: no loop test, no partner wrap.
-      const uint64_t ahead = limit - pos;
-      const uint64_t run_len = step ? (ahead + step - 1) / step : static_cast<uint64_t>(n - k);
-      const int run = static_cast<int>(std::min<uint64_t>(run_len, static_cast<uint64_t>(n - k)));
-      for (int i = 0; i < run; ++i, ++k) {
-        const uint32_t idx = pos >> kFracBits;
-        s0 = static_cast<int8_t>(memory[idx]);
-        const int32_t s1 = static_cast<int8_t>(memory[idx + 1]);
-        add_half<Side>(out[k], interpolate(s0, s1, pos & kFracMask, gain));
-        pos += step;
-      }
-    } else {
-      // The window's last byte (interpolated towards the loop start) or a
-      // position whose next byte would be past the top of memory.
-      const uint32_t idx = pos >> kFracBits;
-      s0 = static_cast<int8_t>(memory[idx & kMemoryMask]);
-      uint32_t j = idx + 1;
-      if ((j << kFracBits) >= cur_end) j = w.start >> kFracBits;
-      const int32_t s1 = static_cast<int8_t>(memory[j & kMemoryMask]);
-      add_half<Side>(out[k], interpolate(s0, s1, pos & kFracMask, gain));
+#if defined(__SSE2__)
+// Renders the first multiple of four of n samples whose bytes and following
+// bytes all lie inside the window and memory (see VoiceRun::render), four at
+// a time; advances pos past them and returns how many it rendered. Exactly
+// the scalar arithmetic: pmaddwd forms s0 * (8192 - frac) + s1 * frac in
+// 32-bit lanes, and then v * gain as (v << 8) * (gain >> 8) + v * (gain & 255).
+int render_quads(int16_t *dst, int n, const uint8_t *memory, uint32_t &pos, uint32_t step,
+                 int32_t gain) {
+  const int quads = n & ~3;
+  const __m128i frac_mask = _mm_set1_epi32(kFracMask);
+  const __m128i one = _mm_set1_epi32(1 << kFracBits);
+  const __m128i low_word = _mm_set1_epi32(0xFFFF);
+  const __m128i gain_pair = _mm_set1_epi32(((gain >> 8) << 16) | (gain & 0xFF));
+  const __m128i step4 = _mm_set1_epi32(static_cast<int32_t>(4 * step));
+  __m128i p = _mm_setr_epi32(static_cast<int32_t>(pos), static_cast<int32_t>(pos + step),
+                             static_cast<int32_t>(pos + 2 * step), static_cast<int32_t>(pos + 3 * step));
+  for (int i = 0; i < quads; i += 4) {
+    // The four byte pairs (s0, s1), as 16-bit words in memory order.
+    uint64_t pairs = 0;
+    for (int q = 0; q < 4; ++q) {
+      uint16_t pair;
+      std::memcpy(&pair, memory + (pos >> kFracBits), sizeof pair);
+      pairs |= uint64_t{pair} << (16 * q);
       pos += step;
-      ++k;
+    }
+    // Lane q: low word s0, high word s1, both sign-extended.
+    const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i *>(&pairs));
+    const __m128i samples = _mm_srai_epi16(_mm_unpacklo_epi8(_mm_setzero_si128(), bytes), 8);
+    // Lane q: low word 8192 - frac, high word frac.
+    const __m128i frac = _mm_and_si128(p, frac_mask);
+    const __m128i weights = _mm_or_si128(_mm_slli_epi32(frac, 16), _mm_sub_epi32(one, frac));
+    const __m128i v = _mm_srai_epi32(_mm_madd_epi16(samples, weights), kFracBits);
+    // Lane q: low word v, high word v << 8.
+    const __m128i v_pair = _mm_or_si128(_mm_slli_epi32(v, 24), _mm_and_si128(v, low_word));
+    const __m128i out = _mm_srai_epi32(_mm_madd_epi16(v_pair, gain_pair), kGainShift);
+    _mm_storel_epi64(reinterpret_cast<__m128i *>(dst + i), _mm_packs_epi32(out, out));
+    p = _mm_add_epi32(p, step4);
+  }
+  return quads;
+}
+#else
+int render_quads(int16_t *, int, const uint8_t *, uint32_t &, uint32_t, int32_t) { return 0; }
+#endif
+
+// One voice's walk through its sample during one paula_mix call: the
+// registers are read once at the start, the state is stored at the end.
+class VoiceRun {
+ public:
+  // False when the voice is silent for this call: its register window wraps
+  // past the 32-bit position range, or its position lies beyond the
+  // latched loop end.
+  bool begin(int voice) {
+    v_ = voice;
+    const uint32_t volume =
+        std::min<uint32_t>(chip.reg[kVoiceBase + kVoiceStride * v_ + kVoiceVolume] & 0x7F, 64);
+    gain_ = kVolumeGain[volume];
+    const uint32_t period = voice_reg_word(v_, kVoicePeriod);
+    step_ = chip.step_k / (period ? period : 1);
+    w_ = voice_window(v_);
+    const PaulaVoiceState &state = chip.voice[v_];
+    if (w_.end < w_.start || state.loop_end < state.position) return false;
+    pos_ = state.position;
+    cur_end_ = state.loop_end;
+    limit_ = fast_limit(cur_end_);
+    looped_ = false;
+    s0_ = 0;
+    return true;
+  }
+
+  void render(int16_t *dst, int n, const uint8_t *memory) {
+    int k = 0;
+    while (k < n) {
+      if (pos_ >= cur_end_) loop();
+      if (pos_ < limit_) {
+        // Every sample of this run has its byte and the next one inside the
+        // window and inside memory.
+        const uint64_t ahead = limit_ - pos_;
+        const uint64_t run_len = step_ ? (ahead + step_ - 1) / step_ : static_cast<uint64_t>(n - k);
+        const int run = static_cast<int>(std::min<uint64_t>(run_len, static_cast<uint64_t>(n - k)));
+        uint32_t pos = pos_;
+        int32_t s0 = s0_;
+        int i = render_quads(dst + k, run, memory, pos, step_, gain_);
+        if (i > 0) s0 = static_cast<int8_t>(memory[(pos - step_) >> kFracBits]);
+        for (; i < run; ++i) {
+          const uint32_t idx = pos >> kFracBits;
+          s0 = static_cast<int8_t>(memory[idx]);
+          const int32_t s1 = static_cast<int8_t>(memory[idx + 1]);
+          dst[k + i] = interpolate(s0, s1, pos & kFracMask, gain_);
+          pos += step_;
+        }
+        pos_ = pos;
+        s0_ = s0;
+        k += run;
+      } else {
+        // The window's last byte, interpolated towards the loop start.
+        const uint32_t idx = pos_ >> kFracBits;
+        s0_ = static_cast<int8_t>(memory[idx & kMemoryMask]);
+        uint32_t j = idx + 1;
+        if ((j << kFracBits) >= cur_end_) j = w_.start >> kFracBits;
+        const int32_t s1 = static_cast<int8_t>(memory[j & kMemoryMask]);
+        dst[k++] = interpolate(s0_, s1, pos_ & kFracMask, gain_);
+        pos_ += step_;
+      }
     }
   }
-  if (pos >= cur_end) loop();
 
-  chip.reg[kVoiceBase + kVoiceStride * v + kVoiceData] = static_cast<uint8_t>(s0);
-  state.position = pos;
-  if (looped) {
-    state.loop_start = w.start;
-    state.loop_end = w.end;
+  void finish() {
+    if (pos_ >= cur_end_) loop();
+    chip.reg[kVoiceBase + kVoiceStride * v_ + kVoiceData] = static_cast<uint8_t>(s0_);
+    PaulaVoiceState &state = chip.voice[v_];
+    state.position = pos_;
+    if (looped_) {
+      state.loop_start = w_.start;
+      state.loop_end = w_.end;
+    }
   }
-}
+
+ private:
+  // Past the loop end: continue from the registers' window, which becomes
+  // the latched one.
+  void loop() {
+    pos_ = pos_ - cur_end_ + w_.start;
+    cur_end_ = w_.end;
+    if (pos_ >= w_.end) pos_ = w_.start + (pos_ - w_.start) % w_.length;
+    limit_ = fast_limit(cur_end_);
+    looped_ = true;
+  }
+
+  int v_ = 0;
+  int32_t gain_ = 0;
+  uint32_t step_ = 0;
+  Window w_{};
+  uint32_t pos_ = 0;
+  uint32_t cur_end_ = 0;
+  uint32_t limit_ = 0;
+  bool looped_ = false;
+  int32_t s0_ = 0;  // last sample byte played
+};
 
 // Bus handlers. Only the low 8 bits of the address pick the register.
 
@@ -329,12 +404,26 @@ uint32_t paula_sampling_rate(uint32_t hz) {
 
 void paula_mix(uint32_t *buffer, const uint8_t *memory, int n) {
   if (n <= 0) return;
-  std::fill(buffer, buffer + n, 0u);
   const uint32_t on = voices_on();
-  if (on & 1) mix_voice<kVoiceSide[0]>(0, buffer, memory, n);
-  if (on & 2) mix_voice<kVoiceSide[1]>(1, buffer, memory, n);
-  if (on & 4) mix_voice<kVoiceSide[2]>(2, buffer, memory, n);
-  if (on & 8) mix_voice<kVoiceSide[3]>(3, buffer, memory, n);
+  std::array<VoiceRun, kVoices> runs;
+  std::array<bool, kVoices> playing{};
+  int16_t side[kVoices][kBlock] = {};  // a silent voice's block stays 0
+  for (int v = 0; v < kVoices; ++v) playing[v] = (on & (1u << v)) && runs[v].begin(v);
+  for (int done = 0; done < n; done += kBlock) {
+    const int count = std::min(kBlock, n - done);
+    for (int v = 0; v < kVoices; ++v) {
+      if (playing[v]) runs[v].render(side[v], count, memory);
+    }
+    for (int k = 0; k < count; ++k) {
+      // 16-bit wrap-around sums of each side's two voices.
+      const uint32_t l = static_cast<uint16_t>(side[kLeftA][k] + side[kLeftB][k]);
+      const uint32_t r = static_cast<uint16_t>(side[kRightA][k] + side[kRightB][k]);
+      buffer[done + k] = l | (r << 16);
+    }
+  }
+  for (int v = 0; v < kVoices; ++v) {
+    if (playing[v]) runs[v].finish();
+  }
   chip.reg[kBeamHigh] = 0;
 }
 
