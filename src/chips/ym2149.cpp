@@ -1,0 +1,473 @@
+/* YM-2149 sound generator: register ports on the 68000 bus, write queues,
+ * and the per-frame renderer.
+ *
+ * While the 68000 runs, register writes are only queued with their cycle
+ * positions. ym_render_frame then runs three stages over the frame, each
+ * filling one word per 250 kHz step and replaying its own queue on the way:
+ *   noise     -> noise word per step    (12-bit channel pattern)
+ *   envelope  -> envelope level per step (level * 0x111)
+ *   tone+mix  -> output level per step, through the mixing table
+ * and averages groups of 4 steps (62500 Hz) picked at the output rate.
+ *
+ * 12-bit channel patterns: channel A owns bits 11-8, B bits 7-4, C bits 3-0;
+ * AND-ing the tone, noise and volume patterns of a step gives the index of
+ * the mixing table.
+ */
+#include "chips/ym2149.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "chips/ym_mixtable.h"
+
+namespace {
+
+// One generator step every 32 cycles of the 8 MHz 68000: 250 kHz, the rate
+// at which a 2 MHz YM-2149 clocks its tone counters (2 MHz / 8).
+constexpr int kCycleShift = 5;
+constexpr int kCyclesPerStep = 1 << kCycleShift;
+constexpr int kStepCapacity = YM_BUFFER_SIZE;
+// Writes one queue keeps per frame.
+constexpr int kListCapacity = 2048;
+// Peak of the rescaled mixing table (leaves headroom for the other chips).
+constexpr uint32_t kOutputLevel = 0xD000;
+constexpr int kScaleShift = 14;
+// 62500 Hz, the rate of groups of four steps, as a 16.16 fraction numerator.
+constexpr uint32_t kGroupRateFixed = 62500u << 16;
+
+// Registers.
+constexpr int kNoisePeriod = 6;
+constexpr int kMixer = 7;  // bits 0-2 tone off A/B/C, bits 3-5 noise off A/B/C
+constexpr int kVolumeA = 8;  // 8-10: bit 4 follow the envelope, bits 3-0 level
+constexpr int kEnvFine = 11;
+constexpr int kEnvCoarse = 12;
+constexpr int kEnvShape = 13;  // bit 3 continue, 2 attack, 1 alternate, 0 hold
+constexpr int kLastReadable = 13;
+constexpr uint8_t kMixerReset = 0x3F;
+constexpr uint8_t kShapeReset = 10;
+
+constexpr uint32_t kNibble[3] = {0xF00, 0x0F0, 0x00F};
+constexpr uint32_t kAllVoices = 0xFFF;
+
+// Envelope: 32 positions per fall or rise, shown as 16 levels.
+constexpr uint32_t kEnvMask = 31;
+constexpr int32_t kEnvRestart = 65536;  // beyond any period: advance at once
+
+struct YmWrite {
+  int32_t cycle;  // 68000 cycle in the frame
+  uint8_t reg;
+  uint8_t value;
+};
+
+struct YmWriteList {
+  int32_t base;  // cycle up to which the generator has been rendered
+  int count;
+  YmWrite entries[kListCapacity];
+};
+
+struct Ym {
+  uint8_t regs[16];
+  uint8_t selected;
+  // The mixer as each of its two users sees it within the frame.
+  uint8_t noise_mixer;
+  uint8_t tone_mixer;
+
+  YmWriteList tone_list, noise_list, env_list;
+
+  int32_t tone_counter[3];
+  uint32_t tone_out;
+
+  int32_t noise_counter;
+  uint32_t noise_shift;  // 17 bits
+
+  int32_t env_f;   // steps since the last advance
+  uint32_t env_g;  // envelope position, 32 per fall or rise
+  uint32_t env_c;  // 1 while moving, 0 once held
+  uint32_t env_h;  // 0 or 31: direction
+  uint32_t env_e;  // 0 or 31: silenced after a single shot
+
+  int carry_steps;  // 0-3 steps of an unfinished group
+  int32_t carry_sum;
+
+  unsigned rate = YM_RATE_DEFAULT;
+  uint32_t voice_mask = kAllVoices;
+};
+
+Ym ym;
+int32_t mix[YM_MIX_TABLE_SIZE];  // rescaled mixing table
+uint32_t noise_buf[kStepCapacity];
+uint32_t env_buf[kStepCapacity];
+int32_t out_buf[kStepCapacity];
+
+// ---------------------------------------------------------------- queues
+
+void list_clear(YmWriteList &l, int32_t base) {
+  l.base = base;
+  l.count = 0;
+}
+
+// A full list keeps its newest write in the last slot.
+void list_push(YmWriteList &l, int32_t cycle, uint8_t reg, uint8_t value) {
+  int i = l.count < kListCapacity ? l.count++ : kListCapacity - 1;
+  l.entries[i] = {cycle, reg, value};
+}
+
+void queue_write(uint8_t reg, uint8_t value, uint32_t cycle) {
+  const auto c = static_cast<int32_t>(cycle);
+  if (reg < kNoisePeriod || (reg >= kVolumeA && reg < kEnvFine)) {
+    list_push(ym.tone_list, c, reg, value);
+  } else if (reg == kNoisePeriod) {
+    list_push(ym.noise_list, c, reg, value);
+  } else if (reg == kMixer) {
+    list_push(ym.tone_list, c, reg, value);
+    list_push(ym.noise_list, c, reg, value);
+  } else if (reg <= kEnvShape) {
+    list_push(ym.env_list, c, reg, value);
+  }
+}
+
+// The value a read of register r sees: the newest queued write, else the
+// register file.
+uint8_t read_register(uint8_t r) {
+  if (r > kLastReadable) return 0;
+  const YmWriteList &l = (r == kNoisePeriod || r == kMixer) ? ym.noise_list
+                         : r >= kEnvFine                    ? ym.env_list
+                                                            : ym.tone_list;
+  for (int i = l.count - 1; i >= 0; --i) {
+    if (l.entries[i].reg == r) return l.entries[i].value;
+  }
+  return ym.regs[r];
+}
+
+// ------------------------------------------------------------- rendering
+
+// Replays a list over `steps` steps: run(first, n) renders n steps from step
+// `first`, apply(write) stores a write. A write takes effect from the start of
+// the step its cycle falls in; writes outside the frame apply at its edges.
+template <class Run, class Apply>
+void replay(const YmWriteList &l, int steps, Run run, Apply apply) {
+  int done = 0;
+  for (int i = 0; i < l.count; ++i) {
+    const YmWrite &w = l.entries[i];
+    int64_t at = (static_cast<int64_t>(w.cycle) - l.base) >> kCycleShift;
+    int step = static_cast<int>(std::clamp<int64_t>(at, done, steps));
+    run(done, step - done);
+    done = step;
+    apply(w);
+  }
+  run(done, steps - done);
+}
+
+// Noise: a 17-bit shift register clocked every 2 * R6 steps.
+void noise_run(int first, int n) {
+  const int32_t period = 2 * (ym.regs[kNoisePeriod] & 0x1F);
+  uint32_t disabled = 0;
+  for (int ch = 0; ch < 3; ++ch) {
+    if (ym.noise_mixer & (8 << ch)) disabled |= kNibble[ch];
+  }
+  uint32_t word = (ym.noise_shift & 1) ? 0xFFFFFFFFu : disabled;
+  uint32_t *out = noise_buf + first;
+  while (n > 0) {
+    int32_t until = std::max<int32_t>(period - ym.noise_counter, 1);  // steps to the next shift
+    if (until > n) {
+      std::fill_n(out, n, word);
+      ym.noise_counter += n;
+      return;
+    }
+    out = std::fill_n(out, until - 1, word);
+    uint32_t s = ym.noise_shift;
+    ym.noise_shift = (s >> 1) | (((s ^ (s >> 2)) & 1) << 16);
+    ym.noise_counter = 0;
+    word = (ym.noise_shift & 1) ? 0xFFFFFFFFu : disabled;
+    *out++ = word;
+    n -= until;
+  }
+}
+
+void envelope_restart(uint8_t shape) {
+  ym.env_h = (shape & 4) ? 0 : kEnvMask;
+  ym.env_g = 0;
+  ym.env_c = 1;
+  ym.env_e = kEnvMask;
+  ym.env_f = kEnvRestart;
+}
+
+// Envelope: advances one position every P steps; at the end of each fall or
+// rise the shape bits decide whether it turns, holds, or goes silent.
+void envelope_run(int first, int n) {
+  int32_t period = (ym.regs[kEnvCoarse] << 8) | ym.regs[kEnvFine];
+  if (period == 0) period = 1;
+  const uint8_t shape = ym.regs[kEnvShape];
+  uint32_t *out = env_buf + first;
+  while (n > 0) {
+    int32_t run;
+    if (period - ym.env_f <= 0) {
+      uint32_t g = ym.env_g + ym.env_c;
+      if ((g ^ ym.env_g) & 32) {
+        if (((shape >> 1) ^ shape) & 1) ym.env_h ^= kEnvMask;
+        ym.env_c = (shape & 1) ? 0 : 1;
+        ym.env_e = (shape & 8) ? kEnvMask : 0;
+      }
+      ym.env_g = g;
+      ym.env_f = 0;
+      run = period;
+    } else {
+      run = period - ym.env_f;
+    }
+    run = std::min(run, n);
+    uint32_t level = ((ym.env_g ^ ym.env_h) >> 1) & (ym.env_e >> 1);
+    out = std::fill_n(out, run, level * 0x111);
+    ym.env_f += run;
+    n -= run;
+  }
+}
+
+// Volume nibble of a channel for the output centre: 15 when it follows the
+// envelope.
+uint32_t peak_nibble(uint8_t volume) { return (volume & 0x10) ? 15 : (volume & 15); }
+
+// Half of the highest level the frame can reach, so that it swings about 0.
+int32_t frame_centre() {
+  uint32_t index = 0;
+  for (int ch = 0; ch < 3; ++ch) index |= peak_nibble(ym.regs[kVolumeA + ch]) << (8 - 4 * ch);
+  int32_t peak = mix[index & ym.voice_mask];
+  const YmWriteList &l = ym.tone_list;
+  for (int i = 0; i < l.count; ++i) {
+    const YmWrite &w = l.entries[i];
+    if (w.reg >= kVolumeA && w.reg < kVolumeA + 3) {
+      int shift = 8 - 4 * (w.reg - kVolumeA);
+      index = (index & ~(15u << shift)) | (peak_nibble(w.value) << shift);
+    }
+    if (i + 1 == l.count || l.entries[i + 1].cycle != w.cycle) {
+      peak = std::max(peak, mix[index & ym.voice_mask]);
+    }
+  }
+  return (peak + 1) >> 1;
+}
+
+// Tone and mix: square waves toggled every P steps, combined with the noise
+// and envelope words of each step into a mixing-table index.
+void tone_run(int first, int n, int32_t centre) {
+  int32_t period[3];
+  uint32_t tone_off = 0, env_sel = 0, fixed = 0;
+  for (int ch = 0; ch < 3; ++ch) {
+    int32_t p = ((ym.regs[2 * ch + 1] & 0x0F) << 8) | ym.regs[2 * ch];
+    period[ch] = p ? p : 1;
+    if (ym.tone_mixer & (1 << ch)) tone_off |= kNibble[ch];
+    uint8_t volume = ym.regs[kVolumeA + ch];
+    if (volume & 0x10) {
+      env_sel |= kNibble[ch];
+    } else {
+      fixed |= (volume & 15u) * (kNibble[ch] & 0x111);
+    }
+  }
+  const uint32_t *noise = noise_buf + first;
+  const uint32_t *env = env_buf + first;
+  int32_t *out = out_buf + first;
+  while (n > 0) {
+    int32_t run = n;
+    for (int ch = 0; ch < 3; ++ch) {
+      if (ym.tone_counter[ch] >= period[ch]) {
+        ym.tone_counter[ch] = 0;
+        ym.tone_out ^= kNibble[ch];
+      }
+      run = std::min(run, period[ch] - ym.tone_counter[ch]);
+    }
+    const uint32_t tone = (ym.tone_out | tone_off) & ym.voice_mask;
+    for (int i = 0; i < run; ++i) {
+      uint32_t index = tone & noise[i] & ((env_sel & env[i]) | fixed);
+      out[i] = mix[index] - centre;
+    }
+    noise += run;
+    env += run;
+    out += run;
+    for (int32_t &c : ym.tone_counter) c += run;
+    n -= run;
+  }
+}
+
+// Averages groups of 4 steps and picks them at the output rate; samples are
+// written over the step buffer from its start. Returns the sample count.
+int resample(int steps) {
+  int32_t *s = out_buf;
+  int written = 0;
+  int first = 0;
+  if (ym.carry_steps > 0) {
+    int m = std::min(4 - ym.carry_steps, steps);
+    for (int i = 0; i < m; ++i) ym.carry_sum += s[i];
+    ym.carry_steps += m;
+    if (ym.carry_steps < 4) return 0;
+    first = m;
+  }
+  const int32_t carried = ym.carry_sum >> 2;
+  const int rest = steps - first;
+  const int groups = rest >> 2;
+  const int left = rest & 3;
+  const int32_t *g = s + first;
+  // The leftover steps, the frame's last ones, start the next group.
+  ym.carry_steps = left;
+  ym.carry_sum = 0;
+  for (int i = 0; i < left; ++i) ym.carry_sum += g[4 * groups + i];
+  if (first > 0) s[written++] = carried;
+
+  const uint32_t step = kGroupRateFixed / ym.rate;
+  const uint32_t end = static_cast<uint32_t>(groups) << 16;
+  for (uint32_t pos = 0; pos < end; pos += step) {
+    const int32_t *q = g + 4 * (pos >> 16);
+    s[written++] = (q[0] + q[1] + q[2] + q[3]) >> 2;
+  }
+  return written;
+}
+
+// ------------------------------------------------------------ bus ports
+
+// Select port: every address with bit 1 clear; data port: bit 1 set. Reads
+// answer only at addresses that are multiples of 4.
+uint32_t read_byte(uint32_t address, uint32_t) {
+  return (address & 3) ? 0 : read_register(ym.selected);
+}
+
+uint32_t read_word(uint32_t address, uint32_t cycle) { return read_byte(address, cycle) << 8; }
+
+uint32_t read_long(uint32_t address, uint32_t cycle) {
+  return (read_word(address, cycle) << 16) | read_word(address + 2, cycle);
+}
+
+void write_byte(uint32_t address, uint32_t value, uint32_t cycle) {
+  if (address & 2) {
+    queue_write(ym.selected, static_cast<uint8_t>(value), cycle);
+  } else {
+    ym.selected = static_cast<uint8_t>(value);
+  }
+}
+
+void write_word(uint32_t address, uint32_t value, uint32_t cycle) {
+  write_byte(address, (value >> 8) & 0xFF, cycle);
+}
+
+void write_long(uint32_t address, uint32_t value, uint32_t cycle) {
+  write_word(address, value >> 16, cycle);
+  write_word(address + 2, value & 0xFFFF, cycle);
+}
+
+Interrupt68 *no_interrupt(uint32_t) { return nullptr; }
+
+int32_t never(uint32_t) { return IO68_NO_INTERRUPT; }
+
+// The next frame counts its cycles from 0 again: rebase queued writes and
+// rendered positions by the length of the frame that ended.
+void adjust_cycles(uint32_t cycles) {
+  for (YmWriteList *l : {&ym.tone_list, &ym.noise_list, &ym.env_list}) {
+    l->base = static_cast<int32_t>(static_cast<uint32_t>(l->base) - cycles);
+    for (int i = 0; i < l->count; ++i) {
+      YmWrite &w = l->entries[i];
+      w.cycle = static_cast<int32_t>(static_cast<uint32_t>(w.cycle) - cycles);
+    }
+  }
+}
+
+}  // namespace
+
+extern "C" {
+
+IoPlugin68 ym_io_plugin = {
+    .next = nullptr,
+    .name = "YM-2149",
+    .addr_lo = 0xFFFF8800,
+    .addr_hi = 0xFFFF88FF,
+    .read_b = read_byte,
+    .read_w = read_word,
+    .read_l = read_long,
+    .write_b = write_byte,
+    .write_w = write_word,
+    .write_l = write_long,
+    .interrupt = no_interrupt,
+    .next_interrupt = never,
+    .adjust_cycles = adjust_cycles,
+    .reset = ym_reset,
+};
+
+int ym_init(void) {
+  uint16_t stored[YM_MIX_TABLE_SIZE];
+  ym_mix_table_build(stored);
+  const uint32_t factor = (kOutputLevel << kScaleShift) / (stored[YM_MIX_TABLE_SIZE - 1] + 1u);
+  for (int i = 0; i < YM_MIX_TABLE_SIZE; ++i) {
+    mix[i] = static_cast<int32_t>(std::min((stored[i] * factor) >> kScaleShift, kOutputLevel));
+  }
+  return ym_reset();
+}
+
+int ym_reset(void) {
+  std::memset(ym.regs, 0, sizeof ym.regs);
+  ym.regs[kMixer] = kMixerReset;
+  ym.regs[kEnvShape] = kShapeReset;
+  ym.noise_mixer = ym.tone_mixer = kMixerReset;
+  ym.selected = 0;
+  ym.noise_shift = 1;
+  ym.noise_counter = 0;
+  std::fill_n(ym.tone_counter, 3, 0);
+  ym.tone_out = 0;
+  list_clear(ym.tone_list, 0);
+  list_clear(ym.noise_list, 0);
+  list_clear(ym.env_list, 0);
+  envelope_restart(kShapeReset);
+  ym.carry_steps = 0;
+  ym.carry_sum = 0;
+  return 0;
+}
+
+unsigned ym_sampling_rate(unsigned hz) {
+  if (hz != 0) ym.rate = std::clamp<unsigned>(hz, YM_RATE_MIN, YM_RATE_MAX);
+  return ym.rate;
+}
+
+int ym_render_frame(uint32_t cycles) {
+  // All three lists share one base. The frame covers the whole steps from it
+  // to the frame's end; the cycles beyond the last whole step are left for
+  // the next frame (the base ends up just below 0 after adjust_cycles).
+  const int32_t base = ym.tone_list.base;
+  const int64_t span = static_cast<int64_t>(cycles) - base;
+  const int64_t whole = span > 0 ? span >> kCycleShift : 0;
+  const int steps = static_cast<int>(std::min<int64_t>(whole, kStepCapacity));
+
+  replay(ym.noise_list, steps, noise_run, [](const YmWrite &w) {
+    ym.regs[w.reg] = w.value;
+    if (w.reg == kMixer) ym.noise_mixer = w.value;
+  });
+  replay(ym.env_list, steps, envelope_run, [](const YmWrite &w) {
+    ym.regs[w.reg] = w.value;
+    if (w.reg == kEnvShape) envelope_restart(w.value);
+  });
+  const int32_t centre = frame_centre();
+  replay(
+      ym.tone_list, steps, [centre](int first, int n) { tone_run(first, n, centre); },
+      [](const YmWrite &w) {
+        ym.regs[w.reg] = w.value;
+        if (w.reg == kMixer) ym.tone_mixer = w.value;
+      });
+
+  const auto next = static_cast<int32_t>(static_cast<uint32_t>(base) +
+                                         static_cast<uint32_t>(whole) * kCyclesPerStep);
+  list_clear(ym.tone_list, next);
+  list_clear(ym.noise_list, next);
+  list_clear(ym.env_list, next);
+  return resample(steps);
+}
+
+int32_t *ym_output_buffer(void) { return out_buf; }
+
+int ym_voice_mask(int voices) {
+  if (voices >= 0) {
+    ym.voice_mask = 0;
+    for (int ch = 0; ch < 3; ++ch) {
+      if (voices & (1 << ch)) ym.voice_mask |= kNibble[ch];
+    }
+  }
+  int bits = 0;
+  for (int ch = 0; ch < 3; ++ch) {
+    if (ym.voice_mask & kNibble[ch]) bits |= 1 << ch;
+  }
+  return bits;
+}
+
+}  // extern "C"
