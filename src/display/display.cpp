@@ -52,26 +52,40 @@ bool unpaced_requested() {
 }
 
 // Takes the screen with an exact mode of the frame's size when one exists,
-// else the desktop's mode.
+// else the desktop's mode. The window is created with its full-screen flag
+// rather than switched afterwards, so that it covers the screen even where no
+// window manager acts on full-screen requests.
 SDL_Window *create_fullscreen_window(const char *title, int width, int height, bool &exact) {
-    std::vector<SDL_DisplayMode> modes(std::max(SDL_GetNumDisplayModes(0), 0));
+    std::vector<SDL_DisplayMode> modes(size_t(std::max(SDL_GetNumDisplayModes(0), 0)));
     for (size_t i = 0; i < modes.size(); ++i)
         if (SDL_GetDisplayMode(0, int(i), &modes[i]) != 0)
             modes[i] = SDL_DisplayMode{};
     int chosen = screen_mode::choose_mode(modes.data(), int(modes.size()), width, height);
 
-    SDL_Window *w = SDL_CreateWindow(title, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
-                                     width, height, SDL_WINDOW_HIDDEN);
-    if (!w)
-        return nullptr;
-    exact = chosen >= 0 && SDL_SetWindowDisplayMode(w, &modes[chosen]) == 0 &&
-            SDL_SetWindowFullscreen(w, SDL_WINDOW_FULLSCREEN) == 0;
-    if (!exact && SDL_SetWindowFullscreen(w, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0) {
-        SDL_DestroyWindow(w);
-        return nullptr;
+    exact = false;
+    if (chosen >= 0) {
+        SDL_Window *w = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                         width, height, SDL_WINDOW_FULLSCREEN | SDL_WINDOW_HIDDEN);
+        if (w && SDL_SetWindowDisplayMode(w, &modes[size_t(chosen)]) == 0) {
+            SDL_ShowWindow(w);
+            SDL_DisplayMode now{};
+            if (SDL_GetCurrentDisplayMode(std::max(SDL_GetWindowDisplayIndex(w), 0), &now) == 0 &&
+                now.w == width && now.h == height) {
+                exact = true;
+                return w;
+            }
+        }
+        if (w)
+            SDL_DestroyWindow(w);
     }
-    SDL_ShowWindow(w);
-    return w;
+    // Sized like the desktop from the start, for the same reason.
+    SDL_DisplayMode desktop{};
+    if (SDL_GetDesktopDisplayMode(0, &desktop) != 0 || desktop.w <= 0 || desktop.h <= 0) {
+        desktop.w = width;
+        desktop.h = height;
+    }
+    return SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, desktop.w,
+                            desktop.h, SDL_WINDOW_FULLSCREEN_DESKTOP);
 }
 
 int refresh_rate(SDL_Window *w, bool exact) {
@@ -227,6 +241,6 @@ extern "C" int display_key_waiting(void) { return keys::waiting(key_queue) ? 1 :
 extern "C" void display_close(void) { release(); }
 
 DisplayInfo display_info() {
-    return DisplayInfo{d.window != nullptr, d.exact_mode, d.format, d.layout, d.pacer.mode(),
-                       d.active};
+    return DisplayInfo{d.window != nullptr, d.exact_mode, d.format,   d.layout,
+                       d.pacer.mode(),     d.active,     d.window ? SDL_GetWindowID(d.window) : 0};
 }

@@ -13,7 +13,8 @@ struct DisplayInfo {
     uint32_t pixel_format; // SDL pixel format of the back buffer
     const pixconv::Layout *layout;
     pacing::Mode pacing;
-    bool active; // the window has the keyboard focus
+    bool active;        // the window has the keyboard focus
+    uint32_t window_id; // SDL window id, 0 when closed
 };
 
 DisplayInfo display_info();
