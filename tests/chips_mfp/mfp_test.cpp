@@ -363,6 +363,8 @@ TEST_F(Mfp, DataWriteWhileRunningTakesEffectAtTheNextWrap) {
   r.frame(3000, [] {
     wb(kTacr, 1, 0);
     wb(kTadr, 50, 10);
+    // The running count is untouched: 300 cycles = 23 counts of 2500.
+    EXPECT_EQ(rb(kTadr, 300), 77u);
   });
   // The first interval keeps 100 counts, the next ones have 50.
   const std::vector<Delivery> want = {

@@ -315,12 +315,16 @@ TEST_F(Ste, YmAloneAndMixerGains) {
   mem[0x6000] = 100;
   mem[0x6001] = 0x80;
   set_frame(0x6000, 0x6002);
-  wb(kMode, 0x03);  // stereo: one pair
-  wb(kControl, 1);
+  wb(kMode, 0x03);  // stereo: one pair, looped
+  wb(kControl, 3);
   buf[0] = 0;
-  mw_mix(buf.data(), mem.data(), 1);
+  buf[1] = 1000;
+  mw_mix(buf.data(), mem.data(), 2);
   EXPECT_EQ(left(buf[0]), 403);
   EXPECT_EQ(right(buf[0]), -517);
+  // With the YM: (1000 x 768 + 100 x 4135) >> 10 and (... - 128 x 4135) >> 10.
+  EXPECT_EQ(left(buf[1]), 1153);
+  EXPECT_EQ(right(buf[1]), 233);
 }
 
 TEST_F(Ste, Nothing_ForEmptyCalls) {
@@ -354,6 +358,10 @@ TEST_F(Ste, MicroWireCommands) {
 
   // The mask may sit anywhere: the same command under a mask at the top.
   command(0x04E8u << 5, 0xFFE0);
+  EXPECT_EQ(mw_lmc1992()->master_db, 0);
+  // Unmasked bits between the address and the command are skipped.
+  command(kCmdMaster | 20);
+  command(0x8000 | (0x0E8 << 4), 0xDFF0);
   EXPECT_EQ(mw_lmc1992()->master_db, 0);
   // Ignored: a wrong device address, an empty mask, too few command bits,
   // and the unused functions 110 and 111.
