@@ -1,0 +1,10 @@
+// The intro's control flow: title, scene loop, closing loop.
+#pragma once
+
+// Fills intro_text with the intro's lines; every other entry is emptied.
+void fill_intro_text();
+
+// Runs the whole intro against whichever display, music and host are linked
+// in, starting from the start-of-run state. Returns the exit status: 0 after
+// the closing loop, -1 when the music or the display cannot be started.
+int intro_run();

@@ -1,0 +1,4 @@
+// Entry point of the varnkol intro; it takes no arguments.
+#include "intro/driver.h"
+
+int main() { return intro_run(); }
