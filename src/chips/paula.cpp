@@ -82,7 +82,10 @@ struct Paula {
   uint16_t intena = kIntenaReset;
   uint16_t intreq = 0;
   uint16_t adkcon = 0;
-  std::array<PaulaVoiceState, kVoices> voice{};
+  std::array<PaulaVoiceState, kVoices> voice = {{{0, 0, kIdleLoopEnd},
+                                                {0, 0, kIdleLoopEnd},
+                                                {0, 0, kIdleLoopEnd},
+                                                {0, 0, kIdleLoopEnd}}};
   uint32_t rate = 0;  // 0 until paula_init or paula_sampling_rate sets one
   uint32_t step_k = 0;
 };
@@ -245,7 +248,7 @@ class VoiceRun {
         s0_ = s0;
         k += run;
       } else {
-        // The window's last byte, interpolated towards the loop start.
+        // The window's last byte, whose partner is the loop start's byte.
         const uint32_t idx = pos_ >> kFracBits;
         s0_ = static_cast<int8_t>(memory[idx & kMemoryMask]);
         uint32_t j = idx + 1;
