@@ -104,12 +104,14 @@ extern "C" int sndh_read(Disk68 *disk, const uint8_t *data, int32_t length) {
     if (s.is(c, "COMM") || s.is(c, "TITL") || s.is(c, "RIPP") || s.is(c, "CONV") ||
         s.is(c, "YEAR")) {
       const char *text = reinterpret_cast<const char *>(data + c + 4);
+      // An empty text counts as missing, as in VK68 files.
+      const char *value = *text ? text : nullptr;
       if (s.is(c, "COMM")) {
         vk68_debug("FOUND COMM [%s]\n", text);
-        first.author = text;
+        first.author = value;
       } else if (s.is(c, "TITL")) {
         vk68_debug("FOUND TITL [%s]\n", text);
-        disk->name = text;
+        disk->name = value;
       } else {
         vk68_debug("FOUND RIPP or CONV [%s]\n", text);
       }
