@@ -1,0 +1,67 @@
+// The production memory map: addresses with bit 23 set go to the I/O page of
+// their bits 15-8, all others to RAM at (address & 0x7FFFF). RAM accesses
+// need no bounds check: the mask keeps the offset inside the 512 KiB block
+// and the 3 zeroed guard bytes behind it catch the tail of a word or long
+// access that starts at one of the last addresses.
+#ifndef VK68_EMU68_BUS68_H
+#define VK68_EMU68_BUS68_H
+
+#include <cstdint>
+#include <cstring>
+
+#include "emu68/cpu68.h"
+
+namespace emu68 {
+
+inline uint32_t load_be16(const uint8_t *p) {
+  uint16_t v;
+  std::memcpy(&v, p, 2);
+  return __builtin_bswap16(v);
+}
+inline uint32_t load_be32(const uint8_t *p) {
+  uint32_t v;
+  std::memcpy(&v, p, 4);
+  return __builtin_bswap32(v);
+}
+inline void store_be16(uint8_t *p, uint32_t v) {
+  uint16_t w = __builtin_bswap16(static_cast<uint16_t>(v));
+  std::memcpy(p, &w, 2);
+}
+inline void store_be32(uint8_t *p, uint32_t v) {
+  uint32_t w = __builtin_bswap32(v);
+  std::memcpy(p, &w, 4);
+}
+
+struct MapBus {
+  static uint32_t read8(uint32_t a) {
+    if (a & kIoBit) return io_read[0][(a >> 8) & 0xFF](a, cpu.cycle);
+    return cpu.memory[a & kRamMask];
+  }
+  static uint32_t read16(uint32_t a) {
+    if (a & kIoBit) return io_read[1][(a >> 8) & 0xFF](a, cpu.cycle);
+    return load_be16(cpu.memory + (a & kRamMask));
+  }
+  static uint32_t read32(uint32_t a) {
+    if (a & kIoBit) return io_read[2][(a >> 8) & 0xFF](a, cpu.cycle);
+    return load_be32(cpu.memory + (a & kRamMask));
+  }
+  static void write8(uint32_t a, uint32_t v) {
+    if (a & kIoBit) return io_write[0][(a >> 8) & 0xFF](a, v & 0xFF, cpu.cycle);
+    cpu.memory[a & kRamMask] = static_cast<uint8_t>(v);
+  }
+  static void write16(uint32_t a, uint32_t v) {
+    if (a & kIoBit) return io_write[1][(a >> 8) & 0xFF](a, v & 0xFFFF, cpu.cycle);
+    store_be16(cpu.memory + (a & kRamMask), v);
+  }
+  static void write32(uint32_t a, uint32_t v) {
+    if (a & kIoBit) return io_write[2][(a >> 8) & 0xFF](a, v, cpu.cycle);
+    store_be32(cpu.memory + (a & kRamMask), v);
+  }
+  // Instruction stream: always RAM, never the I/O bus.
+  static uint32_t fetch16(uint32_t pc) { return load_be16(cpu.memory + (pc & kRamMask)); }
+  static uint32_t fetch32(uint32_t pc) { return load_be32(cpu.memory + (pc & kRamMask)); }
+};
+
+}  // namespace emu68
+
+#endif
