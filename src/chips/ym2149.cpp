@@ -167,21 +167,18 @@ void noise_run(int first, int n) {
   }
   uint32_t word = (ym.noise_shift & 1) ? 0xFFFFFFFFu : disabled;
   uint32_t *out = noise_buf + first;
-  while (n > 0) {
-    int32_t until = std::max<int32_t>(period - ym.noise_counter, 1);  // steps to the next shift
-    if (until > n) {
-      std::fill_n(out, n, word);
-      ym.noise_counter += n;
-      return;
+  int32_t counter = ym.noise_counter;
+  uint32_t shift = ym.noise_shift;
+  for (; n > 0; --n) {
+    if (++counter >= period) {
+      shift = (shift >> 1) | (((shift ^ (shift >> 2)) & 1) << 16);
+      counter = 0;
+      word = (shift & 1) ? 0xFFFFFFFFu : disabled;
     }
-    out = std::fill_n(out, until - 1, word);
-    uint32_t s = ym.noise_shift;
-    ym.noise_shift = (s >> 1) | (((s ^ (s >> 2)) & 1) << 16);
-    ym.noise_counter = 0;
-    word = (ym.noise_shift & 1) ? 0xFFFFFFFFu : disabled;
     *out++ = word;
-    n -= until;
   }
+  ym.noise_counter = counter;
+  ym.noise_shift = shift;
 }
 
 void envelope_restart(uint8_t shape) {
