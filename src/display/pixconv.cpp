@@ -114,9 +114,11 @@ void copy32_per_pixel(const uint32_t *src, void *dst, size_t width) {
 }
 
 // The library copy moves whole cache lines with the widest stores the
-// machine has.
+// machine has. An empty row may come with null pointers, which memcpy must
+// not see.
 void copy32_block(const uint32_t *src, void *dst, size_t width) {
-    std::memcpy(dst, src, width * 4);
+    if (width)
+        std::memcpy(dst, src, width * 4);
 }
 
 void swap32_per_pixel(const uint32_t *src, void *dst, size_t width) {
