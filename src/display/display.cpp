@@ -151,7 +151,7 @@ bool open_display(const char *title, int width, int height) {
                                          : pacing::Mode::timer,
                                  pacing::frame_period);
 
-    // Scaled to the desktop, the frame keeps its aspect ratio between black
+    // Scaled to the desktop, the frame keeps its proportions between black
     // bars and is smoothed.
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
     if (SDL_RenderSetLogicalSize(d.renderer, width, height) != 0)
