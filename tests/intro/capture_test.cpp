@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <png.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -40,9 +41,8 @@ class CaptureTest : public ::testing::Test {
  protected:
   fs::path dir;
   void SetUp() override {
-    dir = fs::temp_directory_path() /
-          ("varnkol-capture-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir = fs::temp_directory_path() / ("varnkol-capture-test-" + std::to_string(getpid()) + "-" +
+                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir);
   }
   void TearDown() override { fs::remove_all(dir); }
@@ -83,6 +83,7 @@ TEST_F(CaptureTest, RefusesBadArguments) {
   EXPECT_EQ(run("--out " + dir.string() + " --frames 5-2"), 2);
   EXPECT_EQ(run("--out " + dir.string() + " --max-frames 0"), 2);
   EXPECT_EQ(run("--out " + dir.string() + " --bogus"), 2);
+  EXPECT_EQ(run("--help"), 0);
 }
 
 }  // namespace

@@ -38,10 +38,19 @@ constexpr int kWriteError = 1;
 constexpr uint64_t kDefaultMaxFrames = 36000;
 constexpr int kWidth = 800, kHeight = 600;
 
-void usage() {
-  std::fprintf(stderr,
-               "usage: varnkol-capture --out DIR [--frames LIST] [--keys FRAME:KEY,...] [--max-frames N]\n");
-}
+constexpr const char *kUsage =
+    "usage: varnkol-capture --out DIR [--frames LIST] [--keys FRAME:KEY,...] [--max-frames N]\n"
+    "  Runs the intro headless on a virtual clock. Frame 0 is the title.\n"
+    "  --frames LIST   frames to save as DIR/frame-NNNNNN.png (e.g. 0,10,100-120)\n"
+    "  --keys LIST     FRAME:KEY pairs; the key enters the queue while FRAME is\n"
+    "                  presented. KEY: esc enter space tab backspace up down left\n"
+    "                  right insert delete home end pageup pagedown f1..f10 or a\n"
+    "                  single character\n"
+    "  --max-frames N  stop after N presented frames (default 36000)\n"
+    "  Exit status: the intro's (0, or 255 when it cannot start), 3 when stopped\n"
+    "  by --max-frames, 2 for bad arguments, 1 when a PNG cannot be written.\n";
+
+void usage() { std::fputs(kUsage, stderr); }
 
 std::optional<uint64_t> parse_number(std::string_view s) {
   if (s.empty() || s.size() > 18) return std::nullopt;
@@ -126,7 +135,10 @@ int main(int argc, char **argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
     const bool has_value = i + 1 < argc;
-    if (arg == "--out" && has_value) {
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    } else if (arg == "--out" && has_value) {
       out = argv[++i];
     } else if (arg == "--frames" && has_value) {
       if (!parse_frames(argv[++i], frames)) return usage(), kUsageError;
