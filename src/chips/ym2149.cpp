@@ -9,6 +9,14 @@
  *   tone+mix  -> output level per step, through the mixing table
  * and averages groups of 4 steps (62500 Hz) picked at the output rate.
  *
+ * Time: every queue has a base, the cycle up to which its generator has been
+ * rendered. A frame renders the whole steps from the base to the frame's end
+ * and a write sounds from the start of the step its cycle falls in; the
+ * cycles of an unfinished step are left for the next frame, whose
+ * adjust-cycles call puts the base just below 0. The mixer register R7 feeds
+ * both the noise and the tone stage and is queued for both, so each stage
+ * sees it change at its own moment.
+ *
  * 12-bit channel patterns: channel A owns bits 11-8, B bits 7-4, C bits 3-0;
  * AND-ing the tone, noise and volume patterns of a step gives the index of
  * the mixing table.
@@ -37,6 +45,7 @@ constexpr uint32_t kGroupRateFixed = 62500u << 16;
 
 // Registers.
 constexpr int kNoisePeriod = 6;
+constexpr uint8_t kNoisePeriodMask = 0x1F;
 constexpr int kMixer = 7;  // bits 0-2 tone off A/B/C, bits 3-5 noise off A/B/C
 constexpr int kVolumeA = 8;  // 8-10: bit 4 follow the envelope, bits 3-0 level
 constexpr int kEnvFine = 11;
@@ -158,9 +167,12 @@ void replay(const YmWriteList &l, int steps, Run run, Apply apply) {
   run(done, steps - done);
 }
 
-// Noise: a 17-bit shift register clocked every 2 * R6 steps.
+// Noise: a 17-bit shift register (new bit 16 = bit 0 XOR bit 2) clocked every
+// 2 * R6 steps, every step when R6 is 0. The chip's noise period register
+// has 5 bits. A step's noise word is all ones while bit 0 is 1, else it
+// passes only the channels whose noise is off.
 void noise_run(int first, int n) {
-  const int32_t period = 2 * (ym.regs[kNoisePeriod] & 0x1F);
+  const int32_t period = 2 * (ym.regs[kNoisePeriod] & kNoisePeriodMask);
   uint32_t disabled = 0;
   for (int ch = 0; ch < 3; ++ch) {
     if (ym.noise_mixer & (8 << ch)) disabled |= kNibble[ch];
