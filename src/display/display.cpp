@@ -103,6 +103,18 @@ SDL_Renderer *create_renderer(SDL_Window *w, bool vsync) {
     return r ? r : SDL_CreateRenderer(w, -1, sync);
 }
 
+// The back buffer: a streaming texture in the window's pixel format.
+bool create_texture() {
+    d.texture = SDL_CreateTexture(d.renderer, d.format, SDL_TEXTUREACCESS_STREAMING, d.width,
+                                  d.height);
+    if (!d.texture)
+        return false;
+    // An alpha channel in the format carries the source's top byte (0), not
+    // transparency.
+    SDL_SetTextureBlendMode(d.texture, SDL_BLENDMODE_NONE);
+    return true;
+}
+
 void release() {
     if (d.texture)
         SDL_DestroyTexture(d.texture);
@@ -156,12 +168,8 @@ bool open_display(const char *title, int width, int height) {
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
     if (SDL_RenderSetLogicalSize(d.renderer, width, height) != 0)
         return false;
-    d.texture = SDL_CreateTexture(d.renderer, d.format, SDL_TEXTUREACCESS_STREAMING, width, height);
-    if (!d.texture)
+    if (!create_texture())
         return false;
-    // An alpha channel in the format carries the source's top byte (0), not
-    // transparency.
-    SDL_SetTextureBlendMode(d.texture, SDL_BLENDMODE_NONE);
 
     SDL_ShowCursor(SDL_DISABLE);
     SDL_DisableScreenSaver();
@@ -178,6 +186,11 @@ void pump_events() {
                 d.active = true;
             else if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST)
                 d.active = false;
+        } else if (e.type == SDL_RENDER_DEVICE_RESET) {
+            // The renderer lost its textures (another program had the
+            // graphics device); a new back buffer is made below.
+            SDL_DestroyTexture(d.texture);
+            d.texture = nullptr;
         } else if (d.active) {
             if (uint16_t code = keys::key_code_for_event(e))
                 keys::push(key_queue, code);
@@ -217,8 +230,8 @@ extern "C" int display_update(const uint32_t *pixels) {
 
     void *dst;
     int pitch;
-    if (SDL_LockTexture(d.texture, nullptr, &dst, &pitch) != 0)
-        return 0;
+    if ((!d.texture && !create_texture()) || SDL_LockTexture(d.texture, nullptr, &dst, &pitch) != 0)
+        return 0; // this frame is lost; the next call tries again
     auto *row = static_cast<uint8_t *>(dst);
     for (int y = 0; y < d.height; ++y, row += pitch)
         d.layout->fastest(pixels + size_t(y) * size_t(d.width), row, size_t(d.width));

@@ -175,6 +175,18 @@ TEST_F(DisplayDummy, InactiveWindowIgnoresKeysAndDrawsNothing) {
     EXPECT_EQ(read_all_keys(), std::vector<std::string>{"z"});
 }
 
+TEST_F(DisplayDummy, PresentsAgainAfterTheRendererLostItsTextures) {
+    setenv("VARNKOL_UNPACED", "1", 1);
+    ASSERT_EQ(display_open("VARN KOL", W, H), 1);
+    std::vector<uint32_t> blue(size_t(W) * H, 0x000000FF), grey(size_t(W) * H, 0x00808080);
+    ASSERT_EQ(display_update(blue.data()), 1);
+    SDL_Event reset{};
+    reset.type = SDL_RENDER_DEVICE_RESET;
+    push(reset);
+    EXPECT_EQ(display_update(grey.data()), 1);
+    EXPECT_EQ(shown_centre(), 0x808080u);
+}
+
 TEST_F(DisplayDummy, CloseRestoresScreenSaverAndCursor) {
     // Keep the video subsystem alive past the display's close so that the
     // settings it restores can be read back.

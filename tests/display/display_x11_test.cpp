@@ -136,18 +136,18 @@ TEST_F(DisplayX11Child, Keys) {
     SDL_VERSION(&wm.version);
     ASSERT_TRUE(SDL_GetWindowWMInfo(SDL_GetWindowFromID(info.window_id), &wm));
     std::string cmd = "xdotool windowfocus --sync " + std::to_string(wm.info.x11.window) +
-                      " key --delay 30 Escape a Up F1 shift+b";
+                      " key --delay 30 Escape a Up F1 shift+b ctrl+c Return";
     ASSERT_EQ(std::system(cmd.c_str()), 0);
 
     std::vector<std::string> keys;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (keys.size() < 5 && std::chrono::steady_clock::now() < deadline) {
+    while (keys.size() < 7 && std::chrono::steady_clock::now() < deadline) {
         ASSERT_EQ(display_update(frame.data()), 1);
         while (display_key_waiting())
             keys.push_back(display_read_key());
         SDL_Delay(5);
     }
-    EXPECT_EQ(keys, (std::vector<std::string>{"\x1b", "a", "\xffH", "\xff;", "B"}));
+    EXPECT_EQ(keys, (std::vector<std::string>{"\x1b", "a", "\xffH", "\xff;", "B", "\x03", "\r"}));
     std::puts("child finished: Keys");
 }
 
