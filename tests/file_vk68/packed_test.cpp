@@ -2,6 +2,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "builders.h"
 #include "file/ice68.h"
 #include "file/vk68file.h"
@@ -155,6 +157,30 @@ TEST_F(Packed, DamagedGzipFailsCleanly) {
   EXPECT_THAT(messages().front(), HasSubstr("(read header)"));
   EXPECT_EQ(VK68file_probe_buffer(gz.data(), int32_t(gz.size())), -1);
   messages();
+}
+
+std::vector<std::string> g_trace;
+int trace_hook(void *, const char *format, va_list) {
+  g_trace.emplace_back(format);
+  return 0;
+}
+
+TEST_F(Packed, TraceLines) {
+  using ::testing::Contains;
+  const Bytes packed = ice(sndh_sample());
+  g_trace.clear();
+  vk68_set_debug(trace_hook);
+  Disk68 *d = load(packed);
+  const int probed = VK68file_probe_buffer(packed.data(), int32_t(packed.size()));
+  vk68_set_debug(nullptr);
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(probed, 0);
+  EXPECT_THAT(g_trace, Contains("ICE LOAD [%s]!\n"));
+  EXPECT_THAT(g_trace, Contains("SNDH dans la place\n"));
+  EXPECT_THAT(g_trace, Contains("%s depack %c%c%c%c\n"));
+  EXPECT_THAT(g_trace, Contains("ICE VERIFY [%s]!\n"));
+  EXPECT_THAT(g_trace, Contains("SNDH OK!\n"));
+  EXPECT_THAT(g_trace, Contains("-> %d %p %d\n"));
 }
 
 }  // namespace
