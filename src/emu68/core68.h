@@ -21,43 +21,43 @@ using Handler0 = void (*)();
 
 // ---------------------------------------------------------------- bus access
 
-template <class Bus, int S> inline uint32_t read(uint32_t a) {
+template <class Bus, int S> [[gnu::always_inline]] inline uint32_t read(uint32_t a) {
   if constexpr (S == 1) return Bus::read8(a);
   else if constexpr (S == 2) return Bus::read16(a);
   else return Bus::read32(a);
 }
-template <class Bus, int S> inline void write(uint32_t a, uint32_t v) {
+template <class Bus, int S> [[gnu::always_inline]] inline void write(uint32_t a, uint32_t v) {
   if constexpr (S == 1) Bus::write8(a, v);
   else if constexpr (S == 2) Bus::write16(a, v);
   else Bus::write32(a, v);
 }
 
 // Next instruction word, sign-extended.
-template <class Bus> inline uint32_t fetch_word() {
+template <class Bus> [[gnu::always_inline]] inline uint32_t fetch_word() {
   uint32_t w = Bus::fetch16(cpu.pc);
   cpu.pc += 2;
   return sign_extend<2>(w);
 }
-template <class Bus> inline uint32_t fetch_long() {
+template <class Bus> [[gnu::always_inline]] inline uint32_t fetch_long() {
   uint32_t l = Bus::fetch32(cpu.pc);
   cpu.pc += 4;
   return l;
 }
 
-template <class Bus> inline void push_word(uint32_t v) {
+template <class Bus> [[gnu::always_inline]] inline void push_word(uint32_t v) {
   cpu.a[7] -= 2;
   Bus::write16(cpu.a[7], v);
 }
-template <class Bus> inline void push_long(uint32_t v) {
+template <class Bus> [[gnu::always_inline]] inline void push_long(uint32_t v) {
   cpu.a[7] -= 4;
   Bus::write32(cpu.a[7], v);
 }
-template <class Bus> inline uint32_t pop_word() {
+template <class Bus> [[gnu::always_inline]] inline uint32_t pop_word() {
   uint32_t v = Bus::read16(cpu.a[7]);
   cpu.a[7] += 2;
   return v;
 }
-template <class Bus> inline uint32_t pop_long() {
+template <class Bus> [[gnu::always_inline]] inline uint32_t pop_long() {
   uint32_t v = Bus::read32(cpu.a[7]);
   cpu.a[7] += 4;
   return v;
@@ -94,7 +94,7 @@ inline uint32_t index_register(uint32_t n) { return n & 8 ? cpu.a[n & 7] : cpu.d
 
 // Brief extension word: index register, index size (bit 11), 8-bit
 // displacement. Bits 10-8 are ignored.
-template <class Bus> inline uint32_t indexed(uint32_t base) {
+template <class Bus> [[gnu::always_inline]] inline uint32_t indexed(uint32_t base) {
   uint32_t ext = Bus::fetch16(cpu.pc);
   cpu.pc += 2;
   uint32_t x = index_register(ext >> 12);
@@ -109,7 +109,7 @@ inline uint32_t no_address(uint32_t r) {
 
 // Address of the operand of mode M with register r at size S, with the
 // mode's side effects on An and PC.
-template <class Bus, int S, int M> inline uint32_t ea(uint32_t r) {
+template <class Bus, int S, int M> [[gnu::always_inline]] inline uint32_t ea(uint32_t r) {
   constexpr uint32_t step = S;
   if constexpr (M == 0 || M == 1) {
     return no_address(r);
@@ -146,18 +146,18 @@ template <class Bus, int S, int M> inline uint32_t ea(uint32_t r) {
 }
 
 // Source operand of mode M at size S, in the low bits.
-template <class Bus, int S, int M> inline uint32_t read_src(uint32_t r) {
+template <class Bus, int S, int M> [[gnu::always_inline]] inline uint32_t read_src(uint32_t r) {
   if constexpr (M == 0) return cpu.d[r] & kMask<S>;
   else if constexpr (M == 1) return cpu.a[r] & kMask<S>;
   else return read<Bus, S>(ea<Bus, S, M>(r));
 }
 
 // The immediate operand that follows the opcode.
-template <class Bus, int S> inline uint32_t immediate() { return read_src<Bus, S, 7>(4); }
+template <class Bus, int S> [[gnu::always_inline]] inline uint32_t immediate() { return read_src<Bus, S, 7>(4); }
 
 // Read-modify-write of a destination operand of mode M (0 or >= 2):
 // f(old) gives the new value, which is stored at size S.
-template <class Bus, int S, int M, class F> inline void modify(uint32_t r, F f) {
+template <class Bus, int S, int M, class F> [[gnu::always_inline]] inline void modify(uint32_t r, F f) {
   if constexpr (M == 0) {
     set_d<S>(r, f(cpu.d[r] & kMask<S>));
   } else {
@@ -167,7 +167,7 @@ template <class Bus, int S, int M, class F> inline void modify(uint32_t r, F f) 
 }
 
 // Store without reading first (CLR, Scc, MOVE from SR).
-template <class Bus, int S, int M> inline void store(uint32_t r, uint32_t v) {
+template <class Bus, int S, int M> [[gnu::always_inline]] inline void store(uint32_t r, uint32_t v) {
   if constexpr (M == 0) set_d<S>(r, v);
   else write<Bus, S>(ea<Bus, S, M>(r), v);
 }

@@ -294,7 +294,7 @@ template <class Bus> constexpr std::array<Handler, 1024> kMain = [] {
 }();
 
 // One instruction: fetch, advance PC, one lookup, one call.
-template <class Bus> inline void step() {
+template <class Bus> [[gnu::always_inline]] inline void step() {
   uint32_t w = Bus::fetch16(cpu.pc);
   cpu.pc += 2;
   kMain<Bus>[(w >> 12) << 6 | ((w >> 3) & 63)]((w >> 9) & 7, w & 7);
