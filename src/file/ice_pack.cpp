@@ -25,7 +25,7 @@ constexpr int kMaxRun = 33037;        // longest literal run (last table row)
 constexpr int kMaxShortDistance = 576;  // 2-byte copies: 9 bits + 63 + 2
 constexpr int kMaxFarOffset = 4382;   // longer copies: 12 bits + 287
 constexpr int kMaxDistance = kMaxCopy + kMaxFarOffset;
-constexpr int kHashBits = 15;
+constexpr int kMaxHashBits = 16;
 constexpr int kChainLimit = 96;
 constexpr int kLazyLimit = 64;  // longer matches are taken without looking ahead
 
@@ -77,12 +77,22 @@ struct Match {
   int distance = 0;
 };
 
+// Hash table size for n bytes: about two entries per byte, 256 to 65536.
+int hash_bits(size_t n) {
+  int bits = 8;
+  while (bits < kMaxHashBits && (size_t(1) << bits) < 2 * n) ++bits;
+  return bits;
+}
+
+// Match finder and token writer. Three-byte sequences are chained through
+// `prev`; two-byte ones only remember their latest position (a collision
+// merely loses a candidate, every candidate is verified).
 class Packer {
  public:
-  Packer(const uint8_t *r, int n, int32_t *prev, int32_t *head3, int32_t *head2, BitWriter &w)
-      : r_(r), n_(n), prev_(prev), head3_(head3), head2_(head2), w_(w) {
-    for (int i = 0; i < (1 << kHashBits); ++i) head3_[i] = -1;
-    for (int i = 0; i < 65536; ++i) head2_[i] = -1;
+  Packer(const uint8_t *r, int n, int bits, int32_t *prev, int32_t *head3, int32_t *head2,
+         BitWriter &w)
+      : r_(r), n_(n), shift_(32 - bits), prev_(prev), head3_(head3), head2_(head2), w_(w) {
+    for (int i = 0; i < (1 << bits); ++i) head3_[i] = head2_[i] = -1;
   }
 
   bool run() {
@@ -109,8 +119,11 @@ class Packer {
   }
 
  private:
-  static unsigned hash3(const uint8_t *p) {
-    return (unsigned(p[0]) << 16 | unsigned(p[1]) << 8 | p[2]) * 2654435761u >> (32 - kHashBits);
+  unsigned hash3(const uint8_t *p) const {
+    return (unsigned(p[0]) << 16 | unsigned(p[1]) << 8 | p[2]) * 2654435761u >> shift_;
+  }
+  unsigned hash2(const uint8_t *p) const {
+    return (unsigned(p[0]) << 8 | p[1]) * 2654435761u >> shift_;
   }
 
   void insert_upto(int q) {
@@ -121,7 +134,7 @@ class Packer {
         prev_[j] = head3_[h];
         head3_[h] = j;
       }
-      if (j + 1 < n_) head2_[r_[j] << 8 | r_[j + 1]] = j;
+      if (j + 1 < n_) head2_[hash2(r_ + j)] = j;
     }
   }
 
@@ -146,7 +159,7 @@ class Packer {
       }
     };
     if (q >= 1) consider(q - 1);
-    int j2 = head2_[r_[q] << 8 | r_[q + 1]];
+    int j2 = head2_[hash2(r_ + q)];
     if (j2 >= 0 && q - j2 <= kMaxShortDistance) consider(j2);
     if (limit >= 3) {
       int chain = kChainLimit;
@@ -220,6 +233,7 @@ class Packer {
 
   const uint8_t *r_;
   int n_;
+  int shift_;
   int32_t *prev_, *head3_, *head2_;
   BitWriter &w_;
   int inserted_ = 0;
@@ -249,7 +263,8 @@ extern "C" void *ice_pack(const void *data, int32_t size, int32_t *packed_size) 
     return nullptr;
   }
   Block<uint8_t> reversed(n), stream(capacity);
-  Block<int32_t> prev(n), head3(size_t(1) << kHashBits), head2(65536);
+  const int bits = hash_bits(n);
+  Block<int32_t> prev(n), head3(size_t(1) << bits), head2(size_t(1) << bits);
   if (!reversed.p || !stream.p || !prev.p || !head3.p || !head2.p) {
     vk68_error_add("ice_pack() : alloc failed");
     return nullptr;
@@ -258,7 +273,7 @@ extern "C" void *ice_pack(const void *data, int32_t size, int32_t *packed_size) 
   for (size_t i = 0; i < n; ++i) reversed.p[i] = src[n - 1 - i];
 
   BitWriter writer{stream.p};
-  Packer packer(reversed.p, size, prev.p, head3.p, head2.p, writer);
+  Packer packer(reversed.p, size, bits, prev.p, head3.p, head2.p, writer);
   if (!packer.run()) {
     vk68_error_add("ice_pack() : more than %d bytes without a repeat", kMaxRun);
     return nullptr;
