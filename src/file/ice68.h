@@ -24,21 +24,32 @@ extern "C" {
 int32_t ice_depacked_size(const void *header, int32_t *packed_size);
 
 /* Depacks the packed file `packed` (P bytes, header included) into `out`
- * (U bytes). Returns 0, or -1 for a wrong magic or damaged data; damaged
- * data never makes it read or write outside the two buffers. */
+ * (U bytes; may be null when U is 0). Returns 0, or -1 for a wrong magic,
+ * P <= 12, a negative U or damaged data; damaged data never makes it read
+ * or write outside the two buffers. A picture post-pass flag in the stream
+ * converts 8-byte groups from the end: 4000 groups, or 1 + the 16-bit
+ * count that follows a further 1 bit, never past the output's start. */
 int ice_depack(void *out, const void *packed);
 
 /* Reads a packed file from an open stream positioned at its start and
- * returns the depacked bytes (their count in *out_size), or null. */
+ * returns the depacked bytes (their count in *out_size), or null with a
+ * message and *out_size = 0. Headers whose U could not come from P bytes
+ * (more than 512 * (P - 12) + 64 KiB) are refused as "not ICE!"; when the
+ * stream knows its length, a P beyond it fails before any allocation. */
 void *ice_load(Stream68 *stream, int32_t *out_size);
 void *ice_load_file(const char *path, int32_t *out_size);
 
 /* Packs `size` bytes into a new ICE file (header included) that ice_depack
- * turns back into the same bytes; its size goes to *packed_size. */
+ * turns back into the same bytes; its size goes to *packed_size. Fails
+ * (null, message, size 0) only on allocation failure or when the data has
+ * a stretch of more than 33037 bytes in which no copy can start: the format
+ * cannot put two literal runs side by side. */
 void *ice_pack(const void *data, int32_t size, int32_t *packed_size);
 
 /* Reads gzip-packed data from an open stream positioned at its start and
- * returns the inflated bytes (their count in *out_size), or null. */
+ * returns the inflated bytes (their count in *out_size), or null with a
+ * "gzip_load(<name>) : ..." message. Only the first gzip member is read;
+ * results above 64 MiB are refused. */
 void *gzip_load(Stream68 *stream, int32_t *out_size);
 
 #ifdef __cplusplus
