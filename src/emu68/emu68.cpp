@@ -145,9 +145,13 @@ IoPlugin68 *EMU68_select_interrupt_source(IoPlugin68 *source) {
   return previous;
 }
 
-void EMU68_step_one(void) { step<MapBus>(); }
+// Without memory (before EMU68_init or after EMU68_release) nothing runs.
+void EMU68_step_one(void) {
+  if (cpu.memory != nullptr) step<MapBus>();
+}
 
 int EMU68_run_frame(uint32_t budget) {
+  if (cpu.memory == nullptr) return EMU68_push_error("EMU68_run_frame : no memory");
   const uint32_t pc = cpu.pc, watermark = cpu.a[7];
   uint32_t left = EMU68_MAX_STEPS_PER_FRAME;
   int result = 0;

@@ -43,13 +43,14 @@ void EMU68_set_cycle_count(uint32_t cycle);
 uint32_t EMU68_cycle_count(void);
 IoPlugin68 *EMU68_select_interrupt_source(IoPlugin68 *source);
 
-/* Executes exactly one instruction. */
+/* Executes exactly one instruction (nothing without memory). */
 void EMU68_step_one(void);
 /* Runs the routine at PC as a subroutine, then delivers the interrupts of
  * the selected source that fall before `budget` cycles. Returns 0, or a
  * negative value (with a message on the error stack) when the routine or an
  * interrupt handler did not return within EMU68_MAX_STEPS_PER_FRAME
- * instructions; PC and A7 are restored either way. */
+ * instructions, or when no memory is installed; PC and A7 are restored
+ * either way. */
 int EMU68_run_frame(uint32_t budget);
 
 int EMU68_push_error(const char *format, ...)

@@ -173,6 +173,14 @@ TEST_F(RunnerTest, MaskSixWhenTheRoutineReturnsBlocksDelivery) {
   EXPECT_TRUE(source.calls.empty());
 }
 
+TEST_F(RunnerTest, NothingRunsWithoutMemory) {
+  EMU68_release();
+  EXPECT_LT(EMU68_run_frame(100), 0);
+  EXPECT_STREQ(EMU68_pop_error(), "EMU68_run_frame : no memory");
+  EMU68_step_one();
+  EXPECT_EQ(regs().pc, 0u);
+}
+
 TEST_F(RunnerTest, InitRejectsEverySizeButHalfAMegabyte) {
   std::vector<uint8_t> big(16);
   EXPECT_LT(EMU68_init(nullptr, 0x80000), 0);
