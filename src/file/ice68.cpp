@@ -184,6 +184,7 @@ int depack(uint8_t *out, const uint8_t *packed) {
 
 extern "C" int32_t ice_depacked_size(const void *header, int32_t *packed_size) {
   const uint8_t *h = static_cast<const uint8_t *>(header);
+  if (!h) return -1;
   int32_t expected = packed_size ? *packed_size : 0;
   if (packed_size && expected > 0 && expected < kHeaderSize) return -1;
   if (read_be32(h) != kMagic) return -1;
