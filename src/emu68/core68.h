@@ -6,6 +6,13 @@
 // 11-9) and r0 (bits 2-0); handlers of the second-level tables receive r0
 // only (or nothing). The Bus parameter supplies read8/16/32, write8/16/32
 // and fetch16/32; both memories compile to direct calls.
+//
+// The program counter does not live in cpu.pc while instructions run: every
+// handler takes the PC (already past the opcode word) as its first argument
+// and returns the PC of the next instruction, and the helpers advance a
+// local copy. It stays in a machine register from one instruction to the
+// next instead of making a round trip through memory; the runners write it
+// back to cpu.pc when they stop.
 #ifndef VK68_EMU68_CORE68_H
 #define VK68_EMU68_CORE68_H
 
@@ -15,9 +22,9 @@
 
 namespace emu68 {
 
-using Handler = void (*)(uint32_t r9, uint32_t r0);
-using Handler1 = void (*)(uint32_t r0);
-using Handler0 = void (*)();
+using Handler = uint32_t (*)(uint32_t pc, uint32_t r9, uint32_t r0);
+using Handler1 = uint32_t (*)(uint32_t pc, uint32_t r0);
+using Handler0 = uint32_t (*)(uint32_t pc);
 
 // ---------------------------------------------------------------- bus access
 
@@ -33,14 +40,14 @@ template <class Bus, int S> [[gnu::always_inline]] inline void write(uint32_t a,
 }
 
 // Next instruction word, sign-extended.
-template <class Bus> [[gnu::always_inline]] inline uint32_t fetch_word() {
-  uint32_t w = Bus::fetch16(cpu.pc);
-  cpu.pc += 2;
+template <class Bus> [[gnu::always_inline]] inline uint32_t fetch_word(uint32_t &pc) {
+  uint32_t w = Bus::fetch16(pc);
+  pc += 2;
   return sign_extend<2>(w);
 }
-template <class Bus> [[gnu::always_inline]] inline uint32_t fetch_long() {
-  uint32_t l = Bus::fetch32(cpu.pc);
-  cpu.pc += 4;
+template <class Bus> [[gnu::always_inline]] inline uint32_t fetch_long(uint32_t &pc) {
+  uint32_t l = Bus::fetch32(pc);
+  pc += 4;
   return l;
 }
 
@@ -65,27 +72,28 @@ template <class Bus> [[gnu::always_inline]] inline uint32_t pop_long() {
 
 // ---------------------------------------------------------------- exceptions
 
-// Short frame (PC, then SR), supervisor state, mask 7, PC from the vector.
-template <class Bus> void exception(uint32_t vector) {
-  push_long<Bus>(cpu.pc);
+// Short frame (PC, then SR), supervisor state, mask 7; returns the new PC,
+// read from the vector.
+template <class Bus> uint32_t exception(uint32_t pc, uint32_t vector) {
+  push_long<Bus>(pc);
   push_word<Bus>(cpu.sr);
   cpu.sr = (cpu.sr & 0x50FF) | 0x2700;
-  cpu.pc = Bus::read32(vector * 4);
+  return Bus::read32(vector * 4);
 }
 
 constexpr uint32_t kVecIllegal = 4, kVecZeroDivide = 5, kVecChk = 6, kVecTrapv = 7, kVecLineA = 10,
                    kVecLineF = 11, kVecTrap0 = 32;
 
-template <class Bus> void illegal_instruction() {
-  EMU68_push_error("Illegal pc:%06x", cpu.pc);
-  exception<Bus>(kVecIllegal);
+template <class Bus> uint32_t illegal_instruction(uint32_t pc) {
+  EMU68_push_error("Illegal pc:%06x", pc);
+  return exception<Bus>(pc, kVecIllegal);
 }
-template <class Bus> void illegal(uint32_t, uint32_t) { illegal_instruction<Bus>(); }
-template <class Bus> void illegal1(uint32_t) { illegal_instruction<Bus>(); }
-template <class Bus> void illegal0() { illegal_instruction<Bus>(); }
+template <class Bus> uint32_t illegal(uint32_t pc, uint32_t, uint32_t) { return illegal_instruction<Bus>(pc); }
+template <class Bus> uint32_t illegal1(uint32_t pc, uint32_t) { return illegal_instruction<Bus>(pc); }
+template <class Bus> uint32_t illegal0(uint32_t pc) { return illegal_instruction<Bus>(pc); }
 
-template <class Bus> void line_a(uint32_t, uint32_t) { exception<Bus>(kVecLineA); }
-template <class Bus> void line_f(uint32_t, uint32_t) { exception<Bus>(kVecLineF); }
+template <class Bus> uint32_t line_a(uint32_t pc, uint32_t, uint32_t) { return exception<Bus>(pc, kVecLineA); }
+template <class Bus> uint32_t line_f(uint32_t pc, uint32_t, uint32_t) { return exception<Bus>(pc, kVecLineF); }
 
 // ---------------------------------------------------------------- addressing
 
@@ -94,9 +102,9 @@ inline uint32_t index_register(uint32_t n) { return n & 8 ? cpu.a[n & 7] : cpu.d
 
 // Brief extension word: index register, index size (bit 11), 8-bit
 // displacement. Bits 10-8 are ignored.
-template <class Bus> [[gnu::always_inline]] inline uint32_t indexed(uint32_t base) {
-  uint32_t ext = Bus::fetch16(cpu.pc);
-  cpu.pc += 2;
+template <class Bus> [[gnu::always_inline]] inline uint32_t indexed(uint32_t &pc, uint32_t base) {
+  uint32_t ext = Bus::fetch16(pc);
+  pc += 2;
   uint32_t x = index_register(ext >> 12);
   if (!(ext & 0x800)) x = sign_extend<2>(x);
   return base + sign_extend<1>(ext) + x;
@@ -109,7 +117,7 @@ inline uint32_t no_address(uint32_t r) {
 
 // Address of the operand of mode M with register r at size S, with the
 // mode's side effects on An and PC.
-template <class Bus, int S, int M> [[gnu::always_inline]] inline uint32_t ea(uint32_t r) {
+template <class Bus, int S, int M> [[gnu::always_inline]] inline uint32_t ea(uint32_t &pc, uint32_t r) {
   constexpr uint32_t step = S;
   if constexpr (M == 0 || M == 1) {
     return no_address(r);
@@ -123,21 +131,21 @@ template <class Bus, int S, int M> [[gnu::always_inline]] inline uint32_t ea(uin
     return cpu.a[r] -= (S == 1 && r == 7 ? 2 : step);
   } else if constexpr (M == 5) {
     uint32_t base = cpu.a[r];
-    return base + fetch_word<Bus>();
+    return base + fetch_word<Bus>(pc);
   } else if constexpr (M == 6) {
-    return indexed<Bus>(cpu.a[r]);
+    return indexed<Bus>(pc, cpu.a[r]);
   } else {
     switch (r) {
-      case 0: return fetch_word<Bus>();
-      case 1: return fetch_long<Bus>();
+      case 0: return fetch_word<Bus>(pc);
+      case 1: return fetch_long<Bus>(pc);
       case 2: {
-        uint32_t base = cpu.pc;
-        return base + fetch_word<Bus>();
+        uint32_t base = pc;
+        return base + fetch_word<Bus>(pc);
       }
-      case 3: return indexed<Bus>(cpu.pc);
+      case 3: return indexed<Bus>(pc, pc);
       case 4: {
-        uint32_t a = cpu.pc + (S == 1 ? 1 : 0);
-        cpu.pc += S == 4 ? 4 : 2;
+        uint32_t a = pc + (S == 1 ? 1 : 0);
+        pc += S == 4 ? 4 : 2;
         return a;
       }
       default: return no_address(r);
@@ -146,91 +154,104 @@ template <class Bus, int S, int M> [[gnu::always_inline]] inline uint32_t ea(uin
 }
 
 // Source operand of mode M at size S, in the low bits.
-template <class Bus, int S, int M> [[gnu::always_inline]] inline uint32_t read_src(uint32_t r) {
+template <class Bus, int S, int M> [[gnu::always_inline]] inline uint32_t read_src(uint32_t &pc, uint32_t r) {
   if constexpr (M == 0) return cpu.d[r] & kMask<S>;
   else if constexpr (M == 1) return cpu.a[r] & kMask<S>;
-  else return read<Bus, S>(ea<Bus, S, M>(r));
+  else return read<Bus, S>(ea<Bus, S, M>(pc, r));
 }
 
 // The immediate operand that follows the opcode.
-template <class Bus, int S> [[gnu::always_inline]] inline uint32_t immediate() { return read_src<Bus, S, 7>(4); }
+template <class Bus, int S> [[gnu::always_inline]] inline uint32_t immediate(uint32_t &pc) {
+  return read_src<Bus, S, 7>(pc, 4);
+}
 
 // Read-modify-write of a destination operand of mode M (0 or >= 2):
 // f(old) gives the new value, which is stored at size S.
-template <class Bus, int S, int M, class F> [[gnu::always_inline]] inline void modify(uint32_t r, F f) {
+template <class Bus, int S, int M, class F> [[gnu::always_inline]] inline void modify(uint32_t &pc, uint32_t r, F f) {
   if constexpr (M == 0) {
     set_d<S>(r, f(cpu.d[r] & kMask<S>));
   } else {
-    uint32_t a = ea<Bus, S, M>(r);
+    uint32_t a = ea<Bus, S, M>(pc, r);
     write<Bus, S>(a, f(read<Bus, S>(a)));
   }
 }
 
 // Store without reading first (CLR, Scc, MOVE from SR).
-template <class Bus, int S, int M> [[gnu::always_inline]] inline void store(uint32_t r, uint32_t v) {
+template <class Bus, int S, int M> [[gnu::always_inline]] inline void store(uint32_t &pc, uint32_t r, uint32_t v) {
   if constexpr (M == 0) set_d<S>(r, v);
-  else write<Bus, S>(ea<Bus, S, M>(r), v);
+  else write<Bus, S>(ea<Bus, S, M>(pc, r), v);
 }
 
 // ---------------------------------------------------------------- data moves
 
 // MOVE: SM/SR source mode and register, DM/r9 destination.
-template <class Bus, int S, int SM, int DM> void move(uint32_t r9, uint32_t r0) {
-  uint32_t v = read_src<Bus, S, SM>(r0);
+template <class Bus, int S, int SM, int DM> uint32_t move(uint32_t pc, uint32_t r9, uint32_t r0) {
+  uint32_t v = read_src<Bus, S, SM>(pc, r0);
   if constexpr (DM == 1) {
     cpu.a[r9] = sign_extend<S>(v);
   } else {
-    store<Bus, S, DM>(r9, v);
+    store<Bus, S, DM>(pc, r9, v);
     flags_logic(align<S>(v));
   }
+  return pc;
 }
 
 // MOVEQ: the data byte is bits 7-0; bits 7-3 come from the table position.
-template <class Bus, int High> void moveq(uint32_t r9, uint32_t r0) {
+template <class Bus, int High> uint32_t moveq(uint32_t pc, uint32_t r9, uint32_t r0) {
   uint32_t v = sign_extend<1>(High << 3 | r0);
   cpu.d[r9] = v;
   flags_logic(v);
+  return pc;
 }
 
-template <class Bus, int M> void lea(uint32_t r9, uint32_t r0) { cpu.a[r9] = ea<Bus, 4, M>(r0); }
+template <class Bus, int M> uint32_t lea(uint32_t pc, uint32_t r9, uint32_t r0) {
+  cpu.a[r9] = ea<Bus, 4, M>(pc, r0);
+  return pc;
+}
 
-template <class Bus, int M> void pea(uint32_t r0) {
-  uint32_t a = ea<Bus, 4, M>(r0);
+template <class Bus, int M> uint32_t pea(uint32_t pc, uint32_t r0) {
+  uint32_t a = ea<Bus, 4, M>(pc, r0);
   push_long<Bus>(a);
+  return pc;
 }
 
-template <class Bus> void exg_dd(uint32_t r9, uint32_t r0) {
+template <class Bus> uint32_t exg_dd(uint32_t pc, uint32_t r9, uint32_t r0) {
   uint32_t t = cpu.d[r9];
   cpu.d[r9] = cpu.d[r0];
   cpu.d[r0] = t;
+  return pc;
 }
-template <class Bus> void exg_aa(uint32_t r9, uint32_t r0) {
+template <class Bus> uint32_t exg_aa(uint32_t pc, uint32_t r9, uint32_t r0) {
   uint32_t t = cpu.a[r9];
   cpu.a[r9] = cpu.a[r0];
   cpu.a[r0] = t;
+  return pc;
 }
-template <class Bus> void exg_da(uint32_t r9, uint32_t r0) {
+template <class Bus> uint32_t exg_da(uint32_t pc, uint32_t r9, uint32_t r0) {
   uint32_t t = cpu.d[r9];
   cpu.d[r9] = cpu.a[r0];
   cpu.a[r0] = t;
+  return pc;
 }
 
-template <class Bus> void swap(uint32_t r0) {
+template <class Bus> uint32_t swap(uint32_t pc, uint32_t r0) {
   uint32_t v = cpu.d[r0] << 16 | cpu.d[r0] >> 16;
   cpu.d[r0] = v;
   cpu.sr = (cpu.sr & ~0xFu) | n_of(v) | z_of(v);
+  return pc;
 }
 
-template <class Bus, int S> void ext(uint32_t r0) {
+template <class Bus, int S> uint32_t ext(uint32_t pc, uint32_t r0) {
   uint32_t v = sign_extend<S / 2>(cpu.d[r0]);
   set_d<S>(r0, v);
   flags_logic(align<S>(v));
+  return pc;
 }
 
 // MOVEP: every other byte from d16(An) upward, high byte first. Row 4/5:
 // word/long memory to Dn; row 6/7: word/long Dn to memory.
-template <class Bus, int Row> void movep(uint32_t r9, uint32_t r0) {
-  uint32_t a = cpu.a[r0] + fetch_word<Bus>();
+template <class Bus, int Row> uint32_t movep(uint32_t pc, uint32_t r9, uint32_t r0) {
+  uint32_t a = cpu.a[r0] + fetch_word<Bus>(pc);
   constexpr int bytes = Row & 1 ? 4 : 2;
   if constexpr (Row < 6) {
     uint32_t v = 0;
@@ -240,14 +261,15 @@ template <class Bus, int Row> void movep(uint32_t r9, uint32_t r0) {
     uint32_t v = cpu.d[r9];
     for (int i = 0; i < bytes; ++i) Bus::write8(a + 2 * i, v >> (8 * (bytes - 1 - i)));
   }
+  return pc;
 }
 
 // MOVEM registers to memory. -(An): mask bit 0 is A7 ... bit 15 is D0,
 // stored downwards; An ends at the last address written. Other modes store
 // D0 first upwards.
-template <class Bus, int S, int M> void movem_to_memory(uint32_t r0) {
-  uint32_t mask = Bus::fetch16(cpu.pc);
-  cpu.pc += 2;
+template <class Bus, int S, int M> uint32_t movem_to_memory(uint32_t pc, uint32_t r0) {
+  uint32_t mask = Bus::fetch16(pc);
+  pc += 2;
   uint32_t regs[16];
   for (int i = 0; i < 8; ++i) regs[i] = cpu.d[i], regs[8 + i] = cpu.a[i];
   if constexpr (M == 4) {
@@ -259,21 +281,22 @@ template <class Bus, int S, int M> void movem_to_memory(uint32_t r0) {
       }
     cpu.a[r0] = a;
   } else {
-    uint32_t a = ea<Bus, S, M>(r0);
+    uint32_t a = ea<Bus, S, M>(pc, r0);
     for (int i = 0; i < 16; ++i)
       if (mask >> i & 1) {
         write<Bus, S>(a, regs[i]);
         a += S;
       }
   }
+  return pc;
 }
 
 // MOVEM memory to registers: D0 first from ascending addresses, words
 // sign-extended; with (An)+ the final address is written to An last.
-template <class Bus, int S, int M> void movem_to_registers(uint32_t r0) {
-  uint32_t mask = Bus::fetch16(cpu.pc);
-  cpu.pc += 2;
-  uint32_t a = M == 3 ? cpu.a[r0] : ea<Bus, S, M>(r0);
+template <class Bus, int S, int M> uint32_t movem_to_registers(uint32_t pc, uint32_t r0) {
+  uint32_t mask = Bus::fetch16(pc);
+  pc += 2;
+  uint32_t a = M == 3 ? cpu.a[r0] : ea<Bus, S, M>(pc, r0);
   for (int i = 0; i < 16; ++i)
     if (mask >> i & 1) {
       uint32_t v = sign_extend<S>(read<Bus, S>(a));
@@ -282,105 +305,115 @@ template <class Bus, int S, int M> void movem_to_registers(uint32_t r0) {
       a += S;
     }
   if constexpr (M == 3) cpu.a[r0] = a;
+  return pc;
 }
 
 // ---------------------------------------------------------------- arithmetic
 
 // <ea> op Dn -> Dn (CMP leaves Dn).
-template <class Bus, Alu Op, int S, int M> void alu_to_d(uint32_t r9, uint32_t r0) {
-  uint32_t s = read_src<Bus, S, M>(r0);
+template <class Bus, Alu Op, int S, int M> uint32_t alu_to_d(uint32_t pc, uint32_t r9, uint32_t r0) {
+  uint32_t s = read_src<Bus, S, M>(pc, r0);
   uint32_t r = alu<Op, S>(s, cpu.d[r9]);
   if constexpr (Op != Alu::Cmp) set_d<S>(r9, r);
+  return pc;
 }
 
 // Dn op <ea> -> <ea>; mode 0 means data register r0.
-template <class Bus, Alu Op, int S, int M> void alu_to_ea(uint32_t r9, uint32_t r0) {
+template <class Bus, Alu Op, int S, int M> uint32_t alu_to_ea(uint32_t pc, uint32_t r9, uint32_t r0) {
   uint32_t s = cpu.d[r9];
-  modify<Bus, S, M>(r0, [s](uint32_t d) { return alu<Op, S>(s, d); });
+  modify<Bus, S, M>(pc, r0, [s](uint32_t d) { return alu<Op, S>(s, d); });
+  return pc;
 }
 
 // Immediate group: #imm op <ea>. ORI, ANDI, EORI with #imm as destination
 // act on CCR (byte) or SR (word).
-template <class Bus, Alu Op, int S, int M> void alu_immediate(uint32_t r0) {
-  uint32_t s = immediate<Bus, S>();
+template <class Bus, Alu Op, int S, int M> uint32_t alu_immediate(uint32_t pc, uint32_t r0) {
+  uint32_t s = immediate<Bus, S>(pc);
   if constexpr (M == 7 && S < 4 && (Op == Alu::Or || Op == Alu::And || Op == Alu::Eor)) {
     if (r0 == 4) {
       if constexpr (S == 1 && Op == Alu::And) cpu.sr &= s | 0xFF00;
       else if constexpr (Op == Alu::And) cpu.sr &= s;
       else if constexpr (Op == Alu::Or) cpu.sr |= s;
       else cpu.sr ^= s;
-      return;
+      return pc;
     }
   }
-  if constexpr (Op == Alu::Cmp) alu<Op, S>(s, read_src<Bus, S, M>(r0));
-  else modify<Bus, S, M>(r0, [s](uint32_t d) { return alu<Op, S>(s, d); });
+  if constexpr (Op == Alu::Cmp) alu<Op, S>(s, read_src<Bus, S, M>(pc, r0));
+  else modify<Bus, S, M>(pc, r0, [s](uint32_t d) { return alu<Op, S>(s, d); });
+  return pc;
 }
 
 // ADDQ, SUBQ: data 1-8 from r9; to An on the whole register without flags.
-template <class Bus, Alu Op, int S, int M> void alu_quick(uint32_t r9, uint32_t r0) {
+template <class Bus, Alu Op, int S, int M> uint32_t alu_quick(uint32_t pc, uint32_t r9, uint32_t r0) {
   uint32_t q = ((r9 - 1) & 7) + 1;
   if constexpr (M == 1) cpu.a[r0] = Op == Alu::Add ? cpu.a[r0] + q : cpu.a[r0] - q;
-  else modify<Bus, S, M>(r0, [q](uint32_t d) { return alu<Op, S>(q, d); });
+  else modify<Bus, S, M>(pc, r0, [q](uint32_t d) { return alu<Op, S>(q, d); });
+  return pc;
 }
 
 // ADDA, SUBA, CMPA: word sources sign-extended, whole An, no flags (CMPA:
 // flags of a long compare, X kept).
-template <class Bus, Alu Op, int S, int M> void alu_address(uint32_t r9, uint32_t r0) {
-  uint32_t s = sign_extend<S>(read_src<Bus, S, M>(r0));
+template <class Bus, Alu Op, int S, int M> uint32_t alu_address(uint32_t pc, uint32_t r9, uint32_t r0) {
+  uint32_t s = sign_extend<S>(read_src<Bus, S, M>(pc, r0));
   if constexpr (Op == Alu::Add) cpu.a[r9] += s;
   else if constexpr (Op == Alu::Sub) cpu.a[r9] -= s;
   else flags_cmp(s, cpu.a[r9]);
+  return pc;
 }
 
 // ADDX, SUBX: Dr0 to Dr9, or -(Ar0) to -(Ar9) with the source first.
-template <class Bus, bool Sub, int S, bool Memory> void alu_extend(uint32_t r9, uint32_t r0) {
+template <class Bus, bool Sub, int S, bool Memory> uint32_t alu_extend(uint32_t pc, uint32_t r9, uint32_t r0) {
   auto op = [](uint32_t s, uint32_t d) {
     return unalign<S>(Sub ? flags_subx<S>(align<S>(s), align<S>(d)) : flags_addx<S>(align<S>(s), align<S>(d)));
   };
   if constexpr (Memory) {
-    uint32_t s = read<Bus, S>(ea<Bus, S, 4>(r0));
-    uint32_t a = ea<Bus, S, 4>(r9);
+    uint32_t s = read<Bus, S>(ea<Bus, S, 4>(pc, r0));
+    uint32_t a = ea<Bus, S, 4>(pc, r9);
     write<Bus, S>(a, op(s, read<Bus, S>(a)));
   } else {
     set_d<S>(r9, op(cpu.d[r0], cpu.d[r9]));
   }
+  return pc;
 }
 
 // CMPM (Ar0)+,(Ar9)+.
-template <class Bus, int S> void cmpm(uint32_t r9, uint32_t r0) {
-  uint32_t s = read<Bus, S>(ea<Bus, S, 3>(r0));
-  uint32_t d = read<Bus, S>(ea<Bus, S, 3>(r9));
+template <class Bus, int S> uint32_t cmpm(uint32_t pc, uint32_t r9, uint32_t r0) {
+  uint32_t s = read<Bus, S>(ea<Bus, S, 3>(pc, r0));
+  uint32_t d = read<Bus, S>(ea<Bus, S, 3>(pc, r9));
   alu<Alu::Cmp, S>(s, d);
+  return pc;
 }
 
 // ABCD, SBCD: Dr0 to Dr9, or -(Ar0) to -(Ar9).
-template <class Bus, bool Sub, bool Memory> void bcd(uint32_t r9, uint32_t r0) {
+template <class Bus, bool Sub, bool Memory> uint32_t bcd(uint32_t pc, uint32_t r9, uint32_t r0) {
   if constexpr (Memory) {
-    uint32_t s = Bus::read8(ea<Bus, 1, 4>(r0));
-    uint32_t a = ea<Bus, 1, 4>(r9);
+    uint32_t s = Bus::read8(ea<Bus, 1, 4>(pc, r0));
+    uint32_t a = ea<Bus, 1, 4>(pc, r9);
     uint32_t d = Bus::read8(a);
     Bus::write8(a, Sub ? bcd_sub(s, d) : bcd_add(s, d));
   } else {
     set_d<1>(r9, Sub ? bcd_sub(cpu.d[r0], cpu.d[r9]) : bcd_add(cpu.d[r0], cpu.d[r9]));
   }
+  return pc;
 }
 
-template <class Bus, int M> void nbcd(uint32_t r0) {
-  modify<Bus, 1, M>(r0, [](uint32_t d) { return bcd_sub(d, 0); });
+template <class Bus, int M> uint32_t nbcd(uint32_t pc, uint32_t r0) {
+  modify<Bus, 1, M>(pc, r0, [](uint32_t d) { return bcd_sub(d, 0); });
+  return pc;
 }
 
 // Single-operand operations of the line-4 group; mode 1 acts on the data
 // register of that number (the builder maps it to mode 0).
 enum class Unary { Negx, Clr, Neg, Not, Tst };
 
-template <class Bus, Unary Op, int S, int M> void unary(uint32_t r0) {
+template <class Bus, Unary Op, int S, int M> uint32_t unary(uint32_t pc, uint32_t r0) {
   if constexpr (Op == Unary::Clr) {
-    store<Bus, S, M>(r0, 0);
+    store<Bus, S, M>(pc, r0, 0);
     cpu.sr = (cpu.sr & ~0xFu) | kSrZ;
   } else if constexpr (Op == Unary::Tst) {
-    flags_logic(align<S>(read_src<Bus, S, M>(r0)));
+    flags_logic(align<S>(read_src<Bus, S, M>(pc, r0)));
   } else {
-    modify<Bus, S, M>(r0, [](uint32_t d) {
+    modify<Bus, S, M>(pc, r0, [](uint32_t d) {
       uint32_t ad = align<S>(d);
       if constexpr (Op == Unary::Negx) return unalign<S>(flags_subx<S>(ad, 0));
       else if constexpr (Op == Unary::Neg) return unalign<S>(flags_sub(ad, 0));
@@ -390,30 +423,33 @@ template <class Bus, Unary Op, int S, int M> void unary(uint32_t r0) {
       }
     });
   }
+  return pc;
 }
 
-template <class Bus, int M> void tas(uint32_t r0) {
+template <class Bus, int M> uint32_t tas(uint32_t pc, uint32_t r0) {
   if constexpr (M == 7) {
-    if (r0 > 1) return illegal_instruction<Bus>();
+    if (r0 > 1) return illegal_instruction<Bus>(pc);
   }
-  modify<Bus, 1, M>(r0, [](uint32_t d) {
+  modify<Bus, 1, M>(pc, r0, [](uint32_t d) {
     flags_logic(align<1>(d));
     return d | 0x80;
   });
+  return pc;
 }
 
-template <class Bus, bool Signed, int M> void mul(uint32_t r9, uint32_t r0) {
-  uint32_t s = read_src<Bus, 2, M>(r0);
+template <class Bus, bool Signed, int M> uint32_t mul(uint32_t pc, uint32_t r9, uint32_t r0) {
+  uint32_t s = read_src<Bus, 2, M>(pc, r0);
   uint32_t r = Signed ? static_cast<uint32_t>(static_cast<int16_t>(s) * static_cast<int16_t>(cpu.d[r9]))
                       : s * (cpu.d[r9] & 0xFFFF);
   cpu.d[r9] = r;
   flags_logic(r);
+  return pc;
 }
 
 // DIVU, DIVS <ea>,Dn: 32 / 16 -> remainder:quotient. On overflow Dn stays.
-template <class Bus, bool Signed, int M> void div(uint32_t r9, uint32_t r0) {
-  uint32_t s = read_src<Bus, 2, M>(r0);
-  if (s == 0) return exception<Bus>(kVecZeroDivide);
+template <class Bus, bool Signed, int M> uint32_t div(uint32_t pc, uint32_t r9, uint32_t r0) {
+  uint32_t s = read_src<Bus, 2, M>(pc, r0);
+  if (s == 0) return exception<Bus>(pc, kVecZeroDivide);
   uint32_t n = cpu.d[r9];
   uint32_t q, m;
   bool overflow;
@@ -425,7 +461,7 @@ template <class Bus, bool Signed, int M> void div(uint32_t r9, uint32_t r0) {
     overflow = sq < -32768 || sq > 32767;
     if (overflow) {
       cpu.sr = (cpu.sr & 0xFF10) | n_of(q) | kSrZ | kSrV;
-      return;
+      return pc;
     }
   } else {
     q = n / s;
@@ -433,25 +469,29 @@ template <class Bus, bool Signed, int M> void div(uint32_t r9, uint32_t r0) {
     overflow = q > 0xFFFF;
     if (overflow) {
       cpu.sr = (cpu.sr & 0xFF10) | n_of(q) | z_of(q) | kSrV;
-      return;
+      return pc;
     }
   }
   cpu.d[r9] = m << 16 | (q & 0xFFFF);
   flags_logic(align<2>(q));
+  return pc;
 }
 
 // ---------------------------------------------------------------- shifts
 
 // Register shifts: count in Dr9 (modulo 64) or immediate 1-8.
-template <class Bus, int S, Shift T, bool Left, bool CountInRegister> void shift_register(uint32_t r9, uint32_t r0) {
+template <class Bus, int S, Shift T, bool Left, bool CountInRegister>
+uint32_t shift_register(uint32_t pc, uint32_t r9, uint32_t r0) {
   uint32_t cnt = CountInRegister ? cpu.d[r9] & 63 : ((r9 - 1) & 7) + 1;
   set_d<S>(r0, shift<S, T, Left>(cpu.d[r0], cnt));
+  return pc;
 }
 
 // Memory shifts: a word by one.
-template <class Bus, Shift T, bool Left, int M> void shift_memory(uint32_t r0) {
-  uint32_t a = ea<Bus, 2, M>(r0);
+template <class Bus, Shift T, bool Left, int M> uint32_t shift_memory(uint32_t pc, uint32_t r0) {
+  uint32_t a = ea<Bus, 2, M>(pc, r0);
   Bus::write16(a, shift<2, T, Left>(Bus::read16(a), 1));
+  return pc;
 }
 
 // ---------------------------------------------------------------- bits
@@ -460,7 +500,7 @@ enum class Bit { Tst, Chg, Clr, Set };
 
 // On a data register the bit number is modulo 32 on the long, on memory
 // modulo 8 on the byte. Z = the tested bit was 0.
-template <class Bus, Bit Op, int M> inline void bit_operation(uint32_t n, uint32_t r0) {
+template <class Bus, Bit Op, int M> [[gnu::always_inline]] inline void bit_operation(uint32_t &pc, uint32_t n, uint32_t r0) {
   auto apply = [](uint32_t v, uint32_t bit) {
     cpu.sr = (cpu.sr & ~kSrZ) | (v & bit ? 0 : kSrZ);
     if constexpr (Op == Bit::Chg) return v ^ bit;
@@ -473,122 +513,141 @@ template <class Bus, Bit Op, int M> inline void bit_operation(uint32_t n, uint32
     else cpu.d[r0] = apply(cpu.d[r0], bit);
   } else {
     uint32_t bit = 1u << (n & 7);
-    uint32_t a = ea<Bus, 1, M>(r0);
+    uint32_t a = ea<Bus, 1, M>(pc, r0);
     uint32_t v = apply(Bus::read8(a), bit);
     if constexpr (Op != Bit::Tst) Bus::write8(a, v);
   }
 }
 
-template <class Bus, Bit Op, int M> void bit_dynamic(uint32_t r9, uint32_t r0) {
-  bit_operation<Bus, Op, M>(cpu.d[r9], r0);
+template <class Bus, Bit Op, int M> uint32_t bit_dynamic(uint32_t pc, uint32_t r9, uint32_t r0) {
+  bit_operation<Bus, Op, M>(pc, cpu.d[r9], r0);
+  return pc;
 }
-template <class Bus, Bit Op, int M> void bit_static(uint32_t r0) {
-  uint32_t n = Bus::fetch16(cpu.pc);
-  cpu.pc += 2;
-  bit_operation<Bus, Op, M>(n, r0);
+template <class Bus, Bit Op, int M> uint32_t bit_static(uint32_t pc, uint32_t r0) {
+  uint32_t n = Bus::fetch16(pc);
+  pc += 2;
+  bit_operation<Bus, Op, M>(pc, n, r0);
+  return pc;
 }
 
 // ---------------------------------------------------------------- status register
 
-template <class Bus, int M> void move_from_sr(uint32_t r0) { store<Bus, 2, M>(r0, cpu.sr); }
-template <class Bus, int M> void move_to_ccr(uint32_t r0) {
-  cpu.sr = (cpu.sr & 0xFF00) | (read_src<Bus, 2, M>(r0) & 0xFF);
+template <class Bus, int M> uint32_t move_from_sr(uint32_t pc, uint32_t r0) {
+  store<Bus, 2, M>(pc, r0, cpu.sr);
+  return pc;
 }
-template <class Bus, int M> void move_to_sr(uint32_t r0) { cpu.sr = read_src<Bus, 2, M>(r0); }
+template <class Bus, int M> uint32_t move_to_ccr(uint32_t pc, uint32_t r0) {
+  cpu.sr = (cpu.sr & 0xFF00) | (read_src<Bus, 2, M>(pc, r0) & 0xFF);
+  return pc;
+}
+template <class Bus, int M> uint32_t move_to_sr(uint32_t pc, uint32_t r0) {
+  cpu.sr = read_src<Bus, 2, M>(pc, r0);
+  return pc;
+}
 
 // ---------------------------------------------------------------- program flow
 
 // Bcc, BRA, BSR: condition r9 * 2 + B8; displacement bits 7-3 from the table
 // position, bits 2-0 from r0; 0 means a 16-bit displacement word follows.
-template <class Bus, int B8, int High> void branch(uint32_t r9, uint32_t r0) {
-  uint32_t base = cpu.pc;
+template <class Bus, int B8, int High> uint32_t branch(uint32_t pc, uint32_t r9, uint32_t r0) {
+  uint32_t base = pc;
   uint32_t disp = sign_extend<1>(High << 3 | r0);
-  if (High == 0 && r0 == 0) disp = fetch_word<Bus>();
+  if (High == 0 && r0 == 0) disp = fetch_word<Bus>(pc);
   if (B8 && r9 == 0) {
-    push_long<Bus>(cpu.pc);
-    cpu.pc = base + disp;
-  } else if (condition(r9 * 2 + B8)) {
-    cpu.pc = base + disp;
+    push_long<Bus>(pc);
+    return base + disp;
   }
+  return condition(r9 * 2 + B8) ? base + disp : pc;
 }
 
-template <class Bus, int B8> void dbcc(uint32_t r9, uint32_t r0) {
-  if (condition(r9 * 2 + B8)) {
-    cpu.pc += 2;
-    return;
-  }
+template <class Bus, int B8> uint32_t dbcc(uint32_t pc, uint32_t r9, uint32_t r0) {
+  if (condition(r9 * 2 + B8)) return pc + 2;
   uint32_t count = (cpu.d[r0] - 1) & 0xFFFF;
   cpu.d[r0] = (cpu.d[r0] & 0xFFFF0000) | count;
-  if (count == 0xFFFF) {
-    cpu.pc += 2;
-  } else {
-    uint32_t base = cpu.pc;
-    cpu.pc = base + fetch_word<Bus>();
-  }
+  if (count == 0xFFFF) return pc + 2;
+  uint32_t base = pc;
+  return base + fetch_word<Bus>(pc);
 }
 
-template <class Bus, int B8, int M> void scc(uint32_t r9, uint32_t r0) {
-  store<Bus, 1, M>(r0, condition(r9 * 2 + B8) ? 0xFF : 0x00);
+template <class Bus, int B8, int M> uint32_t scc(uint32_t pc, uint32_t r9, uint32_t r0) {
+  store<Bus, 1, M>(pc, r0, condition(r9 * 2 + B8) ? 0xFF : 0x00);
+  return pc;
 }
 
-template <class Bus, int M> void jmp(uint32_t r0) { cpu.pc = ea<Bus, 4, M>(r0); }
-template <class Bus, int M> void jsr(uint32_t r0) {
-  uint32_t a = ea<Bus, 4, M>(r0);
-  push_long<Bus>(cpu.pc);
-  cpu.pc = a;
+template <class Bus, int M> uint32_t jmp(uint32_t pc, uint32_t r0) { return ea<Bus, 4, M>(pc, r0); }
+template <class Bus, int M> uint32_t jsr(uint32_t pc, uint32_t r0) {
+  uint32_t a = ea<Bus, 4, M>(pc, r0);
+  push_long<Bus>(pc);
+  return a;
 }
 
 // CHK.W <ea>,Dn: signed low word of Dn against 0 and the bound.
-template <class Bus, int M> void chk(uint32_t r9, uint32_t r0) {
-  int32_t bound = static_cast<int16_t>(read_src<Bus, 2, M>(r0));
+template <class Bus, int M> uint32_t chk(uint32_t pc, uint32_t r9, uint32_t r0) {
+  int32_t bound = static_cast<int16_t>(read_src<Bus, 2, M>(pc, r0));
   int32_t v = static_cast<int16_t>(cpu.d[r9]);
   // Z, V and C as the 68000 leaves them: Z from the register, V = C = 0.
   cpu.sr = (cpu.sr & ~(kSrZ | kSrV | kSrC)) | (v == 0 ? kSrZ : 0);
   if (v < 0) {
     cpu.sr |= kSrN;
-    exception<Bus>(kVecChk);
-  } else if (v > bound) {
-    cpu.sr &= ~kSrN;
-    exception<Bus>(kVecChk);
+    return exception<Bus>(pc, kVecChk);
   }
+  if (v > bound) {
+    cpu.sr &= ~kSrN;
+    return exception<Bus>(pc, kVecChk);
+  }
+  return pc;
 }
 
 // The 0x4E40-0x4E7F group, by mode.
-template <class Bus, int High> void trap(uint32_t r0) { exception<Bus>(kVecTrap0 + High * 8 + r0); }
+template <class Bus, int High> uint32_t trap(uint32_t pc, uint32_t r0) {
+  return exception<Bus>(pc, kVecTrap0 + High * 8 + r0);
+}
 // LINK A7 stores the already decremented stack pointer.
-template <class Bus> void link(uint32_t r0) {
+template <class Bus> uint32_t link(uint32_t pc, uint32_t r0) {
   cpu.a[7] -= 4;
   Bus::write32(cpu.a[7], cpu.a[r0]);
   cpu.a[r0] = cpu.a[7];
-  cpu.a[7] += fetch_word<Bus>();
+  cpu.a[7] += fetch_word<Bus>(pc);
+  return pc;
 }
-template <class Bus> void unlk(uint32_t r0) {
+template <class Bus> uint32_t unlk(uint32_t pc, uint32_t r0) {
   cpu.a[7] = cpu.a[r0];
   cpu.a[r0] = pop_long<Bus>();
+  return pc;
 }
-template <class Bus> void move_to_usp(uint32_t r0) { cpu.usp = cpu.a[r0]; }
-template <class Bus> void move_from_usp(uint32_t r0) { cpu.a[r0] = cpu.usp; }
+template <class Bus> uint32_t move_to_usp(uint32_t pc, uint32_t r0) {
+  cpu.usp = cpu.a[r0];
+  return pc;
+}
+template <class Bus> uint32_t move_from_usp(uint32_t pc, uint32_t r0) {
+  cpu.a[r0] = cpu.usp;
+  return pc;
+}
 
-// The 0x4E70-0x4E77 group, by r0.
-template <class Bus> void reset() { EMU68_reset_cpu(); }
-template <class Bus> void nop() {}
-template <class Bus> void stop() {
-  cpu.sr = Bus::fetch16(cpu.pc);
-  cpu.pc += 2;
+// The 0x4E70-0x4E77 group, by r0. RESET resets the whole CPU, PC included.
+template <class Bus> uint32_t reset(uint32_t) {
+  EMU68_reset_cpu();
+  return cpu.pc;
+}
+template <class Bus> uint32_t nop(uint32_t pc) { return pc; }
+template <class Bus> uint32_t stop(uint32_t pc) {
+  cpu.sr = Bus::fetch16(pc);
   cpu.stopped = 1;
+  return pc + 2;
 }
-template <class Bus> void rte() {
+template <class Bus> uint32_t rte(uint32_t) {
   cpu.sr = pop_word<Bus>();
-  cpu.pc = pop_long<Bus>();
+  return pop_long<Bus>();
 }
-template <class Bus> void rts() { cpu.pc = pop_long<Bus>(); }
-template <class Bus> void trapv() {
-  if (cpu.sr & kSrV) exception<Bus>(kVecTrapv);
+template <class Bus> uint32_t rts(uint32_t) { return pop_long<Bus>(); }
+template <class Bus> uint32_t trapv(uint32_t pc) {
+  if (cpu.sr & kSrV) return exception<Bus>(pc, kVecTrapv);
+  return pc;
 }
-template <class Bus> void rtr() {
+template <class Bus> uint32_t rtr(uint32_t) {
   uint32_t ccr = pop_word<Bus>();
   cpu.sr = (cpu.sr & 0xFF00) | (ccr & 0xFF);
-  cpu.pc = pop_long<Bus>();
+  return pop_long<Bus>();
 }
 
 }  // namespace emu68

@@ -93,7 +93,7 @@ template <class Bus> constexpr std::array<Handler0, 8> kGroup4E70 = [] {
   return t.complete();
 }();
 
-template <class Bus> void group4e70(uint32_t r0) { kGroup4E70<Bus>[r0](); }
+template <class Bus> uint32_t group4e70(uint32_t pc, uint32_t r0) { return kGroup4E70<Bus>[r0](pc); }
 
 // Immediate group: r9 0 ORI, 1 ANDI, 2 SUBI, 3 ADDI, 4 bit operations with
 // a static bit number (size field = BTST, BCHG, BCLR, BSET), 5 EORI, 6 CMPI,
@@ -114,8 +114,8 @@ template <class Bus> constexpr std::array<Handler1, 256> kImmediate = [] {
   return t.complete();
 }();
 
-template <class Bus, int Row, int Col> void immediate_group(uint32_t r9, uint32_t r0) {
-  kImmediate<Bus>[r9 * 32 + Row * 8 + Col](r0);
+template <class Bus, int Row, int Col> uint32_t immediate_group(uint32_t pc, uint32_t r9, uint32_t r0) {
+  return kImmediate<Bus>[r9 * 32 + Row * 8 + Col](pc, r0);
 }
 
 // Line-4 group by size field and r9 (and mode, which is fixed per entry).
@@ -174,8 +174,8 @@ template <class Bus> constexpr std::array<Handler1, 256> kLine4 = [] {
   return t.complete();
 }();
 
-template <class Bus, int Row, int Col> void line4_group(uint32_t r9, uint32_t r0) {
-  kLine4<Bus>[Row * 64 + Col * 8 + r9](r0);
+template <class Bus, int Row, int Col> uint32_t line4_group(uint32_t pc, uint32_t r9, uint32_t r0) {
+  return kLine4<Bus>[Row * 64 + Col * 8 + r9](pc, r0);
 }
 
 // Memory shifts: r9 & 3 is 0 arithmetic, 1 logical, 2 rotate with X, 3 rotate.
@@ -191,8 +191,8 @@ template <class Bus> constexpr std::array<Handler1, 64> kShiftMemory = [] {
   return t.complete();
 }();
 
-template <class Bus, int Row, int Col> void shift_memory_group(uint32_t r9, uint32_t r0) {
-  kShiftMemory<Bus>[(Row == 7 ? 32 : 0) + Col * 4 + (r9 & 3)](r0);
+template <class Bus, int Row, int Col> uint32_t shift_memory_group(uint32_t pc, uint32_t r9, uint32_t r0) {
+  return kShiftMemory<Bus>[(Row == 7 ? 32 : 0) + Col * 4 + (r9 & 3)](pc, r0);
 }
 
 // ---------------------------------------------------------------- main table
@@ -293,11 +293,11 @@ template <class Bus> constexpr std::array<Handler, 1024> kMain = [] {
   return t.complete();
 }();
 
-// One instruction: fetch, advance PC, one lookup, one call.
-template <class Bus> [[gnu::always_inline]] inline void step() {
-  uint32_t w = Bus::fetch16(cpu.pc);
-  cpu.pc += 2;
-  kMain<Bus>[(w >> 12) << 6 | ((w >> 3) & 63)]((w >> 9) & 7, w & 7);
+// One instruction at pc: fetch, advance PC, one lookup, one call. Returns
+// the PC of the next instruction.
+template <class Bus> [[gnu::always_inline]] inline uint32_t step(uint32_t pc) {
+  uint32_t w = Bus::fetch16(pc);
+  return kMain<Bus>[(w >> 12) << 6 | ((w >> 3) & 63)](pc + 2, (w >> 9) & 7, w & 7);
 }
 
 }  // namespace emu68

@@ -43,15 +43,24 @@ void install_page(uint32_t page, const IoPlugin68 *p) {
 
 uint32_t page_of(const IoPlugin68 *p) { return (p->addr_lo >> 8) & 0xFF; }
 
-// Steps until A7 rises to the watermark (at least one instruction). Counts
-// executed instructions down from *left; false when they run out first.
+// Steps from cpu.pc until A7 rises to the watermark (at least one
+// instruction). Counts executed instructions down from *left; false when
+// they run out first. The PC stays in a register meanwhile and goes back to
+// cpu.pc at the end.
 bool run_until(uint32_t watermark, uint32_t *left) {
-  while (*left != 0) {
-    step<MapBus>();
-    --*left;
-    if (cpu.a[7] >= watermark) return true;
+  uint32_t pc = cpu.pc, n = *left;
+  bool returned = false;
+  while (n != 0) {
+    pc = step<MapBus>(pc);
+    --n;
+    if (cpu.a[7] >= watermark) {
+      returned = true;
+      break;
+    }
   }
-  return false;
+  cpu.pc = pc;
+  *left = n;
+  return returned;
 }
 
 }  // namespace
@@ -147,7 +156,7 @@ IoPlugin68 *EMU68_select_interrupt_source(IoPlugin68 *source) {
 
 // Without memory (before EMU68_init or after EMU68_release) nothing runs.
 void EMU68_step_one(void) {
-  if (cpu.memory != nullptr) step<MapBus>();
+  if (cpu.memory != nullptr) cpu.pc = step<MapBus>(cpu.pc);
 }
 
 int EMU68_run_frame(uint32_t budget) {

@@ -30,6 +30,6 @@ struct FlatBus {
 }  // namespace
 
 void set_memory(uint8_t *memory) { mem = memory; }
-void step_one() { step<FlatBus>(); }
+void step_one() { cpu.pc = step<FlatBus>(cpu.pc); }
 
 }  // namespace emu68::flat
