@@ -98,6 +98,35 @@ TEST_F(RunnerTest, SingleRtsReturnsWithPcAndStackRestored) {
   EXPECT_EQ(EMU68_cycle_count(), 1000u);
 }
 
+// Exceptions, a subroutine call and the illegal message inside one frame:
+// each handler saves the PC stacked in its frame, which must be the address
+// after the opcode (and after the extension word of DIVU #0).
+TEST_F(RunnerTest, ExceptionsInsideAFrameStackTheRunningPc) {
+  code(kCode, {0x4AFC,          // 1000 ILLEGAL
+               0x4E41,          // 1002 TRAP #1
+               0x80FC, 0x0000,  // 1004 DIVU.W #0,D0
+               0x6106,          // 1008 BSR.S 1010
+               0x4E75});        // 100A RTS
+  code(0x1010, {0x7805, 0x4E75});          // MOVEQ #5,D4; RTS
+  code(0x2000, {0x222F, 0x0002, 0x4E73});  // MOVE.L 2(A7),D1; RTE
+  code(0x2100, {0x242F, 0x0002, 0x4E73});  // MOVE.L 2(A7),D2; RTE
+  code(0x2200, {0x262F, 0x0002, 0x4E73});  // MOVE.L 2(A7),D3; RTE
+  code(4 * 4, {0x0000, 0x2000});
+  code(33 * 4, {0x0000, 0x2100});
+  code(5 * 4, {0x0000, 0x2200});
+  start(kCode);
+  EXPECT_EQ(EMU68_run_frame(0), 0);
+  Reg68 r = regs();
+  EXPECT_EQ(r.d[1], 0x1002u);
+  EXPECT_EQ(r.d[2], 0x1004u);
+  EXPECT_EQ(r.d[3], 0x1008u);
+  EXPECT_EQ(r.d[4], 5u);
+  EXPECT_EQ(r.pc, kCode);
+  EXPECT_EQ(r.a[7], kStack);
+  EXPECT_STREQ(EMU68_pop_error(), "Illegal pc:001002");
+  EXPECT_EQ(EMU68_pop_error(), nullptr);
+}
+
 TEST_F(RunnerTest, RoutineThatNeverReturnsIsStopped) {
   code(kCode, {0x5281, 0x60FC});  // loop: ADDQ.L #1,D1; BRA.S loop
   start(kCode);
