@@ -557,7 +557,15 @@ template <class Bus, int B8, int High> uint32_t branch(uint32_t pc, uint32_t r9,
     push_long<Bus>(pc);
     return base + disp;
   }
-  return condition(r9 * 2 + B8) ? base + disp : pc;
+  // Taken or not must be a host branch, not a conditional move: a predicted
+  // branch lets the next opcode fetch start before the flags of the previous
+  // instruction have come back through cpu.sr. The empty asm statement keeps
+  // the compiler from turning the two returns into a conditional move.
+  if (condition(r9 * 2 + B8)) {
+    asm volatile("");
+    return base + disp;
+  }
+  return pc;
 }
 
 template <class Bus, int B8> uint32_t dbcc(uint32_t pc, uint32_t r9, uint32_t r0) {
