@@ -11,19 +11,9 @@
 #include "player/vk68_config.h"
 #include "player/vk68_msg.h"
 #include "player/vk68_rsc.h"
+#include "support/engine_hooks.h"
 
 namespace {
-
-long live = 0;
-void *counting_alloc(size_t n) {
-  void *p = std::malloc(n ? n : 1);
-  if (p) ++live;
-  return p;
-}
-void counting_free(void *p) {
-  --live;
-  std::free(p);
-}
 
 // The bytes the handler serves for reading, and the buffer it writes into.
 std::vector<uint8_t> file_bytes;
@@ -50,11 +40,10 @@ void check_ranges(const int32_t *v) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  vk68_set_alloc(counting_alloc);
-  vk68_set_free(counting_free);
+  enginetest::install_counting_hooks();
   VK68rsc_set_handler(memory_handler);
-  while (vk68_error_get()) {
-  }
+  enginetest::messages();
+  enginetest::live_blocks = 0;
 
   file_bytes.assign(data, data + size);
   int32_t values[VK68CONFIG_COUNT];
@@ -77,6 +66,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 
   VK68rsc_set_share(nullptr);
   VK68rsc_set_user(nullptr);
-  if (live != 0) std::abort();
+  if (enginetest::live_blocks != 0) std::abort();
   return 0;
 }

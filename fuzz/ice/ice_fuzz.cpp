@@ -12,19 +12,9 @@
 
 #include "file/ice68.h"
 #include "player/vk68_msg.h"
+#include "support/engine_hooks.h"
 
 namespace {
-
-long live = 0;
-void *counting_alloc(size_t n) {
-  void *p = std::malloc(n ? n : 1);
-  if (p) ++live;
-  return p;
-}
-void counting_free(void *p) {
-  --live;
-  std::free(p);
-}
 
 void put_be32(uint8_t *p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (24 - 8 * i));
@@ -33,10 +23,9 @@ void put_be32(uint8_t *p, uint32_t v) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  vk68_set_alloc(counting_alloc);
-  vk68_set_free(counting_free);
-  while (vk68_error_get()) {
-  }
+  enginetest::install_counting_hooks();
+  enginetest::messages();
+  enginetest::live_blocks = 0;
 
   if (size >= 2) {
     const uint32_t u = uint32_t(data[0]) << 8 | data[1];
@@ -73,6 +62,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::abort();  // only longer data can lack a place for a copy
   }
 
-  if (live != 0) std::abort();
+  if (enginetest::live_blocks != 0) std::abort();
   return 0;
 }

@@ -8,20 +8,9 @@
 
 #include "file/vk68file.h"
 #include "player/vk68_msg.h"
+#include "support/engine_hooks.h"
 
 namespace {
-
-long g_live = 0;
-
-void *counting_alloc(size_t n) {
-  ++g_live;
-  return std::malloc(n);
-}
-
-void counting_free(void *p) {
-  if (p) --g_live;
-  std::free(p);
-}
 
 void check(bool condition) {
   if (!condition) std::abort();
@@ -58,12 +47,8 @@ void check_round_trip(const Disk68 *d) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  static bool hooked = [] {
-    vk68_set_alloc(counting_alloc);
-    vk68_set_free(counting_free);
-    return true;
-  }();
-  (void)hooked;
+  enginetest::install_counting_hooks();
+  enginetest::live_blocks = 0;
   if (size > INT32_MAX) return 0;
 
   Disk68 *disk = VK68file_load_buffer(data, int32_t(size));
@@ -79,6 +64,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   check(!disk || probed == 0);
   while (vk68_error_get()) {
   }
-  check(g_live == 0);
+  check(enginetest::live_blocks == 0);
   return 0;
 }

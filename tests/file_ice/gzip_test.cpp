@@ -9,22 +9,15 @@
 
 #include "file/ice68.h"
 #include "ice_stream.h"
+#include "support/engine_fixture.h"
 #include "player/vk68_msg.h"
 
 namespace {
 
 using icetest::Bytes;
 
-class Gzip : public ::testing::Test {
+class Gzip : public enginetest::EngineTest {
  protected:
-  void SetUp() override {
-    vk68_set_alloc(icetest::counting_alloc);
-    vk68_set_free(icetest::counting_free);
-    while (vk68_error_get()) {
-    }
-    baseline_ = icetest::live_blocks;
-  }
-  void TearDown() override { EXPECT_EQ(icetest::live_blocks, baseline_) << "leaked blocks"; }
 
   // Loads from a memory stream; returns the data (or nothing) and the name.
   static bool load(Bytes packed, Bytes &out, std::string &name) {
@@ -48,7 +41,6 @@ class Gzip : public ::testing::Test {
     return m ? m : "(none)";
   }
 
-  long baseline_ = 0;
 };
 
 Bytes gzip(const Bytes &data, int strategy = Z_DEFAULT_STRATEGY) {

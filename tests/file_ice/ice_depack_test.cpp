@@ -11,6 +11,7 @@
 
 #include "file/ice68.h"
 #include "ice_stream.h"
+#include "support/engine_fixture.h"
 #include "player/vk68_msg.h"
 
 namespace {
@@ -18,16 +19,8 @@ namespace {
 using icetest::Builder;
 using icetest::Bytes;
 
-class Ice : public ::testing::Test {
+class Ice : public enginetest::EngineTest {
  protected:
-  void SetUp() override {
-    vk68_set_alloc(icetest::counting_alloc);
-    vk68_set_free(icetest::counting_free);
-    while (vk68_error_get()) {
-    }
-    baseline_ = icetest::live_blocks;
-  }
-  void TearDown() override { EXPECT_EQ(icetest::live_blocks, baseline_) << "leaked blocks"; }
 
   // Depacks into a buffer of exactly U bytes (so any overrun is caught by
   // the address sanitizer); the file itself is copied to an exact-size block.
@@ -43,7 +36,6 @@ class Ice : public ::testing::Test {
     return m ? m : "(none)";
   }
 
-  long baseline_ = 0;
 };
 
 Bytes header(const char *magic, uint32_t p, uint32_t u) {

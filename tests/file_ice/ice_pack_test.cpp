@@ -7,6 +7,7 @@
 
 #include "file/ice68.h"
 #include "ice_stream.h"
+#include "support/engine_fixture.h"
 #include "player/vk68_msg.h"
 
 namespace {
@@ -14,17 +15,8 @@ namespace {
 using icetest::Bytes;
 using icetest::Trace;
 
-class IcePack : public ::testing::Test {
+class IcePack : public enginetest::EngineTest {
  protected:
-  void SetUp() override {
-    vk68_set_alloc(icetest::counting_alloc);
-    vk68_set_free(icetest::counting_free);
-    while (vk68_error_get()) {
-    }
-    baseline_ = icetest::live_blocks;
-  }
-  void TearDown() override { EXPECT_EQ(icetest::live_blocks, baseline_) << "leaked blocks"; }
-  long baseline_ = 0;
 };
 
 // Packs, then checks both decoders give the data back; returns the file.

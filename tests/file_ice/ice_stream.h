@@ -1,7 +1,7 @@
 // Test-side tools for ICE streams, written independently of the library:
 // a builder that lays out hand-chosen bits and literal bytes the way the
 // depacker fetches them, a tracing decoder that records which token classes
-// a packed file uses, and allocation hooks that count live blocks.
+// a packed file uses.
 #ifndef TESTS_FILE_ICE_ICE_STREAM_H
 #define TESTS_FILE_ICE_ICE_STREAM_H
 
@@ -151,18 +151,6 @@ inline std::optional<Bytes> trace_decode(const Bytes &file, Trace &t) {
   if (bit()) ++t.picture;
   if (bad) return std::nullopt;
   return out;
-}
-
-// Allocation hooks that count live blocks.
-inline long live_blocks = 0;
-inline void *counting_alloc(size_t n) {
-  void *p = std::malloc(n ? n : 1);
-  if (p) ++live_blocks;
-  return p;
-}
-inline void counting_free(void *p) {
-  --live_blocks;
-  std::free(p);
 }
 
 }  // namespace icetest

@@ -1,5 +1,5 @@
-// Test helpers: VK68 and SNDH files assembled byte by byte, gzip packing,
-// and allocation hooks that count live blocks.
+// Test helpers: VK68 and SNDH files assembled byte by byte, and gzip
+// packing.
 #pragma once
 
 #include <zlib.h>
@@ -101,28 +101,6 @@ inline Bytes gzip(const Bytes &in) {
   deflate(&z, Z_FINISH);
   out.resize(z.total_out);
   deflateEnd(&z);
-  return out;
-}
-
-// Allocation hooks that keep the number of live blocks.
-inline long g_live = 0;
-inline void *counting_alloc(size_t n) {
-  ++g_live;
-  return std::malloc(n);
-}
-inline void counting_free(void *p) {
-  if (p) --g_live;
-  std::free(p);
-}
-inline void install_counting_hooks() {
-  vk68_set_alloc(counting_alloc);
-  vk68_set_free(counting_free);
-}
-
-// Pops every message, newest first.
-inline std::vector<std::string> messages() {
-  std::vector<std::string> out;
-  while (const char *m = vk68_error_get()) out.emplace_back(m);
   return out;
 }
 

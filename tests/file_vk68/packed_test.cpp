@@ -5,24 +5,25 @@
 #include <cstdio>
 
 #include "builders.h"
+#include "support/engine_fixture.h"
 #include "file/ice68.h"
 #include "file/vk68file.h"
 
 using namespace vk68test;
+using enginetest::install_counting_hooks;
+using enginetest::messages;
 using ::testing::HasSubstr;
 
 namespace {
 
-class Packed : public ::testing::Test {
+class Packed : public enginetest::EngineTest {
  protected:
   void SetUp() override {
-    install_counting_hooks();
-    g_live = 0;
-    messages();
+    EngineTest::SetUp();
   }
   void TearDown() override {
     vk68_free(disk_);
-    EXPECT_EQ(g_live, 0) << "engine blocks leaked";
+    EngineTest::TearDown();
   }
   Disk68 *load(const Bytes &f, VK68fileKind *kind = nullptr) {
     vk68_free(disk_);

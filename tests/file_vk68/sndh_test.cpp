@@ -7,26 +7,27 @@
 #include <string>
 
 #include "builders.h"
+#include "support/engine_fixture.h"
 #include "file/vk68file.h"
 
 using namespace vk68test;
+using enginetest::install_counting_hooks;
+using enginetest::messages;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
 namespace {
 
-class Sndh : public ::testing::Test {
+class Sndh : public enginetest::EngineTest {
  protected:
   void SetUp() override {
-    install_counting_hooks();
-    g_live = 0;
-    messages();
+    EngineTest::SetUp();
     vk68_set_debug(nullptr);
   }
   void TearDown() override {
     vk68_free(disk_);
     vk68_set_debug(nullptr);
-    EXPECT_EQ(g_live, 0) << "engine blocks leaked";
+    EngineTest::TearDown();
   }
   Disk68 *load(const Bytes &f) {
     vk68_free(disk_);

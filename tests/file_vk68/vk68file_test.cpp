@@ -10,24 +10,25 @@
 #include <string>
 
 #include "builders.h"
+#include "support/engine_fixture.h"
 
 using namespace vk68test;
+using enginetest::install_counting_hooks;
+using enginetest::messages;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
 namespace {
 
-class Vk68File : public ::testing::Test {
+class Vk68File : public enginetest::EngineTest {
  protected:
   void SetUp() override {
-    install_counting_hooks();
-    g_live = 0;
-    messages();
+    EngineTest::SetUp();
   }
   void TearDown() override {
     vk68_free(disk_);
-    EXPECT_EQ(g_live, 0) << "engine blocks leaked";
+    EngineTest::TearDown();
   }
 
   Disk68 *load(const Bytes &f) {

@@ -1,5 +1,5 @@
 // Shared fixture for the configuration and resource tests: counting
-// allocation hooks, a captured debug trace, a scratch directory under
+// allocation hooks (from the engine fixture), a captured debug trace, a scratch directory under
 // $TMPDIR, and the environment and resource paths restored afterwards.
 #ifndef TESTS_PLAYER_CONFIG_FIXTURE_H
 #define TESTS_PLAYER_CONFIG_FIXTURE_H
@@ -17,21 +17,12 @@
 
 #include "player/vk68_msg.h"
 #include "player/vk68_rsc.h"
+#include "support/engine_fixture.h"
 
 namespace cfgtest {
 
-inline long live_blocks = 0;
 inline std::vector<std::string> trace;
 
-inline void *counting_alloc(size_t n) {
-  void *p = std::malloc(n ? n : 1);
-  if (p) ++live_blocks;
-  return p;
-}
-inline void counting_free(void *p) {
-  --live_blocks;
-  std::free(p);
-}
 inline int capture(void *, const char *format, va_list args) {
   char line[2048];
   std::vsnprintf(line, sizeof line, format, args);
@@ -39,14 +30,11 @@ inline int capture(void *, const char *format, va_list args) {
   return 0;
 }
 
-class Fixture : public ::testing::Test {
+class Fixture : public enginetest::EngineTest {
  protected:
   void SetUp() override {
-    vk68_set_alloc(counting_alloc);
-    vk68_set_free(counting_free);
+    EngineTest::SetUp();
     vk68_set_debug(capture);
-    while (vk68_error_get()) {
-    }
     trace.clear();
     for (const char *v : {"VK68_HOME", "VK68_DATA", "HOME"}) {
       const char *value = std::getenv(v);
@@ -55,14 +43,13 @@ class Fixture : public ::testing::Test {
     const char *tmp = std::getenv("TMPDIR");
     root_ = std::string(tmp && *tmp ? tmp : "/tmp") + "/vk68cfg_XXXXXX";
     ASSERT_NE(mkdtemp(root_.data()), nullptr);
-    baseline_ = live_blocks;
   }
 
   void TearDown() override {
     VK68rsc_set_share(nullptr);
     VK68rsc_set_user(nullptr);
     vk68_set_debug(nullptr);
-    EXPECT_EQ(live_blocks, baseline_) << "leaked blocks";
+    EngineTest::TearDown();
     for (auto &[name, value] : saved_env_) {
       if (value)
         setenv(name.c_str(), value->c_str(), 1);
@@ -93,11 +80,7 @@ class Fixture : public ::testing::Test {
     return ss.str();
   }
 
-  static std::vector<std::string> messages() {
-    std::vector<std::string> all;
-    while (const char *m = vk68_error_get()) all.emplace_back(m);
-    return all;
-  }
+  static std::vector<std::string> messages() { return enginetest::messages(); }
 
   static bool traced(const std::string &line) {
     for (const auto &t : trace)
@@ -106,7 +89,6 @@ class Fixture : public ::testing::Test {
   }
 
   std::string root_;
-  long baseline_ = 0;
   std::vector<std::pair<std::string, std::optional<std::string>>> saved_env_;
 };
 

@@ -13,6 +13,7 @@
 
 #include "builders.h"
 #include "file/vk68file.h"
+#include "support/engine_hooks.h"
 
 using namespace vk68test;
 using ::testing::HasSubstr;
@@ -37,7 +38,7 @@ class Vk68Tool : public ::testing::Test {
   void SetUp() override {
     dir_ = fs::temp_directory_path() / ("vk68_tool_test_" + std::to_string(getpid()));
     fs::create_directories(dir_);
-    install_counting_hooks();
+    enginetest::install_counting_hooks();
   }
   void TearDown() override { fs::remove_all(dir_); }
 

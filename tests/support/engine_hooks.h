@@ -1,0 +1,42 @@
+// Allocation hooks that count the engine's live blocks, so a test or fuzz
+// target can check that every block an operation took was given back, and
+// a helper that pops the engine's messages.
+#ifndef TESTS_SUPPORT_ENGINE_HOOKS_H
+#define TESTS_SUPPORT_ENGINE_HOOKS_H
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "player/vk68_msg.h"
+
+namespace enginetest {
+
+inline long live_blocks = 0;
+
+inline void *counting_alloc(size_t n) {
+  void *p = std::malloc(n ? n : 1);
+  if (p) ++live_blocks;
+  return p;
+}
+
+inline void counting_free(void *p) {
+  if (p) --live_blocks;
+  std::free(p);
+}
+
+inline void install_counting_hooks() {
+  vk68_set_alloc(counting_alloc);
+  vk68_set_free(counting_free);
+}
+
+// Pops every message, newest first.
+inline std::vector<std::string> messages() {
+  std::vector<std::string> out;
+  while (const char *m = vk68_error_get()) out.emplace_back(m);
+  return out;
+}
+
+}  // namespace enginetest
+
+#endif
