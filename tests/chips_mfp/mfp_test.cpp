@@ -296,6 +296,11 @@ TEST_F(Mfp, ReprogrammingControl) {
   wb(kTacr, 1, 1000);
   EXPECT_EQ(mfp.next_interrupt(1000),
             static_cast<int32_t>(ceil_div(1000 * 192 + frozen * 2500, 192) - 1000));
+  // A prescaler change while running: the following periods use it whole.
+  wb(kTacr, 7, 1100);
+  const uint32_t due = 1100 + static_cast<uint32_t>(mfp.next_interrupt(1100));
+  ASSERT_NE(mfp.interrupt(due), nullptr);
+  EXPECT_NEAR(mfp.next_interrupt(due), 100 * 200 * 625 / 192.0, 1.0);
 }
 
 TEST_F(Mfp, DataWriteWhileRunningTakesEffectAtTheNextWrap) {
