@@ -58,6 +58,17 @@ void fill_intro_text() {
   for (const TextEntry &e : kIntroText) intro_text[e.index] = e.text;
 }
 
+void draw_scene_frame() {
+  update_horizon();
+  shade_to_frame();
+  update_discs();
+  draw_discs();
+  // Two separate tests: on the frame where typing completes a page, the
+  // first hold step runs too.
+  if (text_pages.text_phase == 0) type_page_step();
+  if (text_pages.text_phase == 1) hold_page_step();
+}
+
 int intro_run() {
   scene_reset();
   text_pages_reset();
@@ -83,12 +94,7 @@ int intro_run() {
   music_resume();
 
   for (;;) {
-    update_horizon();
-    shade_to_frame();
-    update_discs();
-    draw_discs();
-    if (text_pages.text_phase == 0) type_page_step();
-    if (text_pages.text_phase == 1) hold_page_step();
+    draw_scene_frame();
     display_update(scene.frame_buffer);
     if (is_escape(display_read_key())) break;
   }

@@ -4,6 +4,10 @@
 // Fills intro_text with the intro's lines; every other entry is emptied.
 void fill_intro_text();
 
+// Draws one frame of the scene into the frame buffer: horizon, discs and
+// one step of the text pages.
+void draw_scene_frame();
+
 // Runs the whole intro against whichever display, music and host are linked
 // in, starting from the start-of-run state. Returns the exit status: 0 after
 // the closing loop, -1 when the music or the display cannot be started.
