@@ -217,9 +217,6 @@ void write_long(uint32_t address, uint32_t value, uint32_t cycle) {
   write_byte(address + 3, value, cycle);
 }
 
-Interrupt68 *interrupt(uint32_t) { return nullptr; }
-int32_t next_interrupt(uint32_t) { return IO68_NO_INTERRUPT; }
-void adjust_cycles(uint32_t) {}
 int reset_plugin() { return mw_reset(); }
 
 inline uint32_t pack(int32_t left, int32_t right) {
@@ -306,9 +303,9 @@ IoPlugin68 mw_io_plugin = {
     .write_b = write_byte,
     .write_w = write_word,
     .write_l = write_long,
-    .interrupt = interrupt,
-    .next_interrupt = next_interrupt,
-    .adjust_cycles = adjust_cycles,
+    .interrupt = nullptr,
+    .next_interrupt = nullptr,
+    .adjust_cycles = nullptr,
     .reset = reset_plugin,
 };
 

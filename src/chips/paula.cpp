@@ -365,10 +365,6 @@ void paula_write_l(uint32_t address, uint32_t value, uint32_t cycle) {
   paula_write_w(address + 2, value & 0xFFFF, cycle);
 }
 
-Interrupt68 *paula_interrupt(uint32_t) { return nullptr; }
-int32_t paula_next_interrupt(uint32_t) { return IO68_NO_INTERRUPT; }
-void paula_adjust_cycles(uint32_t) {}
-
 }  // namespace
 
 extern "C" {
@@ -376,8 +372,8 @@ extern "C" {
 IoPlugin68 paula_io_plugin = {
     nullptr,         "AMIGA Paula",    0xFFDFF000u,          0xFFDFF0DFu,
     paula_read_b,    paula_read_w,     paula_read_l,         paula_write_b,
-    paula_write_w,   paula_write_l,    paula_interrupt,      paula_next_interrupt,
-    paula_adjust_cycles, paula_reset,
+    paula_write_w,   paula_write_l,    nullptr,              nullptr,
+    nullptr,         paula_reset,
 };
 
 int paula_reset(void) {

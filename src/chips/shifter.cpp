@@ -51,10 +51,6 @@ void shifter_write_l(uint32_t address, uint32_t value, uint32_t cycle) {
   shifter_write_w(address + 2, value, cycle + 4);
 }
 
-Interrupt68 *shifter_interrupt(uint32_t) { return nullptr; }
-int32_t shifter_next_interrupt(uint32_t) { return IO68_NO_INTERRUPT; }
-void shifter_adjust_cycles(uint32_t) {}
-
 }  // namespace
 
 extern "C" {
@@ -62,8 +58,8 @@ extern "C" {
 IoPlugin68 shifter_io_plugin = {
     nullptr,           "Shifter",       0xFFFF8200u,       0xFFFF82FFu,
     shifter_read_b,    shifter_read_w,  shifter_read_l,    shifter_write_b,
-    shifter_write_w,   shifter_write_l, shifter_interrupt, shifter_next_interrupt,
-    shifter_adjust_cycles, shifter_reset,
+    shifter_write_w,   shifter_write_l, nullptr,           nullptr,
+    nullptr,           shifter_reset,
 };
 
 int shifter_reset(void) {

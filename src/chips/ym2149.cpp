@@ -359,10 +359,6 @@ void write_long(uint32_t address, uint32_t value, uint32_t cycle) {
   write_word(address + 2, value & 0xFFFF, cycle);
 }
 
-Interrupt68 *no_interrupt(uint32_t) { return nullptr; }
-
-int32_t never(uint32_t) { return IO68_NO_INTERRUPT; }
-
 // The next frame counts its cycles from 0 again: rebase queued writes and
 // rendered positions by the length of the frame that ended.
 void adjust_cycles(uint32_t cycles) {
@@ -390,8 +386,8 @@ IoPlugin68 ym_io_plugin = {
     .write_b = write_byte,
     .write_w = write_word,
     .write_l = write_long,
-    .interrupt = no_interrupt,
-    .next_interrupt = never,
+    .interrupt = nullptr,
+    .next_interrupt = nullptr,
     .adjust_cycles = adjust_cycles,
     .reset = ym_reset,
 };

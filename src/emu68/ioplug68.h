@@ -38,6 +38,8 @@ typedef struct IoPlugin68 {
   io68_write_t write_b;
   io68_write_t write_w;
   io68_write_t write_l;
+  /* The last four may be null too: a chip that raises no interrupt, keeps
+   * no clock or has nothing to reset leaves them out. */
   /* Asked only of the selected interrupt source: the interrupt due at
    * `cycle`, or null when none is. The record must stay valid until the CPU
    * has read it. */

@@ -79,8 +79,7 @@ TEST_F(Paula, RecordResetStateAndRate) {
   EXPECT_STREQ(paula_io_plugin.name, "AMIGA Paula");
   EXPECT_EQ(paula_io_plugin.addr_lo, 0xFFDFF000u);
   EXPECT_EQ(paula_io_plugin.addr_hi, 0xFFDFF0DFu);
-  EXPECT_EQ(paula_io_plugin.next_interrupt(0), IO68_NO_INTERRUPT);
-  EXPECT_EQ(paula_io_plugin.interrupt(0), nullptr);
+  EXPECT_EQ(paula_io_plugin.interrupt, nullptr);  // never an interrupt source
   EXPECT_EQ(paula_voice_state(0)->loop_end, 2u);
   EXPECT_EQ(paula_voice_state(4), nullptr);
   ww(0x96, 0x8003);

@@ -18,8 +18,7 @@ TEST(Shifter, RecordPowerOnAndReset) {
   EXPECT_STREQ(sh.name, "Shifter");
   EXPECT_EQ(sh.addr_lo, 0xFFFF8200u);
   EXPECT_EQ(sh.addr_hi, 0xFFFF82FFu);
-  EXPECT_EQ(sh.next_interrupt(0), IO68_NO_INTERRUPT);
-  EXPECT_EQ(sh.interrupt(0), nullptr);
+  EXPECT_EQ(sh.interrupt, nullptr);  // never an interrupt source
   EXPECT_EQ(rb(0x0A), 0xFEu);
   EXPECT_EQ(rb(0x60), 0u);
   sh.write_b(kBase + 0x0A, 0x00, 0);

@@ -96,8 +96,7 @@ TEST_F(Ym, RecordResetAndSettings) {
   EXPECT_STREQ(ym_io_plugin.name, "YM-2149");
   EXPECT_EQ(ym_io_plugin.addr_lo, 0xFFFF8800u);
   EXPECT_EQ(ym_io_plugin.addr_hi, 0xFFFF88FFu);
-  EXPECT_EQ(ym_io_plugin.interrupt(0), nullptr);
-  EXPECT_EQ(ym_io_plugin.next_interrupt(1234), IO68_NO_INTERRUPT);
+  EXPECT_EQ(ym_io_plugin.interrupt, nullptr);  // never an interrupt source
   // Reset drops queued writes and keeps the rate and the voice mask.
   ym_sampling_rate(22050);
   EXPECT_EQ(ym_voice_mask(0xFD), 5);  // only bits 0-2 count
