@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "builders.h"
-#include "support/engine_fixture.h"
+#include "disk_fixture.h"
 #include "file/ice68.h"
 #include "file/vk68file.h"
 
@@ -16,24 +16,7 @@ using ::testing::HasSubstr;
 
 namespace {
 
-class Packed : public enginetest::EngineTest {
- protected:
-  void SetUp() override {
-    EngineTest::SetUp();
-  }
-  void TearDown() override {
-    vk68_free(disk_);
-    EngineTest::TearDown();
-  }
-  Disk68 *load(const Bytes &f, VK68fileKind *kind = nullptr) {
-    vk68_free(disk_);
-    Stream68 *s = stream68_mem_create(const_cast<uint8_t *>(f.data()), int32_t(f.size()), STREAM68_READ);
-    disk_ = VK68file_load_kind(s, kind);
-    stream68_destroy(s);
-    return disk_;
-  }
-  Disk68 *disk_ = nullptr;
-};
+using Packed = DiskTest;
 
 Bytes vk68_sample() {
   VkBuilder b;

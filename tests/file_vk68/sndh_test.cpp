@@ -7,7 +7,7 @@
 #include <string>
 
 #include "builders.h"
-#include "support/engine_fixture.h"
+#include "disk_fixture.h"
 #include "file/vk68file.h"
 
 using namespace vk68test;
@@ -18,24 +18,7 @@ using ::testing::HasSubstr;
 
 namespace {
 
-class Sndh : public enginetest::EngineTest {
- protected:
-  void SetUp() override {
-    EngineTest::SetUp();
-    vk68_set_debug(nullptr);
-  }
-  void TearDown() override {
-    vk68_free(disk_);
-    vk68_set_debug(nullptr);
-    EngineTest::TearDown();
-  }
-  Disk68 *load(const Bytes &f) {
-    vk68_free(disk_);
-    disk_ = VK68file_load_buffer(f.data(), int32_t(f.size()));
-    return disk_;
-  }
-  Disk68 *disk_ = nullptr;
-};
+using Sndh = DiskTest;
 
 TEST_F(Sndh, TitleAuthorCountAndRate) {
   const Bytes f = sndh_file(cat({tag("TITL"), tag("Song", true), tag("COMM"), tag("Me", true), tag("##02"),

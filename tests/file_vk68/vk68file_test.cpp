@@ -10,7 +10,7 @@
 #include <string>
 
 #include "builders.h"
-#include "support/engine_fixture.h"
+#include "disk_fixture.h"
 
 using namespace vk68test;
 using enginetest::install_counting_hooks;
@@ -21,30 +21,14 @@ using ::testing::StartsWith;
 
 namespace {
 
-class Vk68File : public enginetest::EngineTest {
+class Vk68File : public DiskTest {
  protected:
-  void SetUp() override {
-    EngineTest::SetUp();
-  }
-  void TearDown() override {
-    vk68_free(disk_);
-    EngineTest::TearDown();
-  }
-
-  Disk68 *load(const Bytes &f) {
-    vk68_free(disk_);
-    disk_ = VK68file_load_buffer(f.data(), int32_t(f.size()));
-    return disk_;
-  }
-
   // Loads a file that must fail; returns the reason of the final message
   // and the messages under it.
   std::vector<std::string> failure(const Bytes &f) {
     EXPECT_EQ(load(f), nullptr);
     return messages();
   }
-
-  Disk68 *disk_ = nullptr;
 };
 
 std::string reason_of(const std::string &message) {
