@@ -215,22 +215,14 @@ template <class Bus, int M> uint32_t pea(uint32_t pc, uint32_t r0) {
   return pc;
 }
 
-template <class Bus> uint32_t exg_dd(uint32_t pc, uint32_t r9, uint32_t r0) {
-  uint32_t t = cpu.d[r9];
-  cpu.d[r9] = cpu.d[r0];
-  cpu.d[r0] = t;
-  return pc;
-}
-template <class Bus> uint32_t exg_aa(uint32_t pc, uint32_t r9, uint32_t r0) {
-  uint32_t t = cpu.a[r9];
-  cpu.a[r9] = cpu.a[r0];
-  cpu.a[r0] = t;
-  return pc;
-}
-template <class Bus> uint32_t exg_da(uint32_t pc, uint32_t r9, uint32_t r0) {
-  uint32_t t = cpu.d[r9];
-  cpu.d[r9] = cpu.a[r0];
-  cpu.a[r0] = t;
+// EXG: swaps register r9 (an address register when A9) with register r0
+// (an address register when A0).
+template <class Bus, bool A9, bool A0> uint32_t exg(uint32_t pc, uint32_t r9, uint32_t r0) {
+  uint32_t &x = A9 ? cpu.a[r9] : cpu.d[r9];
+  uint32_t &y = A0 ? cpu.a[r0] : cpu.d[r0];
+  const uint32_t t = x;
+  x = y;
+  y = t;
   return pc;
 }
 

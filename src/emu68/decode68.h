@@ -275,10 +275,10 @@ template <class Bus> constexpr std::array<Handler, 1024> kMain = [] {
   on<0xC, set({3}), kAll>(t, []<int r, int c>() { return &mul<Bus, false, c>; });
   on<0xC, set({7}), kAll>(t, []<int r, int c>() { return &mul<Bus, true, c>; });
   on<0xC, set({4}), set({0, 1})>(t, []<int r, int c>() { return &bcd<Bus, false, c == 1>; });
-  on<0xC, set({5}), set({0})>(t, []<int, int>() { return &exg_dd<Bus>; });
-  on<0xC, set({5}), set({1})>(t, []<int, int>() { return &exg_aa<Bus>; });
+  on<0xC, set({5}), set({0})>(t, []<int, int>() { return &exg<Bus, false, false>; });
+  on<0xC, set({5}), set({1})>(t, []<int, int>() { return &exg<Bus, true, true>; });
   on<0xC, set({6}), set({0})>(t, []<int, int>() { return &alu_to_ea<Bus, Alu::And, 4, 0>; });
-  on<0xC, set({6}), set({1})>(t, []<int, int>() { return &exg_da<Bus>; });
+  on<0xC, set({6}), set({1})>(t, []<int, int>() { return &exg<Bus, false, true>; });
   on<0xC, sizes_up, memory>(t, []<int r, int c>() { return &alu_to_ea<Bus, Alu::And, row_size(r), c>; });
 
   // Line E: register shifts (column bit 2: count in Dr9; bits 1-0: type);
