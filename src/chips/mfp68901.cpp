@@ -249,8 +249,6 @@ void adjust_cycles(uint32_t cycles) {
   }
 }
 
-int reset_plugin() { return mfp_reset(); }
-
 }  // namespace
 
 extern "C" {
@@ -269,7 +267,7 @@ IoPlugin68 mfp_io_plugin = {
     .interrupt = interrupt,
     .next_interrupt = next_interrupt,
     .adjust_cycles = adjust_cycles,
-    .reset = reset_plugin,
+    .reset = mfp_reset,
 };
 
 int mfp_init(void) { return mfp_reset(); }

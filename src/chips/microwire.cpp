@@ -217,8 +217,6 @@ void write_long(uint32_t address, uint32_t value, uint32_t cycle) {
   write_byte(address + 3, value, cycle);
 }
 
-int reset_plugin() { return mw_reset(); }
-
 inline uint32_t pack(int32_t left, int32_t right) {
   return (static_cast<uint32_t>(left) & 0xFFFF) | (static_cast<uint32_t>(right) << 16);
 }
@@ -306,7 +304,7 @@ IoPlugin68 mw_io_plugin = {
     .interrupt = nullptr,
     .next_interrupt = nullptr,
     .adjust_cycles = nullptr,
-    .reset = reset_plugin,
+    .reset = mw_reset,
 };
 
 // The output rate starts at MW_DEFAULT_RATE and is never 0, so there is no
