@@ -65,7 +65,8 @@ struct Pen {
     constexpr int kSteps = 28;
     float px = 0, py = 0;
     for (int i = 0; i <= kSteps; ++i) {
-      const float a = (a0 + (a1 - a0) * static_cast<float>(i) / kSteps) * std::numbers::pi_v<float> / 180;
+      const float a =
+          (a0 + (a1 - a0) * static_cast<float>(i) / kSteps) * std::numbers::pi_v<float> / 180;
       const float x = cx + rx * std::cos(a), y = cy + ry * std::sin(a);
       if (i > 0) segs.push_back({px, py, x, y});
       px = x;
@@ -77,12 +78,33 @@ struct Pen {
 // The letters the pictures use; anything else is left blank.
 void letter(char c, Pen &p) {
   switch (c) {
-    case 'A': p.line({{0, 6}, {2, 0}, {4, 6}}); p.line({{0.7f, 4}, {3.3f, 4}}); break;
-    case 'E': p.line({{4, 0}, {0, 0}, {0, 6}, {4, 6}}); p.line({{0, 3}, {3, 3}}); break;
-    case 'G': p.arc(2, 3, 2, 3, -40, -360); p.line({{4, 3}, {2.2f, 3}}); break;
-    case 'H': p.line({{0, 0}, {0, 6}}); p.line({{4, 0}, {4, 6}}); p.line({{0, 3}, {4, 3}}); break;
-    case 'I': p.line({{2, 0}, {2, 6}}); p.line({{1, 0}, {3, 0}}); p.line({{1, 6}, {3, 6}}); break;
-    case 'K': p.line({{0, 0}, {0, 6}}); p.line({{3.8f, 0}, {0, 3.6f}}); p.line({{1.4f, 2.4f}, {4, 6}}); break;
+    case 'A':
+      p.line({{0, 6}, {2, 0}, {4, 6}});
+      p.line({{0.7f, 4}, {3.3f, 4}});
+      break;
+    case 'E':
+      p.line({{4, 0}, {0, 0}, {0, 6}, {4, 6}});
+      p.line({{0, 3}, {3, 3}});
+      break;
+    case 'G':
+      p.arc(2, 3, 2, 3, -40, -360);
+      p.line({{4, 3}, {2.2f, 3}});
+      break;
+    case 'H':
+      p.line({{0, 0}, {0, 6}});
+      p.line({{4, 0}, {4, 6}});
+      p.line({{0, 3}, {4, 3}});
+      break;
+    case 'I':
+      p.line({{2, 0}, {2, 6}});
+      p.line({{1, 0}, {3, 0}});
+      p.line({{1, 6}, {3, 6}});
+      break;
+    case 'K':
+      p.line({{0, 0}, {0, 6}});
+      p.line({{3.8f, 0}, {0, 3.6f}});
+      p.line({{1.4f, 2.4f}, {4, 6}});
+      break;
     case 'L': p.line({{0, 0}, {0, 6}, {3.8f, 6}}); break;
     case 'N': p.line({{0, 6}, {0, 0}, {4, 6}, {4, 0}}); break;
     case 'O': p.arc(2, 3, 2, 3, 0, 360); break;
@@ -92,8 +114,14 @@ void letter(char c, Pen &p) {
       p.line({{2.4f, 3.2f}, {0, 3.2f}});
       p.line({{2.1f, 3.2f}, {4, 6}});
       break;
-    case 'S': p.arc(2, 1.5f, 1.9f, 1.5f, -15, -270); p.arc(2, 4.5f, 1.9f, 1.5f, -90, 165); break;
-    case 'T': p.line({{0, 0}, {4, 0}}); p.line({{2, 0}, {2, 6}}); break;
+    case 'S':
+      p.arc(2, 1.5f, 1.9f, 1.5f, -15, -270);
+      p.arc(2, 4.5f, 1.9f, 1.5f, -90, 165);
+      break;
+    case 'T':
+      p.line({{0, 0}, {4, 0}});
+      p.line({{2, 0}, {2, 6}});
+      break;
     case 'V': p.line({{0, 0}, {2, 6}, {4, 0}}); break;
     default: break;
   }
@@ -132,8 +160,8 @@ StrokeText layout_strokes(const std::string &text, float x, float y, float scale
     Pen p;
     letter(text[i], p);
     for (const Segment &s : p.segs)
-      t.segs.push_back({x + (pos + s.x0) * scale, y + s.y0 * scale, x + (pos + s.x1) * scale,
-                        y + s.y1 * scale});
+      t.segs.push_back(
+          {x + (pos + s.x0) * scale, y + s.y0 * scale, x + (pos + s.x1) * scale, y + s.y1 * scale});
     pos += (i + 1 < text.size() && text[i + 1] != ' ') ? advance : kLetterWidth;
   }
   return t;
@@ -181,8 +209,10 @@ void draw_chrome_text(Canvas &c, const StrokeText &t, float thickness, float ext
   const float half = thickness / 2;
   const float outline = std::max(2.0f, thickness * 0.14f);
   const Rgb glow = rgb_hex(0xFF3FA4), shadow = rgb_hex(0x1A0428), edge = rgb_hex(0x0D0216);
-  const std::vector<Rgb> sky = {rgb_hex(0x1D3D9E), rgb_hex(0x3F7FE0), rgb_hex(0xA9D8FF), rgb_hex(0xF4FBFF)};
-  const std::vector<Rgb> copper = {rgb_hex(0x3A1208), rgb_hex(0xA8431A), rgb_hex(0xFF9B3D), rgb_hex(0xFFE6A3)};
+  const std::vector<Rgb> sky = {rgb_hex(0x1D3D9E), rgb_hex(0x3F7FE0), rgb_hex(0xA9D8FF),
+                                rgb_hex(0xF4FBFF)};
+  const std::vector<Rgb> copper = {rgb_hex(0x3A1208), rgb_hex(0xA8431A), rgb_hex(0xFF9B3D),
+                                   rgb_hex(0xFFE6A3)};
   const float top = t.top - half, height = (t.bottom + half) - top;
   const float ex = extrude * 0.7f, ey = extrude;
   for_text_area(c, t, thickness * 2 + extrude, [&](int x, int y) {
@@ -194,7 +224,8 @@ void draw_chrome_text(Canvas &c, const StrokeText &t, float thickness, float ext
     // Extrusion: the letter pushed back along the light, a few layers deep.
     for (float k = extrude; k > 0; k -= 1.0f) {
       const float ds = t.dist(px - ex * k / extrude, py - ey * k / extrude);
-      c.blend(x, y, mix(shadow, rgb_hex(0x5B1A6E), 1 - k / extrude), clamp01(half + outline + 0.5f - ds));
+      c.blend(x, y, mix(shadow, rgb_hex(0x5B1A6E), 1 - k / extrude),
+              clamp01(half + outline + 0.5f - ds));
     }
     c.blend(x, y, edge, clamp01(half + outline + 0.5f - d));
     const float cover = clamp01(half + 0.5f - d);
@@ -224,8 +255,10 @@ void draw_neon_text(Canvas &c, const StrokeText &t, float thickness, Rgb core, R
 void draw_striped_sun(Canvas &c, float cx, float cy, float r, float clip_y) {
   const std::vector<Rgb> body = {rgb_hex(0xFFF27A), rgb_hex(0xFFC446), rgb_hex(0xFF7A4A),
                                  rgb_hex(0xFF3C7E), rgb_hex(0xE02490)};
-  for (int y = std::max(0, static_cast<int>(cy - r - 2)); y < std::min<float>(clip_y, cy + r + 2); ++y)
-    for (int x = std::max(0, static_cast<int>(cx - r - 2)); x <= std::min<float>(c.width - 1, cx + r + 2); ++x) {
+  for (int y = std::max(0, static_cast<int>(cy - r - 2)); y < std::min<float>(clip_y, cy + r + 2);
+       ++y)
+    for (int x = std::max(0, static_cast<int>(cx - r - 2));
+         x <= std::min<float>(c.width - 1, cx + r + 2); ++x) {
       const float px = static_cast<float>(x) + 0.5f, py = static_cast<float>(y) + 0.5f;
       const float d = std::hypot(px - cx, py - cy);
       float a = clamp01(r + 0.5f - d);
@@ -289,7 +322,8 @@ uint8_t to_byte(float v) { return static_cast<uint8_t>(std::lround(std::clamp(v,
 
 Palettised quantise(const Canvas &c, int stride) {
   // Ordered dither offsets (4x4 Bayer), +-3 levels, applied before binning.
-  static constexpr int kBayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+  static constexpr int kBayer[4][4] = {
+      {0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
   std::vector<std::array<uint8_t, 3>> src(c.px.size());
   std::vector<uint32_t> hist(kLevels * kLevels * kLevels, 0);
   for (int y = 0; y < c.height; ++y)
@@ -353,7 +387,8 @@ Palettised quantise(const Canvas &c, int stride) {
   for (size_t i = 0; i < boxes.size(); ++i)
     for (int r = boxes[i].lo[0]; r <= boxes[i].hi[0]; ++r)
       for (int g = boxes[i].lo[1]; g <= boxes[i].hi[1]; ++g)
-        for (int b = boxes[i].lo[2]; b <= boxes[i].hi[2]; ++b) box_of[bin_index(r, g, b)] = static_cast<int>(i);
+        for (int b = boxes[i].lo[2]; b <= boxes[i].hi[2]; ++b)
+          box_of[bin_index(r, g, b)] = static_cast<int>(i);
   std::vector<std::array<double, 4>> sum(boxes.size(), {0, 0, 0, 0});
   for (const auto &s : src) {
     auto &a = sum[box_of[bin_index(s[0] >> (8 - kBits), s[1] >> (8 - kBits), s[2] >> (8 - kBits))]];
@@ -364,7 +399,8 @@ Palettised quantise(const Canvas &c, int stride) {
   }
   for (size_t i = 0; i < boxes.size(); ++i)
     for (int k = 0; k < 3; ++k)
-      out.palette[3 * i + k] = sum[i][3] > 0 ? static_cast<uint8_t>(std::lround(sum[i][k] / sum[i][3])) : 0;
+      out.palette[3 * i + k] =
+          sum[i][3] > 0 ? static_cast<uint8_t>(std::lround(sum[i][k] / sum[i][3])) : 0;
 
   // Each pixel takes the nearest palette colour (memoised per bin).
   std::vector<int16_t> nearest(hist.size(), -1);
@@ -400,7 +436,8 @@ bool write_c_source(const std::string &path, const std::string &symbol, const Pa
                generator.c_str());
   auto array = [f](const std::string &name, const uint8_t *data, size_t n) {
     std::fprintf(f, "const unsigned char %s[%zu] = {\n", name.c_str(), n);
-    for (size_t i = 0; i < n; ++i) std::fprintf(f, "%u%s", data[i], (i % 32 == 31 || i + 1 == n) ? ",\n" : ",");
+    for (size_t i = 0; i < n; ++i)
+      std::fprintf(f, "%u%s", data[i], (i % 32 == 31 || i + 1 == n) ? ",\n" : ",");
     std::fprintf(f, "};\n");
   };
   array(symbol + "_pixels", p.pixels.data(), p.pixels.size());
@@ -421,7 +458,8 @@ bool write_png_preview(const std::string &path, const Palettised &p) {
   }
   png_init_io(png, f);
   png_set_IHDR(png, info, static_cast<png_uint_32>(p.width), static_cast<png_uint_32>(p.height), 8,
-               PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+               PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
   for (int y = 0; y < p.height; ++y) {
     for (int x = 0; x < p.width; ++x) {

@@ -41,7 +41,8 @@ bool read_glyphs(const char *path, std::map<char, Glyph> &out) {
     const char ch = line[0];
     Glyph g;
     while (static_cast<int>(g.size()) < kCellH && std::getline(in, line)) {
-      if (static_cast<int>(line.size()) != kCellW || line.find_first_not_of(".#") != std::string::npos) {
+      if (static_cast<int>(line.size()) != kCellW ||
+          line.find_first_not_of(".#") != std::string::npos) {
         std::fprintf(stderr, "gen_font: bad row '%s' in glyph '%c'\n", line.c_str(), ch);
         return false;
       }
@@ -60,17 +61,22 @@ bool ink(const Glyph &g, int r, int c) {
 // Palette index of an ink pixel: its row picks the colour, its edges the shade.
 uint8_t ink_index(const Glyph &g, int r, int c) {
   int shade = 0;
-  if (!ink(g, r - 1, c)) shade = 1;
-  else if (!ink(g, r + 1, c)) shade = 2;
-  else if (!ink(g, r, c - 1)) shade = 1;
-  else if (!ink(g, r, c + 1)) shade = 2;
+  if (!ink(g, r - 1, c))
+    shade = 1;
+  else if (!ink(g, r + 1, c))
+    shade = 2;
+  else if (!ink(g, r, c - 1))
+    shade = 1;
+  else if (!ink(g, r, c + 1))
+    shade = 2;
   return static_cast<uint8_t>(kInkBase + r * kShades + shade);
 }
 
 void place(std::vector<uint8_t> &sheet, const Glyph &g, int left, int top) {
   for (int r = 0; r < kCellH; ++r)
     for (int c = 0; c < kCellW; ++c)
-      if (ink(g, r, c)) sheet[static_cast<size_t>(top + r) * kWidth + left + c] = ink_index(g, r, c);
+      if (ink(g, r, c))
+        sheet[static_cast<size_t>(top + r) * kWidth + left + c] = ink_index(g, r, c);
 }
 
 }  // namespace
@@ -92,7 +98,8 @@ int main(int argc, char **argv) {
   p.pixels.assign(static_cast<size_t>(kWidth) * kHeight, kTransparent);
   for (int n = 0; n < 26; ++n) {
     const auto it = glyphs.find(static_cast<char>('A' + n));
-    if (it == glyphs.end()) return std::fprintf(stderr, "gen_font: letter %c missing\n", 'A' + n), 1;
+    if (it == glyphs.end())
+      return std::fprintf(stderr, "gen_font: letter %c missing\n", 'A' + n), 1;
     place(p.pixels, it->second, 8 * n + 1, 1);
   }
   for (int d = 0; d < 10; ++d) {
@@ -102,7 +109,8 @@ int main(int argc, char **argv) {
   }
   int k = 0;
   for (const auto &[ch, g] : glyphs)
-    if (!(ch >= 'A' && ch <= 'Z') && !(ch >= '0' && ch <= '9')) place(p.pixels, g, 8 * k++ + 1, kPunctuationRow);
+    if (!(ch >= 'A' && ch <= 'Z') && !(ch >= '0' && ch <= '9'))
+      place(p.pixels, g, 8 * k++ + 1, kPunctuationRow);
 
   // The cell shared by every other character must stay empty.
   for (int r = 13; r <= 25; ++r)
@@ -122,8 +130,8 @@ int main(int argc, char **argv) {
   for (int r = 0; r < kCellH; ++r) {
     // Ink spans cell rows 1..11.
     const Rgb base = ramp(ice, static_cast<float>(r - 1) / 10.0f);
-    const Rgb shades[kShades] = {base, mix(base, rgb_hex(0xFFFFFF), 0.55f),
-                                 {base.r * 0.6f, base.g * 0.6f, base.b * 0.7f}};
+    const Rgb shades[kShades] = {
+        base, mix(base, rgb_hex(0xFFFFFF), 0.55f), {base.r * 0.6f, base.g * 0.6f, base.b * 0.7f}};
     for (int s = 0; s < kShades; ++s) {
       const int v = kInkBase + r * kShades + s;
       p.palette[3 * v] = static_cast<uint8_t>(shades[s].r + 0.5f);

@@ -47,7 +47,8 @@ void paint_sky(Canvas &c) {
 // stays clear, rising towards the sides.
 float ridge(float x, float phase, float amp) {
   const float side = smoothstep(110, 340, std::fabs(x - kCentre));
-  const float n = std::sin(x * 0.013f + phase) * 0.45f + std::sin(x * 0.037f + phase * 2.1f) * 0.3f +
+  const float n = std::sin(x * 0.013f + phase) * 0.45f +
+                  std::sin(x * 0.037f + phase * 2.1f) * 0.3f +
                   std::sin(x * 0.091f + phase * 0.7f) * 0.12f + 0.9f;
   return side * amp * n;
 }
@@ -111,8 +112,9 @@ void paint_lettering(Canvas &c) {
   constexpr float kMottoScale = 4.6f, kMottoAdvance = 6.2f, kMottoSpace = 6;
   const std::string motto = "THE SILENT ENGINE";
   const float mw = strokes_width(motto, kMottoScale, kMottoAdvance, kMottoSpace);
-  draw_neon_text(c, layout_strokes(motto, (kWidth - mw) / 2, 206, kMottoScale, kMottoAdvance, kMottoSpace),
-                 3.6f, rgb_hex(0xE8FFFF), rgb_hex(0x19C6FF), 4);
+  draw_neon_text(
+      c, layout_strokes(motto, (kWidth - mw) / 2, 206, kMottoScale, kMottoAdvance, kMottoSpace),
+      3.6f, rgb_hex(0xE8FFFF), rgb_hex(0x19C6FF), 4);
 
   // Glints on the chrome.
   const float glints[][3] = {{kWidth / 2 - w / 2 + 0.6f * kScale * 4 + 5.3f * kScale, 58, 22},

@@ -9,9 +9,12 @@ extern "C" {
 #endif
 
 enum {
-  kFontWidth = 360, kFontHeight = 51,    /* stride 360 */
-  kTitleWidth = 800, kTitleHeight = 600, /* stride 800 */
-  kLogoWidth = 779, kLogoHeight = 75     /* stride 780 */
+  kFontWidth = 360,
+  kFontHeight = 51, /* stride 360 */
+  kTitleWidth = 800,
+  kTitleHeight = 600, /* stride 800 */
+  kLogoWidth = 779,
+  kLogoHeight = 75 /* stride 780 */
 };
 
 extern const unsigned char asset_font_pixels[];

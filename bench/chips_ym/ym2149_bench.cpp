@@ -31,7 +31,7 @@ void queue_frame(int frame) {
   if (frame % 25 == 0) write_reg(13, 14, 0);
   for (int i = 0; i < 300; ++i) {
     uint32_t cycle = 512 + static_cast<uint32_t>(i) * 530;
-    write_reg(9, (i + frame) & 15, cycle);    // B volume ramp
+    write_reg(9, (i + frame) & 15, cycle);  // B volume ramp
     if (i % 3 == 0) write_reg(2, (i * 37) & 0xFF, cycle);
     if (i % 10 == 0) write_reg(10, 8 + (i & 7), cycle);
     if (i % 50 == 0) write_reg(7, 0x20 + (i & 0x10), cycle);
@@ -51,7 +51,8 @@ void BM_RenderFrame(benchmark::State &state) {
     benchmark::DoNotOptimize(ym_output_buffer()[0]);
     ym_io_plugin.adjust_cycles(kFrame);
   }
-  state.counters["samples/frame"] = static_cast<double>(samples) / static_cast<double>(state.iterations());
+  state.counters["samples/frame"] =
+      static_cast<double>(samples) / static_cast<double>(state.iterations());
 }
 BENCHMARK(BM_RenderFrame);
 

@@ -52,7 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 
   std::fill(saved.begin(), saved.end(), 0);
   if (VK68config_save(values) != 0) std::abort();
-  file_bytes.assign(saved.begin(), saved.begin() + std::strlen(reinterpret_cast<char *>(saved.data())));
+  file_bytes.assign(saved.begin(),
+                    saved.begin() + std::strlen(reinterpret_cast<char *>(saved.data())));
   int32_t again[VK68CONFIG_COUNT];
   if (VK68config_load(again) != 0 || std::memcmp(values, again, sizeof values) != 0) std::abort();
 

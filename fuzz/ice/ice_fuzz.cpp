@@ -54,8 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   int32_t psize = 0;
   if (void *packed = ice_pack(data, int32_t(size), &psize)) {
     std::vector<uint8_t> back(size + 1);
-    if (ice_depacked_size(packed, nullptr) != int32_t(size) || ice_depack(back.data(), packed) != 0 ||
-        std::memcmp(back.data(), data, size) != 0)
+    if (ice_depacked_size(packed, nullptr) != int32_t(size) ||
+        ice_depack(back.data(), packed) != 0 || std::memcmp(back.data(), data, size) != 0)
       std::abort();
     vk68_free(packed);
   } else if (size <= 33037) {

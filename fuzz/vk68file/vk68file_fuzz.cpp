@@ -16,7 +16,9 @@ void check(bool condition) {
   if (!condition) std::abort();
 }
 
-bool same_text(const char *a, const char *b) { return a == b || (a && b && std::strcmp(a, b) == 0); }
+bool same_text(const char *a, const char *b) {
+  return a == b || (a && b && std::strcmp(a, b) == 0);
+}
 
 void check_round_trip(const Disk68 *d) {
   // Room for every chunk header, text and data block the writer can emit.
@@ -24,7 +26,8 @@ void check_round_trip(const Disk68 *d) {
   for (int i = 0; i < d->track_count; ++i) {
     const Track68 &t = d->tracks[i];
     room += t.data_size;
-    for (const char *s : {t.name, t.author, t.composer, t.replay}) room += s ? std::strlen(s) + 1 : 0;
+    for (const char *s : {t.name, t.author, t.composer, t.replay})
+      room += s ? std::strlen(s) + 1 : 0;
   }
   std::vector<uint8_t> out(room);
   check(VK68file_save_buffer(out.data(), int32_t(out.size()), d) == 0);

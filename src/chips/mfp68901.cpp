@@ -148,9 +148,7 @@ uint32_t read_byte(uint32_t address, uint32_t cycle) {
   return reg(n);
 }
 
-uint32_t read_word(uint32_t address, uint32_t cycle) {
-  return read_byte(address + 1, cycle);
-}
+uint32_t read_word(uint32_t address, uint32_t cycle) { return read_byte(address + 1, cycle); }
 
 uint32_t read_long(uint32_t address, uint32_t cycle) {
   return (read_byte(address + 1, cycle) << 16) | read_byte(address + 3, cycle + 4);

@@ -33,9 +33,9 @@ constexpr uint32_t kVoiceVolume = 9;    // low byte of the volume word
 constexpr uint32_t kVoiceData = 10;     // high byte: last sample played
 
 constexpr int kVoices = 4;
-constexpr uint32_t kSetClear = 0x8000;   // bit 15 of a control write: set, else clear
-constexpr uint32_t kDmaMaster = 0x0200;  // DMACON DMAEN
-constexpr uint32_t kIntMaster = 0x4000;  // INTENA INTEN
+constexpr uint32_t kSetClear = 0x8000;      // bit 15 of a control write: set, else clear
+constexpr uint32_t kDmaMaster = 0x0200;     // DMACON DMAEN
+constexpr uint32_t kIntMaster = 0x4000;     // INTENA INTEN
 constexpr uint32_t kVoiceIntBits = 0x0780;  // INTENA/INTREQ AUD0-AUD3 (bits 7-10)
 constexpr uint32_t kVoiceIntShift = 7;
 
@@ -61,12 +61,11 @@ constexpr uint32_t kDefaultRate = 44100;
 // full-scale byte (-128) at volume 64 gives -16384 and two voices on one
 // side stay within 16 bits.
 constexpr std::array<int32_t, 65> kVolumeGain = {
-    0,     1772,  3230,  4584,  5886,  7189,  8352,  9608,  10725, 11972, 13099,
-    14190, 15372, 16487, 17506, 18589, 19739, 20751, 21815, 22933, 23869, 24843,
-    25857, 26912, 28011, 28864, 30042, 30957, 31899, 32871, 33872, 34903, 35966,
-    36693, 37810, 38962, 39749, 40552, 41787, 42631, 43492, 44371, 45267, 46182,
-    47115, 48067, 49038, 50028, 51039, 52070, 53122, 53656, 54740, 55846, 56407,
-    57546, 58125, 59299, 59895, 61105, 61719, 62966, 63599, 64883, 65536};
+    0,     1772,  3230,  4584,  5886,  7189,  8352,  9608,  10725, 11972, 13099, 14190, 15372,
+    16487, 17506, 18589, 19739, 20751, 21815, 22933, 23869, 24843, 25857, 26912, 28011, 28864,
+    30042, 30957, 31899, 32871, 33872, 34903, 35966, 36693, 37810, 38962, 39749, 40552, 41787,
+    42631, 43492, 44371, 45267, 46182, 47115, 48067, 49038, 50028, 51039, 52070, 53122, 53656,
+    54740, 55846, 56407, 57546, 58125, 59299, 59895, 61105, 61719, 62966, 63599, 64883, 65536};
 constexpr int kGainShift = 9;
 
 // Voices 0 and 2 make the left channel (bits 0-15 of a stereo word),
@@ -82,10 +81,8 @@ struct Paula {
   uint16_t intena = kIntenaReset;
   uint16_t intreq = 0;
   uint16_t adkcon = 0;
-  std::array<PaulaVoiceState, kVoices> voice = {{{0, 0, kIdleLoopEnd},
-                                                {0, 0, kIdleLoopEnd},
-                                                {0, 0, kIdleLoopEnd},
-                                                {0, 0, kIdleLoopEnd}}};
+  std::array<PaulaVoiceState, kVoices> voice = {
+      {{0, 0, kIdleLoopEnd}, {0, 0, kIdleLoopEnd}, {0, 0, kIdleLoopEnd}, {0, 0, kIdleLoopEnd}}};
   uint32_t rate = 0;  // 0 until paula_init or paula_sampling_rate sets one
   uint32_t step_k = 0;
 };
@@ -168,8 +165,9 @@ int render_quads(int16_t *dst, int n, const uint8_t *memory, uint32_t &pos, uint
   const __m128i low_word = _mm_set1_epi32(0xFFFF);
   const __m128i gain_pair = _mm_set1_epi32(((gain >> 8) << 16) | (gain & 0xFF));
   const __m128i step4 = _mm_set1_epi32(static_cast<int32_t>(4 * step));
-  __m128i p = _mm_setr_epi32(static_cast<int32_t>(pos), static_cast<int32_t>(pos + step),
-                             static_cast<int32_t>(pos + 2 * step), static_cast<int32_t>(pos + 3 * step));
+  __m128i p =
+      _mm_setr_epi32(static_cast<int32_t>(pos), static_cast<int32_t>(pos + step),
+                     static_cast<int32_t>(pos + 2 * step), static_cast<int32_t>(pos + 3 * step));
   for (int i = 0; i < quads; i += 4) {
     // The four byte pairs (s0, s1), as 16-bit words in memory order.
     uint64_t pairs = 0;
@@ -370,10 +368,9 @@ void paula_write_l(uint32_t address, uint32_t value, uint32_t cycle) {
 extern "C" {
 
 IoPlugin68 paula_io_plugin = {
-    nullptr,         "AMIGA Paula",    0xFFDFF000u,          0xFFDFF0DFu,
-    paula_read_b,    paula_read_w,     paula_read_l,         paula_write_b,
-    paula_write_w,   paula_write_l,    nullptr,              nullptr,
-    nullptr,         paula_reset,
+    nullptr,      "AMIGA Paula", 0xFFDFF000u,   0xFFDFF0DFu,   paula_read_b,
+    paula_read_w, paula_read_l,  paula_write_b, paula_write_w, paula_write_l,
+    nullptr,      nullptr,       nullptr,       paula_reset,
 };
 
 int paula_reset(void) {

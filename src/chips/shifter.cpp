@@ -56,10 +56,9 @@ void shifter_write_l(uint32_t address, uint32_t value, uint32_t cycle) {
 extern "C" {
 
 IoPlugin68 shifter_io_plugin = {
-    nullptr,           "Shifter",       0xFFFF8200u,       0xFFFF82FFu,
-    shifter_read_b,    shifter_read_w,  shifter_read_l,    shifter_write_b,
-    shifter_write_w,   shifter_write_l, nullptr,           nullptr,
-    nullptr,           shifter_reset,
+    nullptr,        "Shifter",      0xFFFF8200u,     0xFFFF82FFu,     shifter_read_b,
+    shifter_read_w, shifter_read_l, shifter_write_b, shifter_write_w, shifter_write_l,
+    nullptr,        nullptr,        nullptr,         shifter_reset,
 };
 
 int shifter_reset(void) {

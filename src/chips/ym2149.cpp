@@ -46,7 +46,7 @@ constexpr uint32_t kGroupRateFixed = 62500u << 16;
 // Registers.
 constexpr int kNoisePeriod = 6;
 constexpr uint8_t kNoisePeriodMask = 0x1F;
-constexpr int kMixer = 7;  // bits 0-2 tone off A/B/C, bits 3-5 noise off A/B/C
+constexpr int kMixer = 7;    // bits 0-2 tone off A/B/C, bits 3-5 noise off A/B/C
 constexpr int kVolumeA = 8;  // 8-10: bit 4 follow the envelope, bits 3-0 level
 constexpr int kEnvFine = 11;
 constexpr int kEnvCoarse = 12;

@@ -31,11 +31,12 @@ constexpr int kLevels = 16;
 // Measured output levels (see above).
 constexpr std::array<double, kLevels> kSingle = {
     0, 110, 230, 355, 582, 801, 1227, 1701, 2471, 3403, 5071, 6940, 10426, 14762, 23799, 36754};
-constexpr std::array<double, kLevels> kEqual = {
-    0, 414, 832, 1261, 1860, 2616, 3741, 5139, 7224, 9906, 13892, 18898, 26359, 35979, 50235, 65535};
-constexpr std::array<double, kLevels> kPair = {
-    56457, 56460, 56463, 56471, 56477, 56480, 56486, 56497,
-    56511, 56534, 56594, 56767, 57247, 58506, 61273, 65535};
+constexpr std::array<double, kLevels> kEqual = {0,     414,   832,   1261, 1860,  2616,
+                                                3741,  5139,  7224,  9906, 13892, 18898,
+                                                26359, 35979, 50235, 65535};
+constexpr std::array<double, kLevels> kPair = {56457, 56460, 56463, 56471, 56477, 56480,
+                                               56486, 56497, 56511, 56534, 56594, 56767,
+                                               57247, 58506, 61273, 65535};
 
 // Current of a channel at level 14, relative to level 15.
 constexpr double kCurrent14 = 0.5;

@@ -29,17 +29,17 @@
 namespace {
 
 struct Display {
-    SDL_Window *window = nullptr;
-    SDL_Renderer *renderer = nullptr;
-    SDL_Texture *texture = nullptr;
-    bool video_started = false;
-    int width = 0;
-    int height = 0;
-    bool active = false;
-    bool exact_mode = false;
-    Uint32 format = SDL_PIXELFORMAT_UNKNOWN;
-    const pixconv::Layout *layout = nullptr;
-    pacing::FramePacer pacer;
+  SDL_Window *window = nullptr;
+  SDL_Renderer *renderer = nullptr;
+  SDL_Texture *texture = nullptr;
+  bool video_started = false;
+  int width = 0;
+  int height = 0;
+  bool active = false;
+  bool exact_mode = false;
+  Uint32 format = SDL_PIXELFORMAT_UNKNOWN;
+  const pixconv::Layout *layout = nullptr;
+  pacing::FramePacer pacer;
 };
 
 Display d;
@@ -47,8 +47,8 @@ keys::KeyQueue key_queue;
 char key_text[3];
 
 bool unpaced_requested() {
-    const char *v = std::getenv("VARNKOL_UNPACED");
-    return v && std::strcmp(v, "1") == 0;
+  const char *v = std::getenv("VARNKOL_UNPACED");
+  return v && std::strcmp(v, "1") == 0;
 }
 
 // Takes the screen with an exact mode of the frame's size when one exists,
@@ -56,197 +56,181 @@ bool unpaced_requested() {
 // rather than switched afterwards, so that it covers the screen even where no
 // window manager acts on full-screen requests.
 SDL_Window *create_fullscreen_window(const char *title, int width, int height, bool &exact) {
-    std::vector<SDL_DisplayMode> modes(size_t(std::max(SDL_GetNumDisplayModes(0), 0)));
-    for (size_t i = 0; i < modes.size(); ++i)
-        if (SDL_GetDisplayMode(0, int(i), &modes[i]) != 0)
-            modes[i] = SDL_DisplayMode{};
-    int chosen = screen_mode::choose_mode(modes.data(), int(modes.size()), width, height);
+  std::vector<SDL_DisplayMode> modes(size_t(std::max(SDL_GetNumDisplayModes(0), 0)));
+  for (size_t i = 0; i < modes.size(); ++i)
+    if (SDL_GetDisplayMode(0, int(i), &modes[i]) != 0) modes[i] = SDL_DisplayMode{};
+  int chosen = screen_mode::choose_mode(modes.data(), int(modes.size()), width, height);
 
-    exact = false;
-    if (chosen >= 0) {
-        SDL_Window *w = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                         width, height, SDL_WINDOW_FULLSCREEN | SDL_WINDOW_HIDDEN);
-        if (w && SDL_SetWindowDisplayMode(w, &modes[size_t(chosen)]) == 0) {
-            SDL_ShowWindow(w);
-            SDL_DisplayMode now{};
-            if (SDL_GetCurrentDisplayMode(std::max(SDL_GetWindowDisplayIndex(w), 0), &now) == 0 &&
-                now.w == width && now.h == height) {
-                exact = true;
-                return w;
-            }
-        }
-        if (w)
-            SDL_DestroyWindow(w);
+  exact = false;
+  if (chosen >= 0) {
+    SDL_Window *w = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width,
+                                     height, SDL_WINDOW_FULLSCREEN | SDL_WINDOW_HIDDEN);
+    if (w && SDL_SetWindowDisplayMode(w, &modes[size_t(chosen)]) == 0) {
+      SDL_ShowWindow(w);
+      SDL_DisplayMode now{};
+      if (SDL_GetCurrentDisplayMode(std::max(SDL_GetWindowDisplayIndex(w), 0), &now) == 0 &&
+          now.w == width && now.h == height) {
+        exact = true;
+        return w;
+      }
     }
-    // Sized like the desktop from the start, for the same reason.
-    SDL_DisplayMode desktop{};
-    if (SDL_GetDesktopDisplayMode(0, &desktop) != 0 || desktop.w <= 0 || desktop.h <= 0) {
-        desktop.w = width;
-        desktop.h = height;
-    }
-    return SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, desktop.w,
-                            desktop.h, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    if (w) SDL_DestroyWindow(w);
+  }
+  // Sized like the desktop from the start, for the same reason.
+  SDL_DisplayMode desktop{};
+  if (SDL_GetDesktopDisplayMode(0, &desktop) != 0 || desktop.w <= 0 || desktop.h <= 0) {
+    desktop.w = width;
+    desktop.h = height;
+  }
+  return SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, desktop.w,
+                          desktop.h, SDL_WINDOW_FULLSCREEN_DESKTOP);
 }
 
 int refresh_rate(SDL_Window *w, bool exact) {
-    SDL_DisplayMode m{};
-    if (exact ? SDL_GetWindowDisplayMode(w, &m) : SDL_GetDesktopDisplayMode(
-                                                      std::max(SDL_GetWindowDisplayIndex(w), 0), &m))
-        return 0;
-    return m.refresh_rate;
+  SDL_DisplayMode m{};
+  if (exact ? SDL_GetWindowDisplayMode(w, &m)
+            : SDL_GetDesktopDisplayMode(std::max(SDL_GetWindowDisplayIndex(w), 0), &m))
+    return 0;
+  return m.refresh_rate;
 }
 
 // A renderer that waits for the retrace when `vsync`, preferring hardware.
 SDL_Renderer *create_renderer(SDL_Window *w, bool vsync) {
-    Uint32 sync = vsync ? SDL_RENDERER_PRESENTVSYNC : 0;
-    SDL_Renderer *r = SDL_CreateRenderer(w, -1, SDL_RENDERER_ACCELERATED | sync);
-    return r ? r : SDL_CreateRenderer(w, -1, sync);
+  Uint32 sync = vsync ? SDL_RENDERER_PRESENTVSYNC : 0;
+  SDL_Renderer *r = SDL_CreateRenderer(w, -1, SDL_RENDERER_ACCELERATED | sync);
+  return r ? r : SDL_CreateRenderer(w, -1, sync);
 }
 
 // The back buffer: a streaming texture in the window's pixel format.
 bool create_texture() {
-    d.texture = SDL_CreateTexture(d.renderer, d.format, SDL_TEXTUREACCESS_STREAMING, d.width,
-                                  d.height);
-    if (!d.texture)
-        return false;
-    // An alpha channel in the format carries the source's top byte (0), not
-    // transparency.
-    SDL_SetTextureBlendMode(d.texture, SDL_BLENDMODE_NONE);
-    return true;
+  d.texture =
+      SDL_CreateTexture(d.renderer, d.format, SDL_TEXTUREACCESS_STREAMING, d.width, d.height);
+  if (!d.texture) return false;
+  // An alpha channel in the format carries the source's top byte (0), not
+  // transparency.
+  SDL_SetTextureBlendMode(d.texture, SDL_BLENDMODE_NONE);
+  return true;
 }
 
 void release() {
-    if (d.texture)
-        SDL_DestroyTexture(d.texture);
-    if (d.renderer)
-        SDL_DestroyRenderer(d.renderer);
-    if (d.window) {
-        SDL_StopTextInput();
-        SDL_DestroyWindow(d.window); // leaves the screen mode as it was
-        SDL_ShowCursor(SDL_ENABLE);
-        SDL_EnableScreenSaver();
-    }
-    if (d.video_started)
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    d = Display{};
-    keys::clear(key_queue);
+  if (d.texture) SDL_DestroyTexture(d.texture);
+  if (d.renderer) SDL_DestroyRenderer(d.renderer);
+  if (d.window) {
+    SDL_StopTextInput();
+    SDL_DestroyWindow(d.window);  // leaves the screen mode as it was
+    SDL_ShowCursor(SDL_ENABLE);
+    SDL_EnableScreenSaver();
+  }
+  if (d.video_started) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  d = Display{};
+  keys::clear(key_queue);
 }
 
 bool open_display(const char *title, int width, int height) {
-    // Ctrl+C in the console keeps ending the process.
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
-        return false;
-    d.video_started = true;
-    d.width = width;
-    d.height = height;
+  // Ctrl+C in the console keeps ending the process.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+  d.video_started = true;
+  d.width = width;
+  d.height = height;
 
-    d.window = create_fullscreen_window(title, width, height, d.exact_mode);
-    if (!d.window)
-        return false;
+  d.window = create_fullscreen_window(title, width, height, d.exact_mode);
+  if (!d.window) return false;
 
-    d.format = SDL_GetWindowPixelFormat(d.window);
-    d.layout = screen_mode::layout_for_format(d.format);
-    if (!d.layout)
-        return false;
+  d.format = SDL_GetWindowPixelFormat(d.window);
+  d.layout = screen_mode::layout_for_format(d.format);
+  if (!d.layout) return false;
 
-    bool unpaced = unpaced_requested();
-    bool want_vsync = !unpaced && screen_mode::is_60_hz(refresh_rate(d.window, d.exact_mode));
-    d.renderer = create_renderer(d.window, want_vsync);
-    if (!d.renderer)
-        return false;
-    SDL_RendererInfo info{};
-    bool vsync = want_vsync && SDL_GetRendererInfo(d.renderer, &info) == 0 &&
-                 (info.flags & SDL_RENDERER_PRESENTVSYNC);
-    d.pacer = pacing::FramePacer(unpaced ? pacing::Mode::unpaced
-                                 : vsync ? pacing::Mode::vsync
-                                         : pacing::Mode::timer,
-                                 pacing::frame_period);
+  bool unpaced = unpaced_requested();
+  bool want_vsync = !unpaced && screen_mode::is_60_hz(refresh_rate(d.window, d.exact_mode));
+  d.renderer = create_renderer(d.window, want_vsync);
+  if (!d.renderer) return false;
+  SDL_RendererInfo info{};
+  bool vsync = want_vsync && SDL_GetRendererInfo(d.renderer, &info) == 0 &&
+               (info.flags & SDL_RENDERER_PRESENTVSYNC);
+  d.pacer = pacing::FramePacer(unpaced ? pacing::Mode::unpaced
+                               : vsync ? pacing::Mode::vsync
+                                       : pacing::Mode::timer,
+                               pacing::frame_period);
 
-    // Scaled to the desktop, the frame keeps its proportions between black
-    // bars and is smoothed.
-    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
-    if (SDL_RenderSetLogicalSize(d.renderer, width, height) != 0)
-        return false;
-    if (!create_texture())
-        return false;
+  // Scaled to the desktop, the frame keeps its proportions between black
+  // bars and is smoothed.
+  SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
+  if (SDL_RenderSetLogicalSize(d.renderer, width, height) != 0) return false;
+  if (!create_texture()) return false;
 
-    SDL_ShowCursor(SDL_DISABLE);
-    SDL_DisableScreenSaver();
-    SDL_StartTextInput();
-    d.active = true;
-    return true;
+  SDL_ShowCursor(SDL_DISABLE);
+  SDL_DisableScreenSaver();
+  SDL_StartTextInput();
+  d.active = true;
+  return true;
 }
 
 void pump_events() {
-    SDL_Event e;
-    while (SDL_PollEvent(&e)) {
-        if (e.type == SDL_WINDOWEVENT) {
-            if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED)
-                d.active = true;
-            else if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST)
-                d.active = false;
-        } else if (e.type == SDL_RENDER_DEVICE_RESET) {
-            // The renderer lost its textures (another program had the
-            // graphics device); a new back buffer is made below.
-            SDL_DestroyTexture(d.texture);
-            d.texture = nullptr;
-        } else if (d.active) {
-            if (uint16_t code = keys::key_code_for_event(e))
-                keys::push(key_queue, code);
-        }
-        // SDL_QUIT and window close requests fall through unhandled.
+  SDL_Event e;
+  while (SDL_PollEvent(&e)) {
+    if (e.type == SDL_WINDOWEVENT) {
+      if (e.window.event == SDL_WINDOWEVENT_FOCUS_GAINED)
+        d.active = true;
+      else if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST)
+        d.active = false;
+    } else if (e.type == SDL_RENDER_DEVICE_RESET) {
+      // The renderer lost its textures (another program had the
+      // graphics device); a new back buffer is made below.
+      SDL_DestroyTexture(d.texture);
+      d.texture = nullptr;
+    } else if (d.active) {
+      if (uint16_t code = keys::key_code_for_event(e)) keys::push(key_queue, code);
     }
+    // SDL_QUIT and window close requests fall through unhandled.
+  }
 }
 
 void wait_for_next_frame() {
-    pacing::Clock::time_point now = pacing::Clock::now();
-    pacing::Clock::time_point until = d.pacer.after_present(now);
-    if (until > now)
-        std::this_thread::sleep_until(until);
-    else
-        std::this_thread::yield();
+  pacing::Clock::time_point now = pacing::Clock::now();
+  pacing::Clock::time_point until = d.pacer.after_present(now);
+  if (until > now)
+    std::this_thread::sleep_until(until);
+  else
+    std::this_thread::yield();
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int display_open(const char *title, int width, int height) {
-    if (d.window || d.video_started || !title || width <= 0 || height <= 0)
-        return 0;
-    if (open_display(title, width, height))
-        return 1;
-    release();
-    return 0;
+  if (d.window || d.video_started || !title || width <= 0 || height <= 0) return 0;
+  if (open_display(title, width, height)) return 1;
+  release();
+  return 0;
 }
 
 extern "C" int display_update(const uint32_t *pixels) {
-    if (!d.window || !pixels)
-        return 0;
-    pump_events();
-    if (!d.active) {
-        SDL_Delay(1);
-        return 1;
-    }
-
-    void *dst;
-    int pitch;
-    if ((!d.texture && !create_texture()) || SDL_LockTexture(d.texture, nullptr, &dst, &pitch) != 0)
-        return 0; // this frame is lost; the next call tries again
-    auto *row = static_cast<uint8_t *>(dst);
-    for (int y = 0; y < d.height; ++y, row += pitch)
-        d.layout->fastest(pixels + size_t(y) * size_t(d.width), row, size_t(d.width));
-    SDL_UnlockTexture(d.texture);
-
-    SDL_SetRenderDrawColor(d.renderer, 0, 0, 0, 255);
-    SDL_RenderClear(d.renderer);
-    SDL_RenderCopy(d.renderer, d.texture, nullptr, nullptr);
-    SDL_RenderPresent(d.renderer);
-    wait_for_next_frame();
+  if (!d.window || !pixels) return 0;
+  pump_events();
+  if (!d.active) {
+    SDL_Delay(1);
     return 1;
+  }
+
+  void *dst;
+  int pitch;
+  if ((!d.texture && !create_texture()) || SDL_LockTexture(d.texture, nullptr, &dst, &pitch) != 0)
+    return 0;  // this frame is lost; the next call tries again
+  auto *row = static_cast<uint8_t *>(dst);
+  for (int y = 0; y < d.height; ++y, row += pitch)
+    d.layout->fastest(pixels + size_t(y) * size_t(d.width), row, size_t(d.width));
+  SDL_UnlockTexture(d.texture);
+
+  SDL_SetRenderDrawColor(d.renderer, 0, 0, 0, 255);
+  SDL_RenderClear(d.renderer);
+  SDL_RenderCopy(d.renderer, d.texture, nullptr, nullptr);
+  SDL_RenderPresent(d.renderer);
+  wait_for_next_frame();
+  return 1;
 }
 
 extern "C" const char *display_read_key(void) {
-    return keys::key_string(keys::pop(key_queue), key_text);
+  return keys::key_string(keys::pop(key_queue), key_text);
 }
 
 extern "C" int display_key_waiting(void) { return keys::waiting(key_queue) ? 1 : 0; }
@@ -254,6 +238,11 @@ extern "C" int display_key_waiting(void) { return keys::waiting(key_queue) ? 1 :
 extern "C" void display_close(void) { release(); }
 
 DisplayInfo display_info() {
-    return DisplayInfo{d.window != nullptr, d.exact_mode, d.format,   d.layout,
-                       d.pacer.mode(),     d.active,     d.window ? SDL_GetWindowID(d.window) : 0};
+  return DisplayInfo{d.window != nullptr,
+                     d.exact_mode,
+                     d.format,
+                     d.layout,
+                     d.pacer.mode(),
+                     d.active,
+                     d.window ? SDL_GetWindowID(d.window) : 0};
 }

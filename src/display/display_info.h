@@ -8,13 +8,13 @@
 #include "display/pixconv.h"
 
 struct DisplayInfo {
-    bool open;
-    bool exact_mode;       // a real width x height screen mode, else scaled to the desktop
-    uint32_t pixel_format; // SDL pixel format of the back buffer
-    const pixconv::Layout *layout;
-    pacing::Mode pacing;
-    bool active;        // the window has the keyboard focus
-    uint32_t window_id; // SDL window id, 0 when closed
+  bool open;
+  bool exact_mode;        // a real width x height screen mode, else scaled to the desktop
+  uint32_t pixel_format;  // SDL pixel format of the back buffer
+  const pixconv::Layout *layout;
+  pacing::Mode pacing;
+  bool active;         // the window has the keyboard focus
+  uint32_t window_id;  // SDL window id, 0 when closed
 };
 
 DisplayInfo display_info();

@@ -26,29 +26,29 @@ inline constexpr Clock::duration frame_period =
     std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / 60.0));
 
 class FramePacer {
-public:
-    FramePacer() = default;
-    FramePacer(Mode mode, Clock::duration period) : mode_(mode), period_(period) {}
+ public:
+  FramePacer() = default;
+  FramePacer(Mode mode, Clock::duration period) : mode_(mode), period_(period) {}
 
-    /* Called right after a frame was presented at `now`; returns the time
-     * until which the caller sleeps before drawing the next frame (`now`
-     * when there is nothing to wait for). */
-    Clock::time_point after_present(Clock::time_point now);
+  /* Called right after a frame was presented at `now`; returns the time
+   * until which the caller sleeps before drawing the next frame (`now`
+   * when there is nothing to wait for). */
+  Clock::time_point after_present(Clock::time_point now);
 
-    Mode mode() const { return mode_; }
+  Mode mode() const { return mode_; }
 
-    /* Frames a vsync display is watched for before it is trusted. */
-    static constexpr int vsync_probe_frames = 30;
+  /* Frames a vsync display is watched for before it is trusted. */
+  static constexpr int vsync_probe_frames = 30;
 
-private:
-    Mode mode_ = Mode::unpaced;
-    Clock::duration period_{};
-    bool started_ = false;
-    int frames_ = 0;
-    Clock::time_point first_{};
-    Clock::time_point next_{};
+ private:
+  Mode mode_ = Mode::unpaced;
+  Clock::duration period_{};
+  bool started_ = false;
+  int frames_ = 0;
+  Clock::time_point first_{};
+  Clock::time_point next_{};
 };
 
-} // namespace pacing
+}  // namespace pacing
 
 #endif

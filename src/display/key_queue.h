@@ -21,16 +21,16 @@ inline constexpr uint16_t code_home = 263;
 inline constexpr uint16_t code_end = 264;
 inline constexpr uint16_t code_page_up = 265;
 inline constexpr uint16_t code_page_down = 266;
-inline constexpr uint16_t code_f1 = 267; // F1-F10 are 267-276 in order
+inline constexpr uint16_t code_f1 = 267;  // F1-F10 are 267-276 in order
 
 /* A ring of 16 slots; equal indices mean empty, so it holds at most 15 keys
  * and a push into a full ring drops the oldest key. Zero-initialised is
  * empty. */
 struct KeyQueue {
-    static constexpr unsigned slots = 16;
-    uint16_t code[slots];
-    unsigned write;
-    unsigned read;
+  static constexpr unsigned slots = 16;
+  uint16_t code[slots];
+  unsigned write;
+  unsigned read;
 };
 
 void push(KeyQueue &q, uint16_t code);
@@ -44,6 +44,6 @@ void clear(KeyQueue &q);
  * at min(code - 256, 20) of "XHPKMRSGOIQ;<=>?@ABCD". */
 const char *key_string(uint16_t code, char out[3]);
 
-} // namespace keys
+}  // namespace keys
 
 #endif

@@ -18,6 +18,6 @@ namespace keys {
  * presses. */
 uint16_t key_code_for_event(const SDL_Event &event);
 
-} // namespace keys
+}  // namespace keys
 
 #endif

@@ -26,14 +26,14 @@ using RowConverter = void (*)(const uint32_t *src, void *dst, size_t width);
  *               library block copy for the plain 32-bit layout, the grouped
  *               code otherwise. */
 struct Layout {
-    const char *name;
-    int bits;
-    uint32_t red_mask;
-    uint32_t green_mask;
-    uint32_t blue_mask;
-    RowConverter per_pixel;
-    RowConverter grouped;
-    RowConverter fastest;
+  const char *name;
+  int bits;
+  uint32_t red_mask;
+  uint32_t green_mask;
+  uint32_t blue_mask;
+  RowConverter per_pixel;
+  RowConverter grouped;
+  RowConverter fastest;
 };
 
 inline constexpr size_t layout_count = 8;
@@ -44,13 +44,11 @@ const Layout *layouts();
 /* The fastest converter for an exact match of bit count and masks, or
  * nullptr when the layout is not supported (8-bit palettised displays,
  * unknown masks). */
-RowConverter choose_converter(int bits, uint32_t red_mask, uint32_t green_mask,
-                              uint32_t blue_mask);
+RowConverter choose_converter(int bits, uint32_t red_mask, uint32_t green_mask, uint32_t blue_mask);
 
 /* The matching layout record, or nullptr. */
-const Layout *find_layout(int bits, uint32_t red_mask, uint32_t green_mask,
-                          uint32_t blue_mask);
+const Layout *find_layout(int bits, uint32_t red_mask, uint32_t green_mask, uint32_t blue_mask);
 
-} // namespace pixconv
+}  // namespace pixconv
 
 #endif

@@ -23,6 +23,6 @@ int choose_mode(const SDL_DisplayMode *modes, int count, int width, int height);
  * 59.94 Hz to 59 or 60). */
 bool is_60_hz(int refresh_rate);
 
-} // namespace screen_mode
+}  // namespace screen_mode
 
 #endif

@@ -46,22 +46,29 @@ struct MapBus {
     return load_be32(cpu.memory + (a & kRamMask));
   }
   [[gnu::always_inline]] static void write8(uint32_t a, uint32_t v) {
-    if (__builtin_expect((a & kIoBit) != 0, 0)) return io_write[0][(a >> 8) & 0xFF](a, v & 0xFF, cpu.cycle);
+    if (__builtin_expect((a & kIoBit) != 0, 0))
+      return io_write[0][(a >> 8) & 0xFF](a, v & 0xFF, cpu.cycle);
     cpu.memory[a & kRamMask] = static_cast<uint8_t>(v);
   }
   [[gnu::always_inline]] static void write16(uint32_t a, uint32_t v) {
-    if (__builtin_expect((a & kIoBit) != 0, 0)) return io_write[1][(a >> 8) & 0xFF](a, v & 0xFFFF, cpu.cycle);
+    if (__builtin_expect((a & kIoBit) != 0, 0))
+      return io_write[1][(a >> 8) & 0xFF](a, v & 0xFFFF, cpu.cycle);
     store_be16(cpu.memory + (a & kRamMask), v);
   }
   [[gnu::always_inline]] static void write32(uint32_t a, uint32_t v) {
-    if (__builtin_expect((a & kIoBit) != 0, 0)) return io_write[2][(a >> 8) & 0xFF](a, v, cpu.cycle);
+    if (__builtin_expect((a & kIoBit) != 0, 0))
+      return io_write[2][(a >> 8) & 0xFF](a, v, cpu.cycle);
     store_be32(cpu.memory + (a & kRamMask), v);
   }
   // Instruction stream: always RAM, never the I/O bus.
   // A long load (the guard bytes make it safe at the end of RAM) keeps the
   // byte swap on whole registers.
-  [[gnu::always_inline]] static uint32_t fetch16(uint32_t pc) { return load_be32(cpu.memory + (pc & kRamMask)) >> 16; }
-  [[gnu::always_inline]] static uint32_t fetch32(uint32_t pc) { return load_be32(cpu.memory + (pc & kRamMask)); }
+  [[gnu::always_inline]] static uint32_t fetch16(uint32_t pc) {
+    return load_be32(cpu.memory + (pc & kRamMask)) >> 16;
+  }
+  [[gnu::always_inline]] static uint32_t fetch32(uint32_t pc) {
+    return load_be32(cpu.memory + (pc & kRamMask));
+  }
 };
 
 }  // namespace emu68

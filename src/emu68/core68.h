@@ -28,43 +28,57 @@ using Handler0 = uint32_t (*)(uint32_t pc);
 
 // ---------------------------------------------------------------- bus access
 
-template <class Bus, int S> [[gnu::always_inline]] inline uint32_t read(uint32_t a) {
-  if constexpr (S == 1) return Bus::read8(a);
-  else if constexpr (S == 2) return Bus::read16(a);
-  else return Bus::read32(a);
+template <class Bus, int S>
+[[gnu::always_inline]] inline uint32_t read(uint32_t a) {
+  if constexpr (S == 1)
+    return Bus::read8(a);
+  else if constexpr (S == 2)
+    return Bus::read16(a);
+  else
+    return Bus::read32(a);
 }
-template <class Bus, int S> [[gnu::always_inline]] inline void write(uint32_t a, uint32_t v) {
-  if constexpr (S == 1) Bus::write8(a, v);
-  else if constexpr (S == 2) Bus::write16(a, v);
-  else Bus::write32(a, v);
+template <class Bus, int S>
+[[gnu::always_inline]] inline void write(uint32_t a, uint32_t v) {
+  if constexpr (S == 1)
+    Bus::write8(a, v);
+  else if constexpr (S == 2)
+    Bus::write16(a, v);
+  else
+    Bus::write32(a, v);
 }
 
 // Next instruction word, sign-extended.
-template <class Bus> [[gnu::always_inline]] inline uint32_t fetch_word(uint32_t &pc) {
+template <class Bus>
+[[gnu::always_inline]] inline uint32_t fetch_word(uint32_t &pc) {
   uint32_t w = Bus::fetch16(pc);
   pc += 2;
   return sign_extend<2>(w);
 }
-template <class Bus> [[gnu::always_inline]] inline uint32_t fetch_long(uint32_t &pc) {
+template <class Bus>
+[[gnu::always_inline]] inline uint32_t fetch_long(uint32_t &pc) {
   uint32_t l = Bus::fetch32(pc);
   pc += 4;
   return l;
 }
 
-template <class Bus> [[gnu::always_inline]] inline void push_word(uint32_t v) {
+template <class Bus>
+[[gnu::always_inline]] inline void push_word(uint32_t v) {
   cpu.a[7] -= 2;
   Bus::write16(cpu.a[7], v);
 }
-template <class Bus> [[gnu::always_inline]] inline void push_long(uint32_t v) {
+template <class Bus>
+[[gnu::always_inline]] inline void push_long(uint32_t v) {
   cpu.a[7] -= 4;
   Bus::write32(cpu.a[7], v);
 }
-template <class Bus> [[gnu::always_inline]] inline uint32_t pop_word() {
+template <class Bus>
+[[gnu::always_inline]] inline uint32_t pop_word() {
   uint32_t v = Bus::read16(cpu.a[7]);
   cpu.a[7] += 2;
   return v;
 }
-template <class Bus> [[gnu::always_inline]] inline uint32_t pop_long() {
+template <class Bus>
+[[gnu::always_inline]] inline uint32_t pop_long() {
   uint32_t v = Bus::read32(cpu.a[7]);
   cpu.a[7] += 4;
   return v;
@@ -74,7 +88,8 @@ template <class Bus> [[gnu::always_inline]] inline uint32_t pop_long() {
 
 // Short frame (PC, then SR), supervisor state, mask 7; returns the new PC,
 // read from the vector.
-template <class Bus> uint32_t exception(uint32_t pc, uint32_t vector) {
+template <class Bus>
+uint32_t exception(uint32_t pc, uint32_t vector) {
   push_long<Bus>(pc);
   push_word<Bus>(cpu.sr);
   cpu.sr = (cpu.sr & 0x50FF) | 0x2700;
@@ -84,16 +99,32 @@ template <class Bus> uint32_t exception(uint32_t pc, uint32_t vector) {
 constexpr uint32_t kVecIllegal = 4, kVecZeroDivide = 5, kVecChk = 6, kVecTrapv = 7, kVecLineA = 10,
                    kVecLineF = 11, kVecTrap0 = 32;
 
-template <class Bus> uint32_t illegal_instruction(uint32_t pc) {
+template <class Bus>
+uint32_t illegal_instruction(uint32_t pc) {
   EMU68_push_error("Illegal pc:%06x", pc);
   return exception<Bus>(pc, kVecIllegal);
 }
-template <class Bus> uint32_t illegal(uint32_t pc, uint32_t, uint32_t) { return illegal_instruction<Bus>(pc); }
-template <class Bus> uint32_t illegal1(uint32_t pc, uint32_t) { return illegal_instruction<Bus>(pc); }
-template <class Bus> uint32_t illegal0(uint32_t pc) { return illegal_instruction<Bus>(pc); }
+template <class Bus>
+uint32_t illegal(uint32_t pc, uint32_t, uint32_t) {
+  return illegal_instruction<Bus>(pc);
+}
+template <class Bus>
+uint32_t illegal1(uint32_t pc, uint32_t) {
+  return illegal_instruction<Bus>(pc);
+}
+template <class Bus>
+uint32_t illegal0(uint32_t pc) {
+  return illegal_instruction<Bus>(pc);
+}
 
-template <class Bus> uint32_t line_a(uint32_t pc, uint32_t, uint32_t) { return exception<Bus>(pc, kVecLineA); }
-template <class Bus> uint32_t line_f(uint32_t pc, uint32_t, uint32_t) { return exception<Bus>(pc, kVecLineF); }
+template <class Bus>
+uint32_t line_a(uint32_t pc, uint32_t, uint32_t) {
+  return exception<Bus>(pc, kVecLineA);
+}
+template <class Bus>
+uint32_t line_f(uint32_t pc, uint32_t, uint32_t) {
+  return exception<Bus>(pc, kVecLineF);
+}
 
 // ---------------------------------------------------------------- addressing
 
@@ -102,7 +133,8 @@ inline uint32_t index_register(uint32_t n) { return n & 8 ? cpu.a[n & 7] : cpu.d
 
 // Brief extension word: index register, index size (bit 11), 8-bit
 // displacement. Bits 10-8 are ignored.
-template <class Bus> [[gnu::always_inline]] inline uint32_t indexed(uint32_t &pc, uint32_t base) {
+template <class Bus>
+[[gnu::always_inline]] inline uint32_t indexed(uint32_t &pc, uint32_t base) {
   uint32_t ext = Bus::fetch16(pc);
   pc += 2;
   uint32_t x = index_register(ext >> 12);
@@ -117,7 +149,8 @@ inline uint32_t no_address(uint32_t r) {
 
 // Address of the operand of mode M with register r at size S, with the
 // mode's side effects on An and PC.
-template <class Bus, int S, int M> [[gnu::always_inline]] inline uint32_t ea(uint32_t &pc, uint32_t r) {
+template <class Bus, int S, int M>
+[[gnu::always_inline]] inline uint32_t ea(uint32_t &pc, uint32_t r) {
   constexpr uint32_t step = S;
   if constexpr (M == 0 || M == 1) {
     return no_address(r);
@@ -154,20 +187,26 @@ template <class Bus, int S, int M> [[gnu::always_inline]] inline uint32_t ea(uin
 }
 
 // Source operand of mode M at size S, in the low bits.
-template <class Bus, int S, int M> [[gnu::always_inline]] inline uint32_t read_src(uint32_t &pc, uint32_t r) {
-  if constexpr (M == 0) return cpu.d[r] & kMask<S>;
-  else if constexpr (M == 1) return cpu.a[r] & kMask<S>;
-  else return read<Bus, S>(ea<Bus, S, M>(pc, r));
+template <class Bus, int S, int M>
+[[gnu::always_inline]] inline uint32_t read_src(uint32_t &pc, uint32_t r) {
+  if constexpr (M == 0)
+    return cpu.d[r] & kMask<S>;
+  else if constexpr (M == 1)
+    return cpu.a[r] & kMask<S>;
+  else
+    return read<Bus, S>(ea<Bus, S, M>(pc, r));
 }
 
 // The immediate operand that follows the opcode.
-template <class Bus, int S> [[gnu::always_inline]] inline uint32_t immediate(uint32_t &pc) {
+template <class Bus, int S>
+[[gnu::always_inline]] inline uint32_t immediate(uint32_t &pc) {
   return read_src<Bus, S, 7>(pc, 4);
 }
 
 // Read-modify-write of a destination operand of mode M (0 or >= 2):
 // f(old) gives the new value, which is stored at size S.
-template <class Bus, int S, int M, class F> [[gnu::always_inline]] inline void modify(uint32_t &pc, uint32_t r, F f) {
+template <class Bus, int S, int M, class F>
+[[gnu::always_inline]] inline void modify(uint32_t &pc, uint32_t r, F f) {
   if constexpr (M == 0) {
     set_d<S>(r, f(cpu.d[r] & kMask<S>));
   } else {
@@ -177,15 +216,19 @@ template <class Bus, int S, int M, class F> [[gnu::always_inline]] inline void m
 }
 
 // Store without reading first (CLR, Scc, MOVE from SR).
-template <class Bus, int S, int M> [[gnu::always_inline]] inline void store(uint32_t &pc, uint32_t r, uint32_t v) {
-  if constexpr (M == 0) set_d<S>(r, v);
-  else write<Bus, S>(ea<Bus, S, M>(pc, r), v);
+template <class Bus, int S, int M>
+[[gnu::always_inline]] inline void store(uint32_t &pc, uint32_t r, uint32_t v) {
+  if constexpr (M == 0)
+    set_d<S>(r, v);
+  else
+    write<Bus, S>(ea<Bus, S, M>(pc, r), v);
 }
 
 // ---------------------------------------------------------------- data moves
 
 // MOVE: SM/SR source mode and register, DM/r9 destination.
-template <class Bus, int S, int SM, int DM> uint32_t move(uint32_t pc, uint32_t r9, uint32_t r0) {
+template <class Bus, int S, int SM, int DM>
+uint32_t move(uint32_t pc, uint32_t r9, uint32_t r0) {
   uint32_t v = read_src<Bus, S, SM>(pc, r0);
   if constexpr (DM == 1) {
     cpu.a[r9] = sign_extend<S>(v);
@@ -197,19 +240,22 @@ template <class Bus, int S, int SM, int DM> uint32_t move(uint32_t pc, uint32_t 
 }
 
 // MOVEQ: the data byte is bits 7-0; bits 7-3 come from the table position.
-template <class Bus, int High> uint32_t moveq(uint32_t pc, uint32_t r9, uint32_t r0) {
+template <class Bus, int High>
+uint32_t moveq(uint32_t pc, uint32_t r9, uint32_t r0) {
   uint32_t v = sign_extend<1>(High << 3 | r0);
   cpu.d[r9] = v;
   flags_logic(v);
   return pc;
 }
 
-template <class Bus, int M> uint32_t lea(uint32_t pc, uint32_t r9, uint32_t r0) {
+template <class Bus, int M>
+uint32_t lea(uint32_t pc, uint32_t r9, uint32_t r0) {
   cpu.a[r9] = ea<Bus, 4, M>(pc, r0);
   return pc;
 }
 
-template <class Bus, int M> uint32_t pea(uint32_t pc, uint32_t r0) {
+template <class Bus, int M>
+uint32_t pea(uint32_t pc, uint32_t r0) {
   uint32_t a = ea<Bus, 4, M>(pc, r0);
   push_long<Bus>(a);
   return pc;
@@ -217,7 +263,8 @@ template <class Bus, int M> uint32_t pea(uint32_t pc, uint32_t r0) {
 
 // EXG: swaps register r9 (an address register when A9) with register r0
 // (an address register when A0).
-template <class Bus, bool A9, bool A0> uint32_t exg(uint32_t pc, uint32_t r9, uint32_t r0) {
+template <class Bus, bool A9, bool A0>
+uint32_t exg(uint32_t pc, uint32_t r9, uint32_t r0) {
   uint32_t &x = A9 ? cpu.a[r9] : cpu.d[r9];
   uint32_t &y = A0 ? cpu.a[r0] : cpu.d[r0];
   const uint32_t t = x;
@@ -226,14 +273,16 @@ template <class Bus, bool A9, bool A0> uint32_t exg(uint32_t pc, uint32_t r9, ui
   return pc;
 }
 
-template <class Bus> uint32_t swap(uint32_t pc, uint32_t r0) {
+template <class Bus>
+uint32_t swap(uint32_t pc, uint32_t r0) {
   uint32_t v = cpu.d[r0] << 16 | cpu.d[r0] >> 16;
   cpu.d[r0] = v;
   cpu.sr = (cpu.sr & ~0xFu) | n_of(v) | z_of(v);
   return pc;
 }
 
-template <class Bus, int S> uint32_t ext(uint32_t pc, uint32_t r0) {
+template <class Bus, int S>
+uint32_t ext(uint32_t pc, uint32_t r0) {
   uint32_t v = sign_extend<S / 2>(cpu.d[r0]);
   set_d<S>(r0, v);
   flags_logic(align<S>(v));
@@ -242,7 +291,8 @@ template <class Bus, int S> uint32_t ext(uint32_t pc, uint32_t r0) {
 
 // MOVEP: every other byte from d16(An) upward, high byte first. Row 4/5:
 // word/long memory to Dn; row 6/7: word/long Dn to memory.
-template <class Bus, int Row> uint32_t movep(uint32_t pc, uint32_t r9, uint32_t r0) {
+template <class Bus, int Row>
+uint32_t movep(uint32_t pc, uint32_t r9, uint32_t r0) {
   uint32_t a = cpu.a[r0] + fetch_word<Bus>(pc);
   constexpr int bytes = Row & 1 ? 4 : 2;
   if constexpr (Row < 6) {
@@ -259,7 +309,8 @@ template <class Bus, int Row> uint32_t movep(uint32_t pc, uint32_t r9, uint32_t 
 // MOVEM registers to memory. -(An): mask bit 0 is A7 ... bit 15 is D0,
 // stored downwards; An ends at the last address written. Other modes store
 // D0 first upwards.
-template <class Bus, int S, int M> uint32_t movem_to_memory(uint32_t pc, uint32_t r0) {
+template <class Bus, int S, int M>
+uint32_t movem_to_memory(uint32_t pc, uint32_t r0) {
   uint32_t mask = Bus::fetch16(pc);
   pc += 2;
   uint32_t regs[16];
@@ -285,15 +336,18 @@ template <class Bus, int S, int M> uint32_t movem_to_memory(uint32_t pc, uint32_
 
 // MOVEM memory to registers: D0 first from ascending addresses, words
 // sign-extended; with (An)+ the final address is written to An last.
-template <class Bus, int S, int M> uint32_t movem_to_registers(uint32_t pc, uint32_t r0) {
+template <class Bus, int S, int M>
+uint32_t movem_to_registers(uint32_t pc, uint32_t r0) {
   uint32_t mask = Bus::fetch16(pc);
   pc += 2;
   uint32_t a = M == 3 ? cpu.a[r0] : ea<Bus, S, M>(pc, r0);
   for (int i = 0; i < 16; ++i)
     if (mask >> i & 1) {
       uint32_t v = sign_extend<S>(read<Bus, S>(a));
-      if (i < 8) cpu.d[i] = v;
-      else cpu.a[i - 8] = v;
+      if (i < 8)
+        cpu.d[i] = v;
+      else
+        cpu.a[i - 8] = v;
       a += S;
     }
   if constexpr (M == 3) cpu.a[r0] = a;
@@ -303,7 +357,8 @@ template <class Bus, int S, int M> uint32_t movem_to_registers(uint32_t pc, uint
 // ---------------------------------------------------------------- arithmetic
 
 // <ea> op Dn -> Dn (CMP leaves Dn).
-template <class Bus, Alu Op, int S, int M> uint32_t alu_to_d(uint32_t pc, uint32_t r9, uint32_t r0) {
+template <class Bus, Alu Op, int S, int M>
+uint32_t alu_to_d(uint32_t pc, uint32_t r9, uint32_t r0) {
   uint32_t s = read_src<Bus, S, M>(pc, r0);
   uint32_t r = alu<Op, S>(s, cpu.d[r9]);
   if constexpr (Op != Alu::Cmp) set_d<S>(r9, r);
@@ -311,7 +366,8 @@ template <class Bus, Alu Op, int S, int M> uint32_t alu_to_d(uint32_t pc, uint32
 }
 
 // Dn op <ea> -> <ea>; mode 0 means data register r0.
-template <class Bus, Alu Op, int S, int M> uint32_t alu_to_ea(uint32_t pc, uint32_t r9, uint32_t r0) {
+template <class Bus, Alu Op, int S, int M>
+uint32_t alu_to_ea(uint32_t pc, uint32_t r9, uint32_t r0) {
   uint32_t s = cpu.d[r9];
   modify<Bus, S, M>(pc, r0, [s](uint32_t d) { return alu<Op, S>(s, d); });
   return pc;
@@ -319,44 +375,60 @@ template <class Bus, Alu Op, int S, int M> uint32_t alu_to_ea(uint32_t pc, uint3
 
 // Immediate group: #imm op <ea>. ORI, ANDI, EORI with #imm as destination
 // act on CCR (byte) or SR (word).
-template <class Bus, Alu Op, int S, int M> uint32_t alu_immediate(uint32_t pc, uint32_t r0) {
+template <class Bus, Alu Op, int S, int M>
+uint32_t alu_immediate(uint32_t pc, uint32_t r0) {
   uint32_t s = immediate<Bus, S>(pc);
   if constexpr (M == 7 && S < 4 && (Op == Alu::Or || Op == Alu::And || Op == Alu::Eor)) {
     if (r0 == 4) {
-      if constexpr (S == 1 && Op == Alu::And) cpu.sr &= s | 0xFF00;
-      else if constexpr (Op == Alu::And) cpu.sr &= s;
-      else if constexpr (Op == Alu::Or) cpu.sr |= s;
-      else cpu.sr ^= s;
+      if constexpr (S == 1 && Op == Alu::And)
+        cpu.sr &= s | 0xFF00;
+      else if constexpr (Op == Alu::And)
+        cpu.sr &= s;
+      else if constexpr (Op == Alu::Or)
+        cpu.sr |= s;
+      else
+        cpu.sr ^= s;
       return pc;
     }
   }
-  if constexpr (Op == Alu::Cmp) alu<Op, S>(s, read_src<Bus, S, M>(pc, r0));
-  else modify<Bus, S, M>(pc, r0, [s](uint32_t d) { return alu<Op, S>(s, d); });
+  if constexpr (Op == Alu::Cmp)
+    alu<Op, S>(s, read_src<Bus, S, M>(pc, r0));
+  else
+    modify<Bus, S, M>(pc, r0, [s](uint32_t d) { return alu<Op, S>(s, d); });
   return pc;
 }
 
 // ADDQ, SUBQ: data 1-8 from r9; to An on the whole register without flags.
-template <class Bus, Alu Op, int S, int M> uint32_t alu_quick(uint32_t pc, uint32_t r9, uint32_t r0) {
+template <class Bus, Alu Op, int S, int M>
+uint32_t alu_quick(uint32_t pc, uint32_t r9, uint32_t r0) {
   uint32_t q = ((r9 - 1) & 7) + 1;
-  if constexpr (M == 1) cpu.a[r0] = Op == Alu::Add ? cpu.a[r0] + q : cpu.a[r0] - q;
-  else modify<Bus, S, M>(pc, r0, [q](uint32_t d) { return alu<Op, S>(q, d); });
+  if constexpr (M == 1)
+    cpu.a[r0] = Op == Alu::Add ? cpu.a[r0] + q : cpu.a[r0] - q;
+  else
+    modify<Bus, S, M>(pc, r0, [q](uint32_t d) { return alu<Op, S>(q, d); });
   return pc;
 }
 
 // ADDA, SUBA, CMPA: word sources sign-extended, whole An, no flags (CMPA:
 // flags of a long compare, X kept).
-template <class Bus, Alu Op, int S, int M> uint32_t alu_address(uint32_t pc, uint32_t r9, uint32_t r0) {
+template <class Bus, Alu Op, int S, int M>
+uint32_t alu_address(uint32_t pc, uint32_t r9, uint32_t r0) {
   uint32_t s = sign_extend<S>(read_src<Bus, S, M>(pc, r0));
-  if constexpr (Op == Alu::Add) cpu.a[r9] += s;
-  else if constexpr (Op == Alu::Sub) cpu.a[r9] -= s;
-  else flags_cmp(s, cpu.a[r9]);
+  if constexpr (Op == Alu::Add)
+    cpu.a[r9] += s;
+  else if constexpr (Op == Alu::Sub)
+    cpu.a[r9] -= s;
+  else
+    flags_cmp(s, cpu.a[r9]);
   return pc;
 }
 
 // ADDX, SUBX: Dr0 to Dr9, or -(Ar0) to -(Ar9) with the source first.
-template <class Bus, bool Sub, int S, bool Memory> uint32_t alu_extend(uint32_t pc, uint32_t r9, uint32_t r0) {
+template <class Bus, bool Sub, int S, bool Memory>
+uint32_t alu_extend(uint32_t pc, uint32_t r9, uint32_t r0) {
   auto op = [](uint32_t s, uint32_t d) {
-    return unalign<S>(Sub ? flags_subx<S>(align<S>(s), align<S>(d)) : flags_addx<S>(align<S>(s), align<S>(d)));
+    return unalign<S>(Sub ? flags_subx<S>(align<S>(s), align<S>(d))
+                          : flags_addx<S>(align<S>(s), align<S>(d)));
   };
   if constexpr (Memory) {
     uint32_t s = read<Bus, S>(ea<Bus, S, 4>(pc, r0));
@@ -369,7 +441,8 @@ template <class Bus, bool Sub, int S, bool Memory> uint32_t alu_extend(uint32_t 
 }
 
 // CMPM (Ar0)+,(Ar9)+.
-template <class Bus, int S> uint32_t cmpm(uint32_t pc, uint32_t r9, uint32_t r0) {
+template <class Bus, int S>
+uint32_t cmpm(uint32_t pc, uint32_t r9, uint32_t r0) {
   uint32_t s = read<Bus, S>(ea<Bus, S, 3>(pc, r0));
   uint32_t d = read<Bus, S>(ea<Bus, S, 3>(pc, r9));
   alu<Alu::Cmp, S>(s, d);
@@ -377,7 +450,8 @@ template <class Bus, int S> uint32_t cmpm(uint32_t pc, uint32_t r9, uint32_t r0)
 }
 
 // ABCD, SBCD: Dr0 to Dr9, or -(Ar0) to -(Ar9).
-template <class Bus, bool Sub, bool Memory> uint32_t bcd(uint32_t pc, uint32_t r9, uint32_t r0) {
+template <class Bus, bool Sub, bool Memory>
+uint32_t bcd(uint32_t pc, uint32_t r9, uint32_t r0) {
   if constexpr (Memory) {
     uint32_t s = Bus::read8(ea<Bus, 1, 4>(pc, r0));
     uint32_t a = ea<Bus, 1, 4>(pc, r9);
@@ -389,7 +463,8 @@ template <class Bus, bool Sub, bool Memory> uint32_t bcd(uint32_t pc, uint32_t r
   return pc;
 }
 
-template <class Bus, int M> uint32_t nbcd(uint32_t pc, uint32_t r0) {
+template <class Bus, int M>
+uint32_t nbcd(uint32_t pc, uint32_t r0) {
   modify<Bus, 1, M>(pc, r0, [](uint32_t d) { return bcd_sub(d, 0); });
   return pc;
 }
@@ -398,7 +473,8 @@ template <class Bus, int M> uint32_t nbcd(uint32_t pc, uint32_t r0) {
 // register of that number (the builder maps it to mode 0).
 enum class Unary { Negx, Clr, Neg, Not, Tst };
 
-template <class Bus, Unary Op, int S, int M> uint32_t unary(uint32_t pc, uint32_t r0) {
+template <class Bus, Unary Op, int S, int M>
+uint32_t unary(uint32_t pc, uint32_t r0) {
   if constexpr (Op == Unary::Clr) {
     store<Bus, S, M>(pc, r0, 0);
     cpu.sr = (cpu.sr & ~0xFu) | kSrZ;
@@ -407,8 +483,10 @@ template <class Bus, Unary Op, int S, int M> uint32_t unary(uint32_t pc, uint32_
   } else {
     modify<Bus, S, M>(pc, r0, [](uint32_t d) {
       uint32_t ad = align<S>(d);
-      if constexpr (Op == Unary::Negx) return unalign<S>(flags_subx<S>(ad, 0));
-      else if constexpr (Op == Unary::Neg) return unalign<S>(flags_sub(ad, 0));
+      if constexpr (Op == Unary::Negx)
+        return unalign<S>(flags_subx<S>(ad, 0));
+      else if constexpr (Op == Unary::Neg)
+        return unalign<S>(flags_sub(ad, 0));
       else {
         flags_logic(~ad & align<S>(kMask<S>));
         return ~d;
@@ -418,7 +496,8 @@ template <class Bus, Unary Op, int S, int M> uint32_t unary(uint32_t pc, uint32_
   return pc;
 }
 
-template <class Bus, int M> uint32_t tas(uint32_t pc, uint32_t r0) {
+template <class Bus, int M>
+uint32_t tas(uint32_t pc, uint32_t r0) {
   if constexpr (M == 7) {
     if (r0 > 1) return illegal_instruction<Bus>(pc);
   }
@@ -429,17 +508,20 @@ template <class Bus, int M> uint32_t tas(uint32_t pc, uint32_t r0) {
   return pc;
 }
 
-template <class Bus, bool Signed, int M> uint32_t mul(uint32_t pc, uint32_t r9, uint32_t r0) {
+template <class Bus, bool Signed, int M>
+uint32_t mul(uint32_t pc, uint32_t r9, uint32_t r0) {
   uint32_t s = read_src<Bus, 2, M>(pc, r0);
-  uint32_t r = Signed ? static_cast<uint32_t>(static_cast<int16_t>(s) * static_cast<int16_t>(cpu.d[r9]))
-                      : s * (cpu.d[r9] & 0xFFFF);
+  uint32_t r =
+      Signed ? static_cast<uint32_t>(static_cast<int16_t>(s) * static_cast<int16_t>(cpu.d[r9]))
+             : s * (cpu.d[r9] & 0xFFFF);
   cpu.d[r9] = r;
   flags_logic(r);
   return pc;
 }
 
 // DIVU, DIVS <ea>,Dn: 32 / 16 -> remainder:quotient. On overflow Dn stays.
-template <class Bus, bool Signed, int M> uint32_t div(uint32_t pc, uint32_t r9, uint32_t r0) {
+template <class Bus, bool Signed, int M>
+uint32_t div(uint32_t pc, uint32_t r9, uint32_t r0) {
   uint32_t s = read_src<Bus, 2, M>(pc, r0);
   if (s == 0) return exception<Bus>(pc, kVecZeroDivide);
   uint32_t n = cpu.d[r9];
@@ -480,7 +562,8 @@ uint32_t shift_register(uint32_t pc, uint32_t r9, uint32_t r0) {
 }
 
 // Memory shifts: a word by one.
-template <class Bus, Shift T, bool Left, int M> uint32_t shift_memory(uint32_t pc, uint32_t r0) {
+template <class Bus, Shift T, bool Left, int M>
+uint32_t shift_memory(uint32_t pc, uint32_t r0) {
   uint32_t a = ea<Bus, 2, M>(pc, r0);
   Bus::write16(a, shift<2, T, Left>(Bus::read16(a), 1));
   return pc;
@@ -492,17 +575,23 @@ enum class Bit { Tst, Chg, Clr, Set };
 
 // On a data register the bit number is modulo 32 on the long, on memory
 // modulo 8 on the byte. Z = the tested bit was 0.
-template <class Bus, Bit Op, int M> [[gnu::always_inline]] inline void bit_operation(uint32_t &pc, uint32_t n, uint32_t r0) {
+template <class Bus, Bit Op, int M>
+[[gnu::always_inline]] inline void bit_operation(uint32_t &pc, uint32_t n, uint32_t r0) {
   auto apply = [](uint32_t v, uint32_t bit) {
     cpu.sr = (cpu.sr & ~kSrZ) | (v & bit ? 0 : kSrZ);
-    if constexpr (Op == Bit::Chg) return v ^ bit;
-    else if constexpr (Op == Bit::Clr) return v & ~bit;
-    else return v | bit;
+    if constexpr (Op == Bit::Chg)
+      return v ^ bit;
+    else if constexpr (Op == Bit::Clr)
+      return v & ~bit;
+    else
+      return v | bit;
   };
   if constexpr (M == 0) {
     uint32_t bit = 1u << (n & 31);
-    if constexpr (Op == Bit::Tst) apply(cpu.d[r0], bit);
-    else cpu.d[r0] = apply(cpu.d[r0], bit);
+    if constexpr (Op == Bit::Tst)
+      apply(cpu.d[r0], bit);
+    else
+      cpu.d[r0] = apply(cpu.d[r0], bit);
   } else {
     uint32_t bit = 1u << (n & 7);
     uint32_t a = ea<Bus, 1, M>(pc, r0);
@@ -511,11 +600,13 @@ template <class Bus, Bit Op, int M> [[gnu::always_inline]] inline void bit_opera
   }
 }
 
-template <class Bus, Bit Op, int M> uint32_t bit_dynamic(uint32_t pc, uint32_t r9, uint32_t r0) {
+template <class Bus, Bit Op, int M>
+uint32_t bit_dynamic(uint32_t pc, uint32_t r9, uint32_t r0) {
   bit_operation<Bus, Op, M>(pc, cpu.d[r9], r0);
   return pc;
 }
-template <class Bus, Bit Op, int M> uint32_t bit_static(uint32_t pc, uint32_t r0) {
+template <class Bus, Bit Op, int M>
+uint32_t bit_static(uint32_t pc, uint32_t r0) {
   uint32_t n = Bus::fetch16(pc);
   pc += 2;
   bit_operation<Bus, Op, M>(pc, n, r0);
@@ -524,15 +615,18 @@ template <class Bus, Bit Op, int M> uint32_t bit_static(uint32_t pc, uint32_t r0
 
 // ---------------------------------------------------------------- status register
 
-template <class Bus, int M> uint32_t move_from_sr(uint32_t pc, uint32_t r0) {
+template <class Bus, int M>
+uint32_t move_from_sr(uint32_t pc, uint32_t r0) {
   store<Bus, 2, M>(pc, r0, cpu.sr);
   return pc;
 }
-template <class Bus, int M> uint32_t move_to_ccr(uint32_t pc, uint32_t r0) {
+template <class Bus, int M>
+uint32_t move_to_ccr(uint32_t pc, uint32_t r0) {
   cpu.sr = (cpu.sr & 0xFF00) | (read_src<Bus, 2, M>(pc, r0) & 0xFF);
   return pc;
 }
-template <class Bus, int M> uint32_t move_to_sr(uint32_t pc, uint32_t r0) {
+template <class Bus, int M>
+uint32_t move_to_sr(uint32_t pc, uint32_t r0) {
   cpu.sr = read_src<Bus, 2, M>(pc, r0);
   return pc;
 }
@@ -541,7 +635,8 @@ template <class Bus, int M> uint32_t move_to_sr(uint32_t pc, uint32_t r0) {
 
 // Bcc, BRA, BSR: condition r9 * 2 + B8; displacement bits 7-3 from the table
 // position, bits 2-0 from r0; 0 means a 16-bit displacement word follows.
-template <class Bus, int B8, int High> uint32_t branch(uint32_t pc, uint32_t r9, uint32_t r0) {
+template <class Bus, int B8, int High>
+uint32_t branch(uint32_t pc, uint32_t r9, uint32_t r0) {
   uint32_t base = pc;
   uint32_t disp = sign_extend<1>(High << 3 | r0);
   if (High == 0 && r0 == 0) disp = fetch_word<Bus>(pc);
@@ -560,7 +655,8 @@ template <class Bus, int B8, int High> uint32_t branch(uint32_t pc, uint32_t r9,
   return pc;
 }
 
-template <class Bus, int B8> uint32_t dbcc(uint32_t pc, uint32_t r9, uint32_t r0) {
+template <class Bus, int B8>
+uint32_t dbcc(uint32_t pc, uint32_t r9, uint32_t r0) {
   if (condition(r9 * 2 + B8)) return pc + 2;
   uint32_t count = (cpu.d[r0] - 1) & 0xFFFF;
   cpu.d[r0] = (cpu.d[r0] & 0xFFFF0000) | count;
@@ -569,20 +665,26 @@ template <class Bus, int B8> uint32_t dbcc(uint32_t pc, uint32_t r9, uint32_t r0
   return base + fetch_word<Bus>(pc);
 }
 
-template <class Bus, int B8, int M> uint32_t scc(uint32_t pc, uint32_t r9, uint32_t r0) {
+template <class Bus, int B8, int M>
+uint32_t scc(uint32_t pc, uint32_t r9, uint32_t r0) {
   store<Bus, 1, M>(pc, r0, condition(r9 * 2 + B8) ? 0xFF : 0x00);
   return pc;
 }
 
-template <class Bus, int M> uint32_t jmp(uint32_t pc, uint32_t r0) { return ea<Bus, 4, M>(pc, r0); }
-template <class Bus, int M> uint32_t jsr(uint32_t pc, uint32_t r0) {
+template <class Bus, int M>
+uint32_t jmp(uint32_t pc, uint32_t r0) {
+  return ea<Bus, 4, M>(pc, r0);
+}
+template <class Bus, int M>
+uint32_t jsr(uint32_t pc, uint32_t r0) {
   uint32_t a = ea<Bus, 4, M>(pc, r0);
   push_long<Bus>(pc);
   return a;
 }
 
 // CHK.W <ea>,Dn: signed low word of Dn against 0 and the bound.
-template <class Bus, int M> uint32_t chk(uint32_t pc, uint32_t r9, uint32_t r0) {
+template <class Bus, int M>
+uint32_t chk(uint32_t pc, uint32_t r9, uint32_t r0) {
   int32_t bound = static_cast<int16_t>(read_src<Bus, 2, M>(pc, r0));
   int32_t v = static_cast<int16_t>(cpu.d[r9]);
   // Z, V and C as the 68000 leaves them: Z from the register, V = C = 0.
@@ -599,52 +701,68 @@ template <class Bus, int M> uint32_t chk(uint32_t pc, uint32_t r9, uint32_t r0) 
 }
 
 // The 0x4E40-0x4E7F group, by mode.
-template <class Bus, int High> uint32_t trap(uint32_t pc, uint32_t r0) {
+template <class Bus, int High>
+uint32_t trap(uint32_t pc, uint32_t r0) {
   return exception<Bus>(pc, kVecTrap0 + High * 8 + r0);
 }
 // LINK A7 stores the already decremented stack pointer.
-template <class Bus> uint32_t link(uint32_t pc, uint32_t r0) {
+template <class Bus>
+uint32_t link(uint32_t pc, uint32_t r0) {
   cpu.a[7] -= 4;
   Bus::write32(cpu.a[7], cpu.a[r0]);
   cpu.a[r0] = cpu.a[7];
   cpu.a[7] += fetch_word<Bus>(pc);
   return pc;
 }
-template <class Bus> uint32_t unlk(uint32_t pc, uint32_t r0) {
+template <class Bus>
+uint32_t unlk(uint32_t pc, uint32_t r0) {
   cpu.a[7] = cpu.a[r0];
   cpu.a[r0] = pop_long<Bus>();
   return pc;
 }
-template <class Bus> uint32_t move_to_usp(uint32_t pc, uint32_t r0) {
+template <class Bus>
+uint32_t move_to_usp(uint32_t pc, uint32_t r0) {
   cpu.usp = cpu.a[r0];
   return pc;
 }
-template <class Bus> uint32_t move_from_usp(uint32_t pc, uint32_t r0) {
+template <class Bus>
+uint32_t move_from_usp(uint32_t pc, uint32_t r0) {
   cpu.a[r0] = cpu.usp;
   return pc;
 }
 
 // The 0x4E70-0x4E77 group, by r0. RESET resets the whole CPU, PC included.
-template <class Bus> uint32_t reset(uint32_t) {
+template <class Bus>
+uint32_t reset(uint32_t) {
   EMU68_reset_cpu();
   return cpu.pc;
 }
-template <class Bus> uint32_t nop(uint32_t pc) { return pc; }
-template <class Bus> uint32_t stop(uint32_t pc) {
+template <class Bus>
+uint32_t nop(uint32_t pc) {
+  return pc;
+}
+template <class Bus>
+uint32_t stop(uint32_t pc) {
   cpu.sr = Bus::fetch16(pc);
   cpu.stopped = 1;
   return pc + 2;
 }
-template <class Bus> uint32_t rte(uint32_t) {
+template <class Bus>
+uint32_t rte(uint32_t) {
   cpu.sr = pop_word<Bus>();
   return pop_long<Bus>();
 }
-template <class Bus> uint32_t rts(uint32_t) { return pop_long<Bus>(); }
-template <class Bus> uint32_t trapv(uint32_t pc) {
+template <class Bus>
+uint32_t rts(uint32_t) {
+  return pop_long<Bus>();
+}
+template <class Bus>
+uint32_t trapv(uint32_t pc) {
   if (cpu.sr & kSrV) return exception<Bus>(pc, kVecTrapv);
   return pc;
 }
-template <class Bus> uint32_t rtr(uint32_t) {
+template <class Bus>
+uint32_t rtr(uint32_t) {
   uint32_t ccr = pop_word<Bus>();
   cpu.sr = (cpu.sr & 0xFF00) | (ccr & 0xFF);
   return pop_long<Bus>();

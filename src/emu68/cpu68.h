@@ -16,8 +16,8 @@ struct Cpu68 {
   uint32_t a[8];  // a[7] is the only stack pointer
   uint32_t usp;   // touched only by MOVE An,USP and MOVE USP,An
   uint32_t pc;
-  uint32_t sr;    // low 16 bits used
-  uint32_t cycle; // position within the current frame, 8 MHz cycles
+  uint32_t sr;     // low 16 bits used
+  uint32_t cycle;  // position within the current frame, 8 MHz cycles
   uint32_t stopped;
   uint8_t *memory;
   uint32_t mask;

@@ -27,7 +27,8 @@ namespace emu68 {
 // an error: a table entry bound twice or left unbound.
 inline void table_binding_error() {}
 
-template <class H, std::size_t N> struct Table {
+template <class H, std::size_t N>
+struct Table {
   std::array<H, N> entry{};
   constexpr void bind(std::size_t i, H h) {
     if (entry[i] != nullptr) table_binding_error();
@@ -50,20 +51,25 @@ constexpr unsigned kAll = 0xFF;
 
 // Binds make<row, col>() to every (row, col) of line `Line` whose row is in
 // Rows and whose column is in Cols.
-template <int Line, unsigned Rows, unsigned Cols, class T, class Make> constexpr void on(T &t, Make make) {
+template <int Line, unsigned Rows, unsigned Cols, class T, class Make>
+constexpr void on(T &t, Make make) {
   [&]<int... I>(std::integer_sequence<int, I...>) {
     (
         [&] {
           constexpr int row = I >> 3, col = I & 7;
-          if constexpr ((Rows >> row & 1) && (Cols >> col & 1)) t.bind(Line * 64 + I, make.template operator()<row, col>());
+          if constexpr ((Rows >> row & 1) && (Cols >> col & 1))
+            t.bind(Line * 64 + I, make.template operator()<row, col>());
         }(),
         ...);
-  }(std::make_integer_sequence<int, 64>{});
+  }
+  (std::make_integer_sequence<int, 64>{});
 }
 
 // Calls f<I>() for I in 0..N-1.
-template <int N, class F> constexpr void each(F f) {
-  [&]<int... I>(std::integer_sequence<int, I...>) { (f.template operator()<I>(), ...); }(std::make_integer_sequence<int, N>{});
+template <int N, class F>
+constexpr void each(F f) {
+  [&]<int... I>(std::integer_sequence<int, I...>) { (f.template operator()<I>(), ...); }
+  (std::make_integer_sequence<int, N>{});
 }
 
 // Operand size of rows 0-2 and 4-6.
@@ -71,7 +77,8 @@ constexpr int row_size(int row) { return size_of_field(row & 3); }
 
 // Operation of the immediate group by r9 (4 and 7 are not ALU operations).
 constexpr Alu immediate_op(int r9) {
-  constexpr Alu ops[8] = {Alu::Or, Alu::And, Alu::Sub, Alu::Add, Alu::Or, Alu::Eor, Alu::Cmp, Alu::Or};
+  constexpr Alu ops[8] = {Alu::Or, Alu::And, Alu::Sub, Alu::Add,
+                          Alu::Or, Alu::Eor, Alu::Cmp, Alu::Or};
   return ops[r9];
 }
 
@@ -80,7 +87,8 @@ constexpr int data_mode(int m) { return m == 1 ? 0 : m; }
 
 // ---------------------------------------------------------------- second level
 
-template <class Bus> constexpr std::array<Handler0, 8> kGroup4E70 = [] {
+template <class Bus>
+constexpr std::array<Handler0, 8> kGroup4E70 = [] {
   Table<Handler0, 8> t;
   t.bind(0, &reset<Bus>);
   t.bind(1, &nop<Bus>);
@@ -93,111 +101,155 @@ template <class Bus> constexpr std::array<Handler0, 8> kGroup4E70 = [] {
   return t.complete();
 }();
 
-template <class Bus> uint32_t group4e70(uint32_t pc, uint32_t r0) { return kGroup4E70<Bus>[r0](pc); }
+template <class Bus>
+uint32_t group4e70(uint32_t pc, uint32_t r0) {
+  return kGroup4E70<Bus>[r0](pc);
+}
 
 // Immediate group: r9 0 ORI, 1 ANDI, 2 SUBI, 3 ADDI, 4 bit operations with
 // a static bit number (size field = BTST, BCHG, BCLR, BSET), 5 EORI, 6 CMPI,
 // 7 illegal. Size field 3 and mode 1 are illegal except for the bit
 // operations.
-template <class Bus> constexpr std::array<Handler1, 256> kImmediate = [] {
+template <class Bus>
+constexpr std::array<Handler1, 256> kImmediate = [] {
   Table<Handler1, 256> t;
   each<8>([&]<int r9>() {
     each<4>([&]<int size>() {
       each<8>([&]<int mode>() {
         constexpr int i = r9 * 32 + size * 8 + mode;
-        if constexpr (r9 == 4) t.bind(i, &bit_static<Bus, static_cast<Bit>(size), mode>);
-        else if constexpr (r9 == 7 || size == 3 || mode == 1) t.bind(i, &illegal1<Bus>);
-        else t.bind(i, &alu_immediate<Bus, immediate_op(r9), size_of_field(size), mode>);
+        if constexpr (r9 == 4)
+          t.bind(i, &bit_static<Bus, static_cast<Bit>(size), mode>);
+        else if constexpr (r9 == 7 || size == 3 || mode == 1)
+          t.bind(i, &illegal1<Bus>);
+        else
+          t.bind(i, &alu_immediate<Bus, immediate_op(r9), size_of_field(size), mode>);
       });
     });
   });
   return t.complete();
 }();
 
-template <class Bus, int Row, int Col> uint32_t immediate_group(uint32_t pc, uint32_t r9, uint32_t r0) {
+template <class Bus, int Row, int Col>
+uint32_t immediate_group(uint32_t pc, uint32_t r9, uint32_t r0) {
   return kImmediate<Bus>[r9 * 32 + Row * 8 + Col](pc, r0);
 }
 
 // Line-4 group by size field and r9 (and mode, which is fixed per entry).
-template <class Bus, int Size, int Mode, int R9> constexpr Handler1 line4_entry() {
+template <class Bus, int Size, int Mode, int R9>
+constexpr Handler1 line4_entry() {
   constexpr int S = size_of_field(Size), dm = data_mode(Mode);
   if constexpr (R9 == 0) {
-    if constexpr (Size < 3) return &unary<Bus, Unary::Negx, S, dm>;
-    else return &move_from_sr<Bus, dm>;
+    if constexpr (Size < 3)
+      return &unary<Bus, Unary::Negx, S, dm>;
+    else
+      return &move_from_sr<Bus, dm>;
   } else if constexpr (R9 == 1) {
-    if constexpr (Size < 3) return &unary<Bus, Unary::Clr, S, dm>;
-    else return &illegal1<Bus>;
+    if constexpr (Size < 3)
+      return &unary<Bus, Unary::Clr, S, dm>;
+    else
+      return &illegal1<Bus>;
   } else if constexpr (R9 == 2) {
-    if constexpr (Size < 3) return &unary<Bus, Unary::Neg, S, dm>;
-    else return &move_to_ccr<Bus, dm>;
+    if constexpr (Size < 3)
+      return &unary<Bus, Unary::Neg, S, dm>;
+    else
+      return &move_to_ccr<Bus, dm>;
   } else if constexpr (R9 == 3) {
-    if constexpr (Size < 3) return &unary<Bus, Unary::Not, S, dm>;
-    else return &move_to_sr<Bus, dm>;
+    if constexpr (Size < 3)
+      return &unary<Bus, Unary::Not, S, dm>;
+    else
+      return &move_to_sr<Bus, dm>;
   } else if constexpr (R9 == 4) {
-    if constexpr (Size == 0) return &nbcd<Bus, dm>;
+    if constexpr (Size == 0)
+      return &nbcd<Bus, dm>;
     else if constexpr (Size == 1) {
-      if constexpr (Mode == 0) return &swap<Bus>;
-      else return &pea<Bus, Mode>;
+      if constexpr (Mode == 0)
+        return &swap<Bus>;
+      else
+        return &pea<Bus, Mode>;
     } else {
-      if constexpr (Mode == 0) return &ext<Bus, Size == 2 ? 2 : 4>;
-      else return &movem_to_memory<Bus, Size == 2 ? 2 : 4, Mode>;
+      if constexpr (Mode == 0)
+        return &ext < Bus, Size == 2 ? 2 : 4 > ;
+      else
+        return &movem_to_memory < Bus, Size == 2 ? 2 : 4, Mode > ;
     }
   } else if constexpr (R9 == 5) {
-    if constexpr (Size < 3) return &unary<Bus, Unary::Tst, S, dm>;
-    else return &tas<Bus, dm>;
+    if constexpr (Size < 3)
+      return &unary<Bus, Unary::Tst, S, dm>;
+    else
+      return &tas<Bus, dm>;
   } else if constexpr (R9 == 6) {
-    if constexpr (Size < 2) return &illegal1<Bus>;
-    else return &movem_to_registers<Bus, Size == 2 ? 2 : 4, Mode>;
+    if constexpr (Size < 2)
+      return &illegal1<Bus>;
+    else
+      return &movem_to_registers < Bus, Size == 2 ? 2 : 4, Mode > ;
   } else {
-    if constexpr (Size == 0) return &illegal1<Bus>;
-    else if constexpr (Size == 2) return &jsr<Bus, Mode>;
-    else if constexpr (Size == 3) return &jmp<Bus, Mode>;
+    if constexpr (Size == 0)
+      return &illegal1<Bus>;
+    else if constexpr (Size == 2)
+      return &jsr<Bus, Mode>;
+    else if constexpr (Size == 3)
+      return &jmp<Bus, Mode>;
     // 0x4E40-0x4E7F, by mode.
-    else if constexpr (Mode == 0) return &trap<Bus, 0>;
-    else if constexpr (Mode == 1) return &trap<Bus, 1>;
-    else if constexpr (Mode == 2) return &link<Bus>;
-    else if constexpr (Mode == 3) return &unlk<Bus>;
-    else if constexpr (Mode == 4) return &move_to_usp<Bus>;
-    else if constexpr (Mode == 5) return &move_from_usp<Bus>;
-    else if constexpr (Mode == 6) return &group4e70<Bus>;
-    else return &illegal1<Bus>;
+    else if constexpr (Mode == 0)
+      return &trap<Bus, 0>;
+    else if constexpr (Mode == 1)
+      return &trap<Bus, 1>;
+    else if constexpr (Mode == 2)
+      return &link<Bus>;
+    else if constexpr (Mode == 3)
+      return &unlk<Bus>;
+    else if constexpr (Mode == 4)
+      return &move_to_usp<Bus>;
+    else if constexpr (Mode == 5)
+      return &move_from_usp<Bus>;
+    else if constexpr (Mode == 6)
+      return &group4e70<Bus>;
+    else
+      return &illegal1<Bus>;
   }
 }
 
-template <class Bus> constexpr std::array<Handler1, 256> kLine4 = [] {
+template <class Bus>
+constexpr std::array<Handler1, 256> kLine4 = [] {
   Table<Handler1, 256> t;
   each<4>([&]<int size>() {
     each<8>([&]<int mode>() {
-      each<8>([&]<int r9>() { t.bind(size * 64 + mode * 8 + r9, line4_entry<Bus, size, mode, r9>()); });
+      each<8>(
+          [&]<int r9>() { t.bind(size * 64 + mode * 8 + r9, line4_entry<Bus, size, mode, r9>()); });
     });
   });
   return t.complete();
 }();
 
-template <class Bus, int Row, int Col> uint32_t line4_group(uint32_t pc, uint32_t r9, uint32_t r0) {
+template <class Bus, int Row, int Col>
+uint32_t line4_group(uint32_t pc, uint32_t r9, uint32_t r0) {
   return kLine4<Bus>[Row * 64 + Col * 8 + r9](pc, r0);
 }
 
 // Memory shifts: r9 & 3 is 0 arithmetic, 1 logical, 2 rotate with X, 3 rotate.
-template <class Bus> constexpr std::array<Handler1, 64> kShiftMemory = [] {
+template <class Bus>
+constexpr std::array<Handler1, 64> kShiftMemory = [] {
   Table<Handler1, 64> t;
   each<2>([&]<int left>() {
     each<8>([&]<int mode>() {
       each<4>([&]<int type>() {
-        t.bind(left * 32 + mode * 4 + type, &shift_memory<Bus, static_cast<Shift>(type), left == 1, mode>);
+        t.bind(left * 32 + mode * 4 + type,
+               &shift_memory<Bus, static_cast<Shift>(type), left == 1, mode>);
       });
     });
   });
   return t.complete();
 }();
 
-template <class Bus, int Row, int Col> uint32_t shift_memory_group(uint32_t pc, uint32_t r9, uint32_t r0) {
+template <class Bus, int Row, int Col>
+uint32_t shift_memory_group(uint32_t pc, uint32_t r9, uint32_t r0) {
   return kShiftMemory<Bus>[(Row == 7 ? 32 : 0) + Col * 4 + (r9 & 3)](pc, r0);
 }
 
 // ---------------------------------------------------------------- main table
 
-template <class Bus> constexpr std::array<Handler, 1024> kMain = [] {
+template <class Bus>
+constexpr std::array<Handler, 1024> kMain = [] {
   Table<Handler, 1024> t;
   constexpr unsigned sizes = set({0, 1, 2}), sizes_up = set({4, 5, 6});
   constexpr unsigned memory = set({2, 3, 4, 5, 6, 7});
@@ -206,9 +258,8 @@ template <class Bus> constexpr std::array<Handler, 1024> kMain = [] {
   // operations (row 4-7 = BTST, BCHG, BCLR, BSET).
   on<0x0, set({0, 1, 2, 3}), kAll>(t, []<int r, int c>() { return &immediate_group<Bus, r, c>; });
   on<0x0, set({4, 5, 6, 7}), set({1})>(t, []<int r, int c>() { return &movep<Bus, r>; });
-  on<0x0, set({4, 5, 6, 7}), ~set({1}) & kAll>(t, []<int r, int c>() {
-    return &bit_dynamic<Bus, static_cast<Bit>(r - 4), c>;
-  });
+  on<0x0, set({4, 5, 6, 7}), ~set({1}) & kAll>(
+      t, []<int r, int c>() { return &bit_dynamic<Bus, static_cast<Bit>(r - 4), c>; });
 
   // Lines 1-3: MOVE.B, MOVE.L, MOVE.W; row = destination mode, column =
   // source mode; row 1 is MOVEA (also for bytes).
@@ -227,8 +278,10 @@ template <class Bus> constexpr std::array<Handler, 1024> kMain = [] {
   // Line 5: ADDQ, SUBQ (not byte to An); DBcc and Scc.
   on<0x5, sizes | sizes_up, kAll>(t, []<int r, int c>() -> Handler {
     constexpr Alu op = r < 4 ? Alu::Add : Alu::Sub;
-    if constexpr (c == 1 && (r & 3) == 0) return &illegal<Bus>;
-    else return &alu_quick<Bus, op, row_size(r), c>;
+    if constexpr (c == 1 && (r & 3) == 0)
+      return &illegal<Bus>;
+    else
+      return &alu_quick<Bus, op, row_size(r), c>;
   });
   on<0x5, set({3, 7}), set({1})>(t, []<int r, int c>() { return &dbcc<Bus, r == 7>; });
   on<0x5, set({3, 7}), ~set({1}) & kAll>(t, []<int r, int c>() { return &scc<Bus, r == 7, c>; });
@@ -239,21 +292,26 @@ template <class Bus> constexpr std::array<Handler, 1024> kMain = [] {
 
   // Line 8: OR, DIVU, DIVS, SBCD.
   on<0x8, sizes, set({1})>(t, []<int, int>() { return &illegal<Bus>; });
-  on<0x8, sizes, ~set({1}) & kAll>(t, []<int r, int c>() { return &alu_to_d<Bus, Alu::Or, row_size(r), c>; });
+  on<0x8, sizes, ~set({1}) & kAll>(
+      t, []<int r, int c>() { return &alu_to_d<Bus, Alu::Or, row_size(r), c>; });
   on<0x8, set({3}), kAll>(t, []<int r, int c>() { return &div<Bus, false, c>; });
   on<0x8, set({7}), kAll>(t, []<int r, int c>() { return &div<Bus, true, c>; });
   on<0x8, set({4}), set({0, 1})>(t, []<int r, int c>() { return &bcd<Bus, true, c == 1>; });
-  on<0x8, set({5, 6}), set({0})>(t, []<int r, int c>() { return &alu_to_ea<Bus, Alu::Or, row_size(r), 0>; });
+  on<0x8, set({5, 6}), set({0})>(
+      t, []<int r, int c>() { return &alu_to_ea<Bus, Alu::Or, row_size(r), 0>; });
   on<0x8, set({5, 6}), set({1})>(t, []<int, int>() { return &illegal<Bus>; });
-  on<0x8, sizes_up, memory>(t, []<int r, int c>() { return &alu_to_ea<Bus, Alu::Or, row_size(r), c>; });
+  on<0x8, sizes_up, memory>(
+      t, []<int r, int c>() { return &alu_to_ea<Bus, Alu::Or, row_size(r), c>; });
 
   // Lines 9 and D: SUB, SUBA, SUBX; ADD, ADDA, ADDX.
   auto add_sub = [&]<int Line, Alu Op>() {
     on<Line, sizes, kAll>(t, []<int r, int c>() { return &alu_to_d<Bus, Op, row_size(r), c>; });
     on<Line, set({3}), kAll>(t, []<int r, int c>() { return &alu_address<Bus, Op, 2, c>; });
     on<Line, set({7}), kAll>(t, []<int r, int c>() { return &alu_address<Bus, Op, 4, c>; });
-    on<Line, sizes_up, set({0, 1})>(t, []<int r, int c>() { return &alu_extend<Bus, Op == Alu::Sub, row_size(r), c == 1>; });
-    on<Line, sizes_up, memory>(t, []<int r, int c>() { return &alu_to_ea<Bus, Op, row_size(r), c>; });
+    on<Line, sizes_up, set({0, 1})>(
+        t, []<int r, int c>() { return &alu_extend<Bus, Op == Alu::Sub, row_size(r), c == 1>; });
+    on<Line, sizes_up, memory>(t,
+                               []<int r, int c>() { return &alu_to_ea<Bus, Op, row_size(r), c>; });
   };
   add_sub.template operator()<0x9, Alu::Sub>();
   add_sub.template operator()<0xD, Alu::Add>();
@@ -266,12 +324,15 @@ template <class Bus> constexpr std::array<Handler, 1024> kMain = [] {
   on<0xB, set({3}), kAll>(t, []<int r, int c>() { return &alu_address<Bus, Alu::Cmp, 2, c>; });
   on<0xB, set({7}), kAll>(t, []<int r, int c>() { return &alu_address<Bus, Alu::Cmp, 4, c>; });
   on<0xB, sizes_up, set({1})>(t, []<int r, int c>() { return &cmpm<Bus, row_size(r)>; });
-  on<0xB, sizes_up, ~set({1}) & kAll>(t, []<int r, int c>() { return &alu_to_ea<Bus, Alu::Eor, row_size(r), c>; });
+  on<0xB, sizes_up, ~set({1}) & kAll>(
+      t, []<int r, int c>() { return &alu_to_ea<Bus, Alu::Eor, row_size(r), c>; });
 
   // Line C: AND, MULU, MULS, ABCD, EXG.
   on<0xC, set({0}), set({1})>(t, []<int, int>() { return &illegal<Bus>; });
-  on<0xC, sizes, kAll & ~set({1})>(t, []<int r, int c>() { return &alu_to_d<Bus, Alu::And, row_size(r), c>; });
-  on<0xC, set({1, 2}), set({1})>(t, []<int r, int c>() { return &alu_to_d<Bus, Alu::And, row_size(r), c>; });
+  on<0xC, sizes, kAll & ~set({1})>(
+      t, []<int r, int c>() { return &alu_to_d<Bus, Alu::And, row_size(r), c>; });
+  on<0xC, set({1, 2}), set({1})>(
+      t, []<int r, int c>() { return &alu_to_d<Bus, Alu::And, row_size(r), c>; });
   on<0xC, set({3}), kAll>(t, []<int r, int c>() { return &mul<Bus, false, c>; });
   on<0xC, set({7}), kAll>(t, []<int r, int c>() { return &mul<Bus, true, c>; });
   on<0xC, set({4}), set({0, 1})>(t, []<int r, int c>() { return &bcd<Bus, false, c == 1>; });
@@ -279,7 +340,8 @@ template <class Bus> constexpr std::array<Handler, 1024> kMain = [] {
   on<0xC, set({5}), set({1})>(t, []<int, int>() { return &exg<Bus, true, true>; });
   on<0xC, set({6}), set({0})>(t, []<int, int>() { return &alu_to_ea<Bus, Alu::And, 4, 0>; });
   on<0xC, set({6}), set({1})>(t, []<int, int>() { return &exg<Bus, false, true>; });
-  on<0xC, sizes_up, memory>(t, []<int r, int c>() { return &alu_to_ea<Bus, Alu::And, row_size(r), c>; });
+  on<0xC, sizes_up, memory>(
+      t, []<int r, int c>() { return &alu_to_ea<Bus, Alu::And, row_size(r), c>; });
 
   // Line E: register shifts (column bit 2: count in Dr9; bits 1-0: type);
   // memory shifts in rows 3 and 7.
@@ -295,7 +357,8 @@ template <class Bus> constexpr std::array<Handler, 1024> kMain = [] {
 
 // One instruction at pc: fetch, advance PC, one lookup, one call. Returns
 // the PC of the next instruction.
-template <class Bus> [[gnu::always_inline]] inline uint32_t step(uint32_t pc) {
+template <class Bus>
+[[gnu::always_inline]] inline uint32_t step(uint32_t pc) {
   uint32_t w = Bus::fetch16(pc);
   return kMain<Bus>[(w >> 12) << 6 | ((w >> 3) & 63)](pc + 2, (w >> 9) & 7, w & 7);
 }

@@ -101,7 +101,8 @@ int EMU68_init(uint8_t *memory, int32_t size) {
   cpu.memory = memory;
   cpu.size = static_cast<uint32_t>(size);
   cpu.mask = cpu.size - 1;
-  if (size != 0x80000) return EMU68_push_error("EMU68_init : memory amount incompatible with EMU68 version");
+  if (size != 0x80000)
+    return EMU68_push_error("EMU68_init : memory amount incompatible with EMU68 version");
   std::memset(memory, 0, cpu.size + 3);
   EMU68_clear_io_pages();
   EMU68_reset_cpu();
@@ -170,8 +171,8 @@ int EMU68_run_frame(uint32_t budget) {
   cpu.cycle = 0;
 
   if (!run_until(watermark, &left)) {
-    result = EMU68_push_error("EMU68_run_frame : routine at $%X did not return in %u instructions", pc,
-                              EMU68_MAX_STEPS_PER_FRAME);
+    result = EMU68_push_error("EMU68_run_frame : routine at $%X did not return in %u instructions",
+                              pc, EMU68_MAX_STEPS_PER_FRAME);
   } else if (interrupt_source != nullptr && ((cpu.sr >> 8) & 7) < 6) {
     IoPlugin68 *source = interrupt_source;
     uint32_t t = 0;
@@ -189,8 +190,9 @@ int EMU68_run_frame(uint32_t budget) {
         cpu.sr = (cpu.sr & 0x70FF) | ((irq->level + 0x20) << 8);
         cpu.pc = MapBus::read32(irq->vector);
         if (!run_until(watermark, &left)) {
-          result = EMU68_push_error("EMU68_run_frame : interrupt handler at cycle %u did not return in %u instructions",
-                                    t, EMU68_MAX_STEPS_PER_FRAME);
+          result = EMU68_push_error(
+              "EMU68_run_frame : interrupt handler at cycle %u did not return in %u instructions",
+              t, EMU68_MAX_STEPS_PER_FRAME);
           break;
         }
       }
@@ -237,7 +239,8 @@ void EMU68_clear_io_pages(void) {
 }
 
 int EMU68_check_block(uint32_t address, uint32_t length) {
-  if (length > cpu.size) return EMU68_push_error("Not enought 68K memory ($%X>$%X)", length, cpu.size);
+  if (length > cpu.size)
+    return EMU68_push_error("Not enought 68K memory ($%X>$%X)", length, cpu.size);
   uint32_t end = (address + length) & cpu.mask;
   // The second test catches a full-size block that does not start at 0,
   // whose end wraps exactly onto its start.

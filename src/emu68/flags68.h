@@ -16,26 +16,44 @@
 namespace emu68 {
 
 // Operand size S in bytes: 1, 2 or 4.
-template <int S> constexpr uint32_t kMask = S == 1 ? 0xFFu : S == 2 ? 0xFFFFu : 0xFFFFFFFFu;
-template <int S> constexpr int kShift = 32 - 8 * S;
-template <int S> constexpr uint32_t kBits = 8 * S;
+template <int S>
+constexpr uint32_t kMask = S == 1   ? 0xFFu
+                           : S == 2 ? 0xFFFFu
+                                    : 0xFFFFFFFFu;
+template <int S>
+constexpr int kShift = 32 - 8 * S;
+template <int S>
+constexpr uint32_t kBits = 8 * S;
 
 // Size of the size field values 0, 1, 2 (byte, word, long).
 constexpr int size_of_field(int field) { return field == 0 ? 1 : field == 1 ? 2 : 4; }
 
-template <int S> inline uint32_t sign_extend(uint32_t v) {
-  if constexpr (S == 1) return static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(v)));
-  else if constexpr (S == 2) return static_cast<uint32_t>(static_cast<int32_t>(static_cast<int16_t>(v)));
-  else return v;
+template <int S>
+inline uint32_t sign_extend(uint32_t v) {
+  if constexpr (S == 1)
+    return static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(v)));
+  else if constexpr (S == 2)
+    return static_cast<uint32_t>(static_cast<int32_t>(static_cast<int16_t>(v)));
+  else
+    return v;
 }
 
-template <int S> inline uint32_t align(uint32_t v) { return v << kShift<S>; }
-template <int S> inline uint32_t unalign(uint32_t v) { return v >> kShift<S>; }
+template <int S>
+inline uint32_t align(uint32_t v) {
+  return v << kShift<S>;
+}
+template <int S>
+inline uint32_t unalign(uint32_t v) {
+  return v >> kShift<S>;
+}
 
 // Writes the low S bytes of v into data register r, keeping the rest.
-template <int S> inline void set_d(uint32_t r, uint32_t v) {
-  if constexpr (S == 4) cpu.d[r] = v;
-  else cpu.d[r] = (cpu.d[r] & ~kMask<S>) | (v & kMask<S>);
+template <int S>
+inline void set_d(uint32_t r, uint32_t v) {
+  if constexpr (S == 4)
+    cpu.d[r] = v;
+  else
+    cpu.d[r] = (cpu.d[r] & ~kMask<S>) | (v & kMask<S>);
 }
 
 inline uint32_t n_of(uint32_t aligned) { return (aligned >> 28) & kSrN; }
@@ -49,10 +67,18 @@ inline void flags_logic(uint32_t aligned) {
 
 // d + s + x on aligned values; x is the extend bit already aligned to the
 // operand's lowest bit (or 0). Returns the aligned result.
-inline uint32_t add_carry(uint32_t s, uint32_t d, uint32_t r) { return ((s & d) | ((s | d) & ~r)) >> 31; }
-inline uint32_t add_overflow(uint32_t s, uint32_t d, uint32_t r) { return ((s ^ r) & (d ^ r)) >> 31; }
-inline uint32_t sub_borrow(uint32_t s, uint32_t d, uint32_t r) { return ((s & r) | (~d & (s | r))) >> 31; }
-inline uint32_t sub_overflow(uint32_t s, uint32_t d, uint32_t r) { return ((d ^ s) & (r ^ d)) >> 31; }
+inline uint32_t add_carry(uint32_t s, uint32_t d, uint32_t r) {
+  return ((s & d) | ((s | d) & ~r)) >> 31;
+}
+inline uint32_t add_overflow(uint32_t s, uint32_t d, uint32_t r) {
+  return ((s ^ r) & (d ^ r)) >> 31;
+}
+inline uint32_t sub_borrow(uint32_t s, uint32_t d, uint32_t r) {
+  return ((s & r) | (~d & (s | r))) >> 31;
+}
+inline uint32_t sub_overflow(uint32_t s, uint32_t d, uint32_t r) {
+  return ((d ^ s) & (r ^ d)) >> 31;
+}
 
 // ADD: X = C = carry.
 inline uint32_t flags_add(uint32_t s, uint32_t d) {
@@ -72,14 +98,16 @@ inline void flags_cmp(uint32_t s, uint32_t d) {
   cpu.sr = (cpu.sr & 0xFF10) | sub_borrow(s, d, r) | n_of(r) | z_of(r) | sub_overflow(s, d, r) << 1;
 }
 // ADDX, SUBX, NEGX: Z is only ever cleared.
-template <int S> inline uint32_t flags_addx(uint32_t s, uint32_t d) {
+template <int S>
+inline uint32_t flags_addx(uint32_t s, uint32_t d) {
   uint32_t x = ((cpu.sr >> 4) & 1) << kShift<S>;
   uint32_t r = d + s + x, c = add_carry(s, d, r);
   cpu.sr = (cpu.sr & 0xFF00) | (r ? 0 : cpu.sr & kSrZ) | c * (kSrX | kSrC) | n_of(r) |
            add_overflow(s, d, r) << 1;
   return r;
 }
-template <int S> inline uint32_t flags_subx(uint32_t s, uint32_t d) {
+template <int S>
+inline uint32_t flags_subx(uint32_t s, uint32_t d) {
   uint32_t x = ((cpu.sr >> 4) & 1) << kShift<S>;
   uint32_t r = d - s - x, c = sub_borrow(s, d, r);
   cpu.sr = (cpu.sr & 0xFF00) | (r ? 0 : cpu.sr & kSrZ) | c * (kSrX | kSrC) | n_of(r) |
@@ -91,10 +119,13 @@ template <int S> inline uint32_t flags_subx(uint32_t s, uint32_t d) {
 // size S (in the low bits) and sets the flags.
 enum class Alu { Or, And, Eor, Add, Sub, Cmp };
 
-template <Alu Op, int S> inline uint32_t alu(uint32_t s, uint32_t d) {
+template <Alu Op, int S>
+inline uint32_t alu(uint32_t s, uint32_t d) {
   uint32_t as = align<S>(s), ad = align<S>(d);
-  if constexpr (Op == Alu::Add) return unalign<S>(flags_add(as, ad));
-  else if constexpr (Op == Alu::Sub) return unalign<S>(flags_sub(as, ad));
+  if constexpr (Op == Alu::Add)
+    return unalign<S>(flags_add(as, ad));
+  else if constexpr (Op == Alu::Sub)
+    return unalign<S>(flags_sub(as, ad));
   else if constexpr (Op == Alu::Cmp) {
     flags_cmp(as, ad);
     return d;
@@ -136,7 +167,8 @@ inline bool condition(uint32_t cc) { return (kConditions[cc] >> (cpu.sr & 15)) &
 // low bits. Returns the result and sets the flags.
 enum class Shift { As, Ls, Rox, Ro };
 
-template <int S, Shift T, bool Left> inline uint32_t shift(uint32_t d, uint32_t cnt) {
+template <int S, Shift T, bool Left>
+inline uint32_t shift(uint32_t d, uint32_t cnt) {
   constexpr uint32_t bits = kBits<S>, mask = kMask<S>;
   d &= mask;
   uint32_t x = (cpu.sr >> 4) & 1;
@@ -171,13 +203,16 @@ template <int S, Shift T, bool Left> inline uint32_t shift(uint32_t d, uint32_t 
   } else if constexpr (T == Shift::Ls) {
     if (cnt <= bits) {
       r = Left ? static_cast<uint32_t>(w << cnt) & mask : static_cast<uint32_t>(w >> cnt);
-      c = Left ? static_cast<uint32_t>(w >> (bits - cnt)) & 1 : static_cast<uint32_t>(w >> (cnt - 1)) & 1;
+      c = Left ? static_cast<uint32_t>(w >> (bits - cnt)) & 1
+               : static_cast<uint32_t>(w >> (cnt - 1)) & 1;
     } else {
       r = c = 0;
     }
   } else if constexpr (T == Shift::Ro) {
     uint32_t n = cnt & (bits - 1);
-    r = n == 0 ? d : Left ? ((d << n) | (d >> (bits - n))) & mask : ((d >> n) | (d << (bits - n))) & mask;
+    r = n == 0 ? d
+        : Left ? ((d << n) | (d >> (bits - n))) & mask
+               : ((d >> n) | (d << (bits - n))) & mask;
     c = Left ? r & 1 : r >> (bits - 1);
   } else {
     constexpr uint32_t width = bits + 1;
@@ -212,20 +247,23 @@ inline uint32_t bcd_add(uint32_t s, uint32_t d) {
   if (c) r += 0x60;
   uint32_t v = (~bin & r & 0x80) >> 7;
   r &= 0xFF;
-  cpu.sr = (cpu.sr & 0xFF00) | (r ? 0 : cpu.sr & kSrZ) | c * (kSrX | kSrC) | (r >> 4 & kSrN) | v << 1;
+  cpu.sr =
+      (cpu.sr & 0xFF00) | (r ? 0 : cpu.sr & kSrZ) | c * (kSrX | kSrC) | (r >> 4 & kSrN) | v << 1;
   return r;
 }
 // The borrow also comes out of the low-digit correction alone.
 inline uint32_t bcd_sub(uint32_t s, uint32_t d) {
   uint32_t x = (cpu.sr >> 4) & 1;
-  int32_t bin = static_cast<int32_t>(d & 0xFF) - static_cast<int32_t>(s & 0xFF) - static_cast<int32_t>(x);
+  int32_t bin =
+      static_cast<int32_t>(d & 0xFF) - static_cast<int32_t>(s & 0xFF) - static_cast<int32_t>(x);
   int32_t r = bin;
   if ((d & 0xF) < (s & 0xF) + x) r -= 6;
   if (bin < 0) r -= 0x60;
   uint32_t c = bin < 0 || r < 0;
   uint32_t v = (static_cast<uint32_t>(bin) & ~static_cast<uint32_t>(r) & 0x80) >> 7;
   uint32_t res = static_cast<uint32_t>(r) & 0xFF;
-  cpu.sr = (cpu.sr & 0xFF00) | (res ? 0 : cpu.sr & kSrZ) | c * (kSrX | kSrC) | (res >> 4 & kSrN) | v << 1;
+  cpu.sr = (cpu.sr & 0xFF00) | (res ? 0 : cpu.sr & kSrZ) | c * (kSrX | kSrC) | (res >> 4 & kSrN) |
+           v << 1;
   return res;
 }
 

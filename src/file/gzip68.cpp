@@ -15,9 +15,7 @@ namespace {
 constexpr size_t kMaxInflated = size_t(64) << 20;
 constexpr int32_t kChunk = 16384;
 
-voidpf zlib_alloc(voidpf, uInt items, uInt size) {
-  return vk68_alloc(size_t(items) * size);
-}
+voidpf zlib_alloc(voidpf, uInt items, uInt size) { return vk68_alloc(size_t(items) * size); }
 
 void zlib_free(voidpf, voidpf block) { vk68_free(block); }
 

@@ -20,10 +20,10 @@
 
 namespace {
 
-constexpr int kMaxCopy = 1033;        // longest copy (length class 1111)
-constexpr int kMaxRun = 33037;        // longest literal run (last table row)
+constexpr int kMaxCopy = 1033;          // longest copy (length class 1111)
+constexpr int kMaxRun = 33037;          // longest literal run (last table row)
 constexpr int kMaxShortDistance = 576;  // 2-byte copies: 9 bits + 63 + 2
-constexpr int kMaxFarOffset = 4382;   // longer copies: 12 bits + 287
+constexpr int kMaxFarOffset = 4382;     // longer copies: 12 bits + 287
 constexpr int kMaxDistance = kMaxCopy + kMaxFarOffset;
 constexpr int kMaxHashBits = 16;
 constexpr int kChainLimit = 96;
@@ -42,9 +42,9 @@ struct Block {
 // Writes bits and literal bytes in consumption order.
 struct BitWriter {
   uint8_t *out;
-  size_t size = 0;   // slots used
-  size_t slot = 0;   // current bit byte
-  int used = 7;      // bits used in it (7 = full for the first, unopened state)
+  size_t size = 0;  // slots used
+  size_t slot = 0;  // current bit byte
+  int used = 7;     // bits used in it (7 = full for the first, unopened state)
   int capacity = 7;
   int first_used = 0;
   bool opened = false;

@@ -150,8 +150,8 @@ extern "C" int sndh_read(Disk68 *disk, const uint8_t *data, int32_t length) {
       c += 4;
     } else {
       ++unknown;
-      vk68_debug("UNKNOWN TAG #%02d [%c%c%c%c] at %d\n", unknown, data[c], data[c + 1],
-                 data[c + 2], data[c + 3], c);
+      vk68_debug("UNKNOWN TAG #%02d [%c%c%c%c] at %d\n", unknown, data[c], data[c + 1], data[c + 2],
+                 data[c + 3], c);
       c += 1;
       if (unknown == kMaxUnknown) break;
       continue;

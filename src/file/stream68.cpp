@@ -86,8 +86,8 @@ int file_seek(Stream68 *s, int32_t offset) {
 
 void file_destroy(Stream68 *s) { vk68_free(s); }
 
-constexpr Stream68Ops kFileOps = {file_name, file_open,  file_close, file_read, file_write,
-                                  file_length, file_tell, file_seek, file_seek, file_destroy};
+constexpr Stream68Ops kFileOps = {file_name,   file_open, file_close, file_read, file_write,
+                                  file_length, file_tell, file_seek,  file_seek, file_destroy};
 
 // ---- Memory streams -------------------------------------------------------
 

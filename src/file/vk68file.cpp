@@ -58,7 +58,9 @@ void put_le32(uint8_t *p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
-constexpr uint16_t code16(char a, char b) { return static_cast<uint16_t>((uint8_t(a) << 8) | uint8_t(b)); }
+constexpr uint16_t code16(char a, char b) {
+  return static_cast<uint16_t>((uint8_t(a) << 8) | uint8_t(b));
+}
 
 uint8_t *data_area(Disk68 *disk) { return reinterpret_cast<uint8_t *>(disk + 1); }
 
@@ -70,7 +72,9 @@ const char *stream_name(Stream68 *s) {
 // Time conversions, exact on the unsigned operands and truncated; results
 // too large for 32 bits saturate.
 uint32_t saturate(uint64_t v) { return v > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(v); }
-uint32_t frames_to_ms(uint32_t frames, uint32_t hz) { return saturate(uint64_t{frames} * 1000 / hz); }
+uint32_t frames_to_ms(uint32_t frames, uint32_t hz) {
+  return saturate(uint64_t{frames} * 1000 / hz);
+}
 uint32_t ms_to_frames(uint32_t ms, uint32_t hz) { return saturate(uint64_t{ms} * hz / 1000); }
 
 // ---------------------------------------------------------------- header
@@ -101,12 +105,18 @@ int32_t header_check(Stream68 *s) {
 
 bool is_track_chunk(uint16_t code) {
   switch (code) {
-    case code16('M', 'N'): case code16('A', 'N'): case code16('C', 'N'): case code16('R', 'E'):
-    case code16('D', '0'): case code16('A', 'T'): case code16('T', 'I'): case code16('F', 'R'):
-    case code16('F', 'Q'): case code16('T', 'Y'): case code16('D', 'A'):
-      return true;
-    default:
-      return false;
+    case code16('M', 'N'):
+    case code16('A', 'N'):
+    case code16('C', 'N'):
+    case code16('R', 'E'):
+    case code16('D', '0'):
+    case code16('A', 'T'):
+    case code16('T', 'I'):
+    case code16('F', 'R'):
+    case code16('F', 'Q'):
+    case code16('T', 'Y'):
+    case code16('D', 'A'): return true;
+    default: return false;
   }
 }
 

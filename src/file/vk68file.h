@@ -27,9 +27,9 @@ enum { DISK68_MAX_TRACKS = 99 };
 
 /* Hardware flags of a track. */
 enum {
-  VK68_HW_YM = 1,     /* YM-2149 (with the MFP and the shifter) */
-  VK68_HW_STE = 2,    /* STE MicroWire / DMA sound */
-  VK68_HW_AMIGA = 4,  /* Amiga Paula */
+  VK68_HW_YM = 1,    /* YM-2149 (with the MFP and the shifter) */
+  VK68_HW_STE = 2,   /* STE MicroWire / DMA sound */
+  VK68_HW_AMIGA = 4, /* Amiga Paula */
 };
 
 typedef struct {
@@ -43,7 +43,7 @@ typedef struct {
   const char *name;
   const char *author;
   const char *composer;
-  const char *replay;    /* external replay routine, or null: built in */
+  const char *replay; /* external replay routine, or null: built in */
   uint32_t data_size;
   const uint8_t *data;
 } Track68;

@@ -32,7 +32,7 @@ constexpr int kMovingDiscs = 10;
 constexpr int kDrawnDiscs = 20;
 constexpr int32_t kDiscStartRow = 600;
 
-constexpr int kBarRows = 96;     // rows 0..95
+constexpr int kBarRows = 96;      // rows 0..95
 constexpr int kBarColumns = 801;  // columns 0..800, clipped by put_pixel
 
 void fill_disc(int32_t i, double swing_range, double rise_range, double rise_base,
@@ -173,7 +173,8 @@ void update_discs() {
 void draw_discs() {
   for (int32_t i = 1; i <= kDrawnDiscs; ++i) {
     if (!(scene.scene_clock > 80 * i + 50)) continue;
-    const int32_t cx = nearest(scene.disc_x[i] + scene.disc_swing[i] * std::cos(scene.disc_y[i] / 30.0));
+    const int32_t cx =
+        nearest(scene.disc_x[i] + scene.disc_swing[i] * std::cos(scene.disc_y[i] / 30.0));
     draw_disc(cx, scene.disc_y[i], scene.disc_size[i] + 4);
   }
 }

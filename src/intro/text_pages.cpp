@@ -11,7 +11,7 @@ namespace {
 constexpr int kLinesPerPage = 9;
 constexpr int kPages = 5;
 constexpr int kTicksPerColumn = 4;
-constexpr int kColumnsPerLine = 22;   // the 22nd column completes the line
+constexpr int kColumnsPerLine = 22;  // the 22nd column completes the line
 constexpr int kCompleteLineChars = 25;
 constexpr int kHoldBeforeHolding = 10;  // typing frames counted after line 9
 constexpr int kHoldStep = 5;

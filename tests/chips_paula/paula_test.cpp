@@ -491,12 +491,12 @@ TEST_F(Paula, WindowsAtTheTopOfMemory) {
     uint32_t location, words;
     bool plays;
   } cases[] = {
-      {0x7FFE0, 8, true},     // ends 16 bytes below the top
-      {0x7FFF0, 8, false},    // ends exactly at the top: the end wraps to 0
-      {0xFFFFF0, 8, false},   // the same window through the 24-bit address
+      {0x7FFE0, 8, true},       // ends 16 bytes below the top
+      {0x7FFF0, 8, false},      // ends exactly at the top: the end wraps to 0
+      {0xFFFFF0, 8, false},     // the same window through the 24-bit address
       {0x7FF00, 0x100, false},  // passes the top
-      {0xFFFFFF, 0, false},   // odd top address, 65536 words
-      {0xFFFE00, 0x80, true}, // masked to 0x7FE00
+      {0xFFFFFF, 0, false},     // odd top address, 65536 words
+      {0xFFFE00, 0x80, true},   // masked to 0x7FE00
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(testing::Message() << std::hex << c.location << " " << c.words);
@@ -516,8 +516,8 @@ TEST_F(Paula, HostileRegistersStayInsideMemory) {
   std::mt19937 rng(99);
   for (auto &b : mem) b = static_cast<uint8_t>(rng());
   const uint32_t rates[] = {1, 6, 7, 8000, 44100, 96000, 4000000000u};
-  const uint32_t hostile[] = {0, 1, 0xFFFF, 0xFFFE, 0x8000, 0x7FFF, 0xFFFFFFFF, 0xFFFFFE, 0x7FFFF,
-                              0x80000};
+  const uint32_t hostile[] = {0,      1,          0xFFFF,   0xFFFE,  0x8000,
+                              0x7FFF, 0xFFFFFFFF, 0xFFFFFE, 0x7FFFF, 0x80000};
   for (int round = 0; round < 400; ++round) {
     SCOPED_TRACE(round);
     const uint32_t rate = rates[rng() % std::size(rates)];

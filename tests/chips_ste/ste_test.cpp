@@ -77,7 +77,8 @@ class Ste : public ::testing::Test {
   void SetUp() override {
     mw_sampling_rate(44100);
     ASSERT_EQ(mw_init(), 0);
-    for (uint32_t i = 0; i < MW_MEMORY_SIZE; ++i) mem[i] = static_cast<uint8_t>((i * 2654435761u) >> 13);
+    for (uint32_t i = 0; i < MW_MEMORY_SIZE; ++i)
+      mem[i] = static_cast<uint8_t>((i * 2654435761u) >> 13);
   }
 
   // Signed DMA byte at an address of the emulated memory.
@@ -186,7 +187,8 @@ TEST_F(Ste, EveryRateMonoAndStereo) {
   for (int stereo = 0; stereo < 2; ++stereo) {
     for (uint32_t r = 0; r < 4; ++r) {
       SCOPED_TRACE(::testing::Message() << "rate " << r << " stereo " << stereo);
-      Dma d{0x10001, 0x20001, (stereo ? 0x00u : 0x80u) | r, 1, stereo ? kStereoStep[r] : kMonoStep[r]};
+      Dma d{0x10001, 0x20001, (stereo ? 0x00u : 0x80u) | r, 1,
+            stereo ? kStereoStep[r] : kMonoStep[r]};
       play(d, {1, 3, 252, kFrame, kFrame});
     }
   }
@@ -320,7 +322,7 @@ TEST_F(Ste, MicroWireCommands) {
       {0x04E8, 0x7FF, &MwLmc1992::master_db, 0},  // the documented example
       {kCmdLeft | 5, 0x7FF, &MwLmc1992::left_db, -30},
       {kCmdRight | 10, 0x7FF, &MwLmc1992::right_db, -20},
-      {0, 0, &MwLmc1992::lr_db, -25},  // nothing sent; the average
+      {0, 0, &MwLmc1992::lr_db, -25},                  // nothing sent; the average
       {kCmdLeft | 31, 0x7FF, &MwLmc1992::left_db, 0},  // above the range: held at 0 dB
       {kCmdBass | 15, 0x7FF, &MwLmc1992::bass_db, 12},
       {kCmdTreble | 6, 0x7FF, &MwLmc1992::treble_db, 0},

@@ -25,9 +25,9 @@ constexpr double kStepRate = 250000.0;
 
 // Levels the chip is measured at: one channel alone, all three equal, and
 // two at 15 with the third at each level.
-constexpr std::array<uint16_t, 16> kSingle = {0,    110,  230,  355,   582,   801,   1227,  1701,
+constexpr std::array<uint16_t, 16> kSingle = {0,    110,  230,  355,  582,   801,   1227,  1701,
                                               2471, 3403, 5071, 6940, 10426, 14762, 23799, 36754};
-constexpr std::array<uint16_t, 16> kEqual = {0,    414,   832,   1261,  1860,  2616,  3741,  5139,
+constexpr std::array<uint16_t, 16> kEqual = {0,    414,  832,   1261,  1860,  2616,  3741,  5139,
                                              7224, 9906, 13892, 18898, 26359, 35979, 50235, 65535};
 constexpr std::array<uint16_t, 16> kPair = {56457, 56460, 56463, 56471, 56477, 56480, 56486, 56497,
                                             56511, 56534, 56594, 56767, 57247, 58506, 61273, 65535};
@@ -35,7 +35,9 @@ constexpr std::array<uint16_t, 16> kPair = {56457, 56460, 56463, 56471, 56477, 5
 // A table level rescaled to the 0xD000 peak, centred on half the frame's
 // loudest level `peak`.
 int32_t centred(uint32_t level, uint32_t peak) {
-  auto scaled = [](uint32_t v) { return static_cast<int32_t>(std::min<uint32_t>((v * 13312) >> 14, 0xD000)); };
+  auto scaled = [](uint32_t v) {
+    return static_cast<int32_t>(std::min<uint32_t>((v * 13312) >> 14, 0xD000));
+  };
   return scaled(level) - ((scaled(peak) + 1) >> 1);
 }
 
@@ -109,8 +111,8 @@ TEST_F(Ym, RecordResetAndSettings) {
   EXPECT_EQ(ym_voice_mask(-1), 5);
   for (int32_t v : frames()) ASSERT_EQ(v, 0);
   // The rate is clamped to 6000-50000 Hz.
-  const std::pair<unsigned, unsigned> rates[] = {{100, 6000},     {5999, 6000},        {6001, 6001},
-                                                 {50001, 50000}, {0xFFFFFFFF, 50000}, {32000, 32000}};
+  const std::pair<unsigned, unsigned> rates[] = {
+      {100, 6000}, {5999, 6000}, {6001, 6001}, {50001, 50000}, {0xFFFFFFFF, 50000}, {32000, 32000}};
   for (auto [set, got] : rates) EXPECT_EQ(ym_sampling_rate(set), got) << set;
   EXPECT_EQ(ym_sampling_rate(0), 32000u);
 }
@@ -448,7 +450,8 @@ TEST_F(Ym, ShortFramesCarryStepsAndGroups) {
     counts.push_back(static_cast<int>(s.size()));
     all.insert(all.end(), s.begin(), s.end());
   }
-  EXPECT_EQ(std::vector<int>(counts.begin(), counts.begin() + 8), (std::vector<int>{0, 0, 1, 0, 0, 1, 0, 1}));
+  EXPECT_EQ(std::vector<int>(counts.begin(), counts.begin() + 8),
+            (std::vector<int>{0, 0, 1, 0, 0, 1, 0, 1}));
   // 38400 cycles = 1200 steps = 300 groups: nothing lost or doubled.
   EXPECT_EQ(all.size(), 300u);
   for (int32_t v : all) ASSERT_EQ(v, centred(kSingle[15], kSingle[15]));
@@ -481,7 +484,8 @@ TEST_F(Ym, LaterOfTwoWritesAtOneCycleWinsAndCentreIsHalfThePeak) {
   write_reg(8, 3, 1024);
   // The 15 never sounds, not even in the output centre.
   auto s = frames();
-  EXPECT_EQ(distinct(s), (std::set<int32_t>{centred(0, kSingle[3]), centred(kSingle[3], kSingle[3])}));
+  EXPECT_EQ(distinct(s),
+            (std::set<int32_t>{centred(0, kSingle[3]), centred(kSingle[3], kSingle[3])}));
   fresh();
   write_reg(8, 5);
   write_reg(8, 15, 80000);

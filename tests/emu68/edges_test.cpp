@@ -42,8 +42,8 @@ TEST_F(Emu68, ErrorStackKeepsFourNewest) {
 TEST_F(Emu68, WordAtTheLastAddressReachesTheGuardByte) {
   memory_[0x7FFFF] = 0x5A;
   memory_[0] = 0x77;
-  code(0x1000, {0x3039, 0x0007, 0xFFFF,   // MOVE.W $7FFFF,D0
-                0x2239, 0x0007, 0xFFFD,   // MOVE.L $7FFFD,D1
+  code(0x1000, {0x3039, 0x0007, 0xFFFF,            // MOVE.W $7FFFF,D0
+                0x2239, 0x0007, 0xFFFD,            // MOVE.L $7FFFD,D1
                 0x33FC, 0x1234, 0x0000, 0x1001});  // MOVE.W #$1234,$1001 (odd)
   set_pc_sr(0x1000, 0x2300);
   for (int i = 0; i < 3; ++i) EMU68_step_one();
@@ -88,9 +88,7 @@ TEST_F(Emu68, IoDecodingUsesBit23AndPageBits) {
   EMU68_plug_io(&chip);
   BusLog::events.clear();
   // MOVE.B #7,$00FF8800 ; MOVE.B $00808801,D0 ; MOVE.B $FF8A00,D1 ; MOVE.B $880000,D2
-  code(0x1000, {0x13FC, 0x0007, 0x00FF, 0x8800,
-                0x1039, 0x0080, 0x8801,
-                0x1239, 0x00FF, 0x8A00,
+  code(0x1000, {0x13FC, 0x0007, 0x00FF, 0x8800, 0x1039, 0x0080, 0x8801, 0x1239, 0x00FF, 0x8A00,
                 0x1439, 0x0088, 0x0000});
   set_pc_sr(0x1000, 0x2300);
   EMU68_set_cycle_count(1234);
@@ -100,8 +98,8 @@ TEST_F(Emu68, IoDecodingUsesBit23AndPageBits) {
   EXPECT_EQ(BusLog::events[1], "rb " + std::to_string(0x00808801) + " @1234");
   Reg68 r = regs();
   EXPECT_EQ(r.d[0] & 0xFF, 0x42u);
-  EXPECT_EQ(r.d[1] & 0xFF, 0u);  // page 0x8A: nobody
-  EXPECT_EQ(r.d[2] & 0xFF, 0u);  // page 0x00 of the I/O area: nobody
+  EXPECT_EQ(r.d[1] & 0xFF, 0u);   // page 0x8A: nobody
+  EXPECT_EQ(r.d[2] & 0xFF, 0u);   // page 0x00 of the I/O area: nobody
   EXPECT_EQ(memory_[0x8800], 0);  // I/O never reaches RAM
 }
 
@@ -170,10 +168,10 @@ TEST_F(Emu68, DivisionByZeroKeepsTheDividend) {
 }
 
 TEST_F(Emu68, DecodingSamples) {
-  code(0x1000, {0x7180,                  // MOVEQ with bit 8 set
-                0x123C, 0xAB5A,          // MOVE.B #$5A,D1
-                0x4E71,                  // NOP
-                0x6000, 0x0010});        // BRA.W +$10
+  code(0x1000, {0x7180,            // MOVEQ with bit 8 set
+                0x123C, 0xAB5A,    // MOVE.B #$5A,D1
+                0x4E71,            // NOP
+                0x6000, 0x0010});  // BRA.W +$10
   set_pc_sr(0x1000, 0x2300);
   EMU68_step_one();
   EXPECT_EQ(regs().d[0], 0xFFFFFF80u);
@@ -245,9 +243,9 @@ class Interrupts : public Emu68Test {
     EMU68_plug_io(&source_);
     EMU68_select_interrupt_source(&source_);
     Script::log.clear();
-    code(0x1000, {0x4E75});                 // the frame routine: RTS
+    code(0x1000, {0x4E75});  // the frame routine: RTS
     poke_l(0x100, 0x1100);
-    code(0x1100, {0x5240, 0x4E73});         // handler: ADDQ.W #1,D0; RTE
+    code(0x1100, {0x5240, 0x4E73});  // handler: ADDQ.W #1,D0; RTE
     set_pc_sr(0x1000, 0x2300);
   }
   IoPlugin68 source_{};
@@ -256,9 +254,8 @@ class Interrupts : public Emu68Test {
 TEST_F(Interrupts, ZeroDelayRepeatsTheCycleAndBudgetEndsTheFrame) {
   Script::next_answers = {100, 0, -5, 900};
   ASSERT_EQ(EMU68_run_frame(1000), 0);
-  EXPECT_EQ(Script::log, (std::vector<std::string>{"next@0", "irq@100", "next@100",
-                                                   "irq@100", "next@100", "irq@100",
-                                                   "next@100"}));
+  EXPECT_EQ(Script::log, (std::vector<std::string>{"next@0", "irq@100", "next@100", "irq@100",
+                                                   "next@100", "irq@100", "next@100"}));
   EXPECT_EQ(regs().d[0], 3u);
   EXPECT_EQ(regs().pc, 0x1000u);
   EXPECT_EQ(regs().a[7], 0x7FFFCu);

@@ -10,8 +10,8 @@
 extern "C" {
 extern const unsigned char prog_loops[], prog_subroutines[], prog_movem[], prog_traps[],
     prog_interrupt[];
-extern const unsigned long prog_loops_size, prog_subroutines_size, prog_movem_size,
-    prog_traps_size, prog_interrupt_size;
+extern const unsigned long prog_loops_size, prog_subroutines_size, prog_movem_size, prog_traps_size,
+    prog_interrupt_size;
 }
 
 namespace {
@@ -40,8 +40,8 @@ TEST_F(Programs, LoopsAndArithmetic) {
   run(0);
   EXPECT_EQ(peek_l(0x2000), 5050u);
   EXPECT_EQ(peek_l(0x2004), 832040u);
-  std::array<int16_t, 16> expected = {300, -5, 7, 0x7fff, -32768, 12, 12, 0,
-                                      -1,  1000, 42, -42, 3, 2, 1, 9};
+  std::array<int16_t, 16> expected = {300, -5,   7,  0x7fff, -32768, 12, 12, 0,
+                                      -1,  1000, 42, -42,    3,      2,  1,  9};
   std::sort(expected.begin(), expected.end());
   for (int i = 0; i < 16; ++i) {
     EXPECT_EQ(static_cast<int16_t>(peek_w(0x2008 + 2 * i)), expected[i]) << "word " << i;

@@ -16,7 +16,8 @@ namespace {
 // The illegal encodings, written from the opcode map independently of the
 // decoder's tables.
 bool expected_illegal(uint32_t w) {
-  const uint32_t line = w >> 12, r9 = (w >> 9) & 7, row = (w >> 6) & 7, mode = (w >> 3) & 7, reg = w & 7;
+  const uint32_t line = w >> 12, r9 = (w >> 9) & 7, row = (w >> 6) & 7, mode = (w >> 3) & 7,
+                 reg = w & 7;
   switch (line) {
     case 0x0:  // immediate group (r9 = 4 holds the static bit operations)
       return row < 4 && r9 != 4 && (row == 3 || mode == 1 || r9 == 7);
@@ -24,7 +25,7 @@ bool expected_illegal(uint32_t w) {
       if (row == 4 || row == 5) return true;
       if (row == 6) return mode == 1;
       if (row == 7) return mode == 0 || mode == 1 || mode == 3 || mode == 4;
-      if (r9 == 1 && row == 3) return true;             // CLR with size 3
+      if (r9 == 1 && row == 3) return true;                  // CLR with size 3
       if (r9 == 5 && row == 3) return mode == 7 && reg > 1;  // TAS #imm, d16(PC), d8(PC,Xi) ...
       if (r9 == 6) return row < 2;
       if (r9 == 7 && row == 0) return true;
@@ -36,8 +37,7 @@ bool expected_illegal(uint32_t w) {
       return mode == 1 && (row <= 2 || row == 5 || row == 6);
     case 0xC:  // AND.B from An
       return row == 0 && mode == 1;
-    default:
-      return false;
+    default: return false;
   }
 }
 
@@ -87,7 +87,8 @@ TEST_F(IllegalTest, ExactlyTheListedEncodingsAreIllegal) {
     std::string message;
     bool took = run(w, &message);
     bool want = expected_illegal(w);
-    if (took != want && mismatches++ < 20) ADD_FAILURE() << std::hex << "opcode 0x" << w << " illegal=" << took;
+    if (took != want && mismatches++ < 20)
+      ADD_FAILURE() << std::hex << "opcode 0x" << w << " illegal=" << took;
     if (took) {
       ++illegal;
       EXPECT_EQ(message, "Illegal pc:010002") << std::hex << "opcode 0x" << w;
@@ -113,10 +114,11 @@ TEST_F(IllegalTest, FrameHoldsPcAfterOpcodeAndOldSr) {
 
 TEST_F(IllegalTest, ListedEdgeOpcodes) {
   std::string message;
-  for (uint32_t w : {0x4AFCu, 0x4E74u, 0x4E7Au, 0x00C0u, 0x0E00u, 0x4100u}) EXPECT_TRUE(run(w, &message)) << std::hex << w;
+  for (uint32_t w : {0x4AFCu, 0x4E74u, 0x4E7Au, 0x00C0u, 0x0E00u, 0x4100u})
+    EXPECT_TRUE(run(w, &message)) << std::hex << w;
   // Real 68000 refuses these, this CPU performs them.
-  for (uint32_t w : {0x1048u /* MOVE.B A0,D0 */, 0x3248u /* MOVEA.W A0,A1 */, 0xC248u /* AND.W A0,D1 */,
-                     0x4A48u /* TST.W A0 */, 0x60FFu /* BRA -1 */})
+  for (uint32_t w : {0x1048u /* MOVE.B A0,D0 */, 0x3248u /* MOVEA.W A0,A1 */,
+                     0xC248u /* AND.W A0,D1 */, 0x4A48u /* TST.W A0 */, 0x60FFu /* BRA -1 */})
     EXPECT_FALSE(run(w, &message)) << std::hex << w;
 }
 

@@ -102,11 +102,11 @@ TEST_F(RunnerTest, SingleRtsReturnsWithPcAndStackRestored) {
 // each handler saves the PC stacked in its frame, which must be the address
 // after the opcode (and after the extension word of DIVU #0).
 TEST_F(RunnerTest, ExceptionsInsideAFrameStackTheRunningPc) {
-  code(kCode, {0x4AFC,          // 1000 ILLEGAL
-               0x4E41,          // 1002 TRAP #1
-               0x80FC, 0x0000,  // 1004 DIVU.W #0,D0
-               0x6106,          // 1008 BSR.S 1010
-               0x4E75});        // 100A RTS
+  code(kCode, {0x4AFC,                     // 1000 ILLEGAL
+               0x4E41,                     // 1002 TRAP #1
+               0x80FC, 0x0000,             // 1004 DIVU.W #0,D0
+               0x6106,                     // 1008 BSR.S 1010
+               0x4E75});                   // 100A RTS
   code(0x1010, {0x7805, 0x4E75});          // MOVEQ #5,D4; RTS
   code(0x2000, {0x222F, 0x0002, 0x4E73});  // MOVE.L 2(A7),D1; RTE
   code(0x2100, {0x242F, 0x0002, 0x4E73});  // MOVE.L 2(A7),D2; RTE

@@ -114,7 +114,8 @@ class Reader {
     while (p_ < end_ && *p_ != ',' && *p_ != ']' && *p_ != '}') ++p_;
     return true;
   }
-  template <class F> bool object(F field) {
+  template <class F>
+  bool object(F field) {
     if (!take('{')) return false;
     if (take('}')) return true;
     do {
@@ -134,13 +135,16 @@ class Reader {
       if (key == "ssp") return number(&s->ssp);
       if (key == "sr") return number(&s->sr);
       if (key == "pc") return number(&s->pc);
-      if (key == "prefetch") return take('[') && number(&s->prefetch[0]) && take(',') && number(&s->prefetch[1]) && take(']');
+      if (key == "prefetch")
+        return take('[') && number(&s->prefetch[0]) && take(',') && number(&s->prefetch[1]) &&
+               take(']');
       if (key == "ram") {
         if (!take('[')) return false;
         if (take(']')) return true;
         do {
           uint32_t address, value;
-          if (!take('[') || !number(&address) || !take(',') || !number(&value) || !take(']')) return false;
+          if (!take('[') || !number(&address) || !take(',') || !number(&value) || !take(']'))
+            return false;
           s->ram.emplace_back(address, value);
         } while (take(','));
         return take(']');
@@ -172,7 +176,8 @@ bool read_gzip(const std::string &path, std::string *out) {
   char buffer[1 << 16];
   int n;
   out->clear();
-  while ((n = gzread(f, buffer, sizeof buffer)) > 0) out->append(buffer, static_cast<std::size_t>(n));
+  while ((n = gzread(f, buffer, sizeof buffer)) > 0)
+    out->append(buffer, static_cast<std::size_t>(n));
   bool ok = n == 0;
   gzclose(f);
   return ok;
@@ -207,7 +212,9 @@ std::vector<uint8_t> memory(emu68::flat::kSize);
 // Runs one test; on failure appends a description of the differences.
 bool run(const std::string &op, const Test &t, std::string *diff) {
   const State &in = t.initial, &out = t.final;
-  auto poke = [](uint32_t a, uint32_t v) { memory[a & (emu68::flat::kSize - 1)] = static_cast<uint8_t>(v); };
+  auto poke = [](uint32_t a, uint32_t v) {
+    memory[a & (emu68::flat::kSize - 1)] = static_cast<uint8_t>(v);
+  };
   poke(in.pc, in.prefetch[0] >> 8);
   poke(in.pc + 1, in.prefetch[0]);
   poke(in.pc + 2, in.prefetch[1] >> 8);
@@ -322,7 +329,8 @@ int main(int argc, char **argv) {
       std::vector<std::filesystem::path> files;
       for (const auto &e : std::filesystem::directory_iterator(arg, ec)) {
         std::string n = e.path().filename().string();
-        if (is_vector_file(e.path()) && n.rfind("RESET.", 0) != 0 && n.rfind("STOP.", 0) != 0) files.push_back(e.path());
+        if (is_vector_file(e.path()) && n.rfind("RESET.", 0) != 0 && n.rfind("STOP.", 0) != 0)
+          files.push_back(e.path());
       }
       std::sort(files.begin(), files.end());
       if (files.empty()) {

@@ -61,9 +61,15 @@ TEST(Messages, DebugHookReceivesCookieAndFormattedLine) {
 }
 
 int g_allocs, g_frees;
-void *count_alloc(size_t n) { ++g_allocs; return std::malloc(n); }
+void *count_alloc(size_t n) {
+  ++g_allocs;
+  return std::malloc(n);
+}
 void *fail_alloc(size_t) { return nullptr; }
-void count_free(void *p) { ++g_frees; std::free(p); }
+void count_free(void *p) {
+  ++g_frees;
+  std::free(p);
+}
 
 TEST(Messages, AllocationGoesThroughTheHooks) {
   drain();
@@ -92,7 +98,7 @@ struct TimeCase {
 
 TEST(TimeText, TrackAndTime) {
   const TimeCase cases[] = {
-      {3, 125, "03 02:05"}, {0, -1, "-- --:--"}, {150, 7200, "99 99:59"},
+      {3, 125, "03 02:05"}, {0, -1, "-- --:--"},  {150, 7200, "99 99:59"},
       {-4, 0, "-- 00:00"},  {12, -7, "12 --:--"}, {99, 5999, "99 99:59"},
   };
   for (const auto &c : cases) {

@@ -1,11 +1,11 @@
 // File and memory streams and the generic operations over them.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <unistd.h>
 
 #include "file/stream68.h"
 #include "player/vk68_msg.h"

@@ -9,8 +9,8 @@
 
 #include "file/ice68.h"
 #include "ice_stream.h"
-#include "support/engine_fixture.h"
 #include "player/vk68_msg.h"
+#include "support/engine_fixture.h"
 
 namespace {
 
@@ -18,7 +18,6 @@ using icetest::Bytes;
 
 class Gzip : public enginetest::EngineTest {
  protected:
-
   // Loads from a memory stream; returns the data (or nothing) and the name.
   static bool load(Bytes packed, Bytes &out, std::string &name) {
     Stream68 *s = stream68_mem_create(packed.data(), int32_t(packed.size()), STREAM68_READ);
@@ -40,7 +39,6 @@ class Gzip : public enginetest::EngineTest {
     const char *m = vk68_error_get();
     return m ? m : "(none)";
   }
-
 };
 
 Bytes gzip(const Bytes &data, int strategy = Z_DEFAULT_STRATEGY) {

@@ -2,17 +2,17 @@
 // results, damaged input, and the loader's failure paths.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
-#include <unistd.h>
 
 #include "file/ice68.h"
 #include "ice_stream.h"
-#include "support/engine_fixture.h"
 #include "player/vk68_msg.h"
+#include "support/engine_fixture.h"
 
 namespace {
 
@@ -21,11 +21,11 @@ using icetest::Bytes;
 
 class Ice : public enginetest::EngineTest {
  protected:
-
   // Depacks into a buffer of exactly U bytes (so any overrun is caught by
   // the address sanitizer); the file itself is copied to an exact-size block.
   static int depack(const Bytes &file, Bytes &out) {
-    uint32_t u = uint32_t(file[8]) << 24 | uint32_t(file[9]) << 16 | uint32_t(file[10]) << 8 | file[11];
+    uint32_t u =
+        uint32_t(file[8]) << 24 | uint32_t(file[9]) << 16 | uint32_t(file[10]) << 8 | file[11];
     out.assign(u < 0x80000000u ? u : 0, 0xEE);
     Bytes exact(file);
     return ice_depack(out.data(), exact.data());
@@ -35,7 +35,6 @@ class Ice : public enginetest::EngineTest {
     const char *m = vk68_error_get();
     return m ? m : "(none)";
   }
-
 };
 
 Bytes header(const char *magic, uint32_t p, uint32_t u) {
@@ -128,8 +127,8 @@ TEST_F(Ice, CopiesAtEachOffsetClassFetchTheRightBytes) {
 TEST_F(Ice, PicturePassReordersGroupsFromTheEnd) {
   // 16 literal bytes (row 4: n = 15), then the picture bit and the default
   // count. Groups: bytes [8,16) and [0,8).
-  const uint8_t data[16] = {0x00, 0x08, 0, 0, 0, 0, 0, 0,            // W0 = 0x0008
-                            0x00, 0x01, 0, 0, 0, 0, 0xF0, 0x00};     // W0 = 1, W3 = 0xF000
+  const uint8_t data[16] = {0x00, 0x08, 0, 0, 0, 0, 0,    0,      // W0 = 0x0008
+                            0x00, 0x01, 0, 0, 0, 0, 0xF0, 0x00};  // W0 = 1, W3 = 0xF000
   Builder b;
   b.bit(1).bit(1).bits(3, 2).bits(3, 2).bits(7, 3).bits(15 - 14, 8);
   for (int i = 15; i >= 0; --i) b.byte(data[i]);
@@ -171,7 +170,8 @@ TEST_F(Ice, DamagedStreamsFailCleanly) {
   // A literal run longer than the output.
   EXPECT_EQ(depack(Builder().bit(1).bit(1).bits(0, 2).byte(1).byte(2).bit(0).file(1), out), -1);
   // A copy whose source lies beyond the bytes written so far.
-  EXPECT_EQ(depack(Builder().bit(1).bit(0).byte(7).bit(0).bit(0).bits(63, 6).bit(0).file(3), out), -1);
+  EXPECT_EQ(depack(Builder().bit(1).bit(0).byte(7).bit(0).bit(0).bits(63, 6).bit(0).file(3), out),
+            -1);
   // The stream runs out of bits.
   EXPECT_EQ(depack(Builder().bit(1).bit(0).byte('x').file(100), out), -1);
   // A literal run that needs more bytes than the stream has.

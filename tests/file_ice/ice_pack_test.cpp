@@ -7,8 +7,8 @@
 
 #include "file/ice68.h"
 #include "ice_stream.h"
-#include "support/engine_fixture.h"
 #include "player/vk68_msg.h"
+#include "support/engine_fixture.h"
 
 namespace {
 

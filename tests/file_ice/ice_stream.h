@@ -108,8 +108,8 @@ inline std::optional<Bytes> trace_decode(const Bytes &file, Trace &t) {
       unsigned n = 0;
       int row = 0;
       if (bit()) {
-        static const unsigned rows[5][3] = {{2, 3, 1}, {2, 3, 4}, {3, 7, 7}, {8, 255, 14},
-                                            {15, 32767, 269}};
+        static const unsigned rows[5][3] = {
+            {2, 3, 1}, {2, 3, 4}, {3, 7, 7}, {8, 255, 14}, {15, 32767, 269}};
         for (row = 1; row <= 5; ++row) {
           unsigned v = bits(int(rows[row - 1][0]));
           n = v + rows[row - 1][2];

@@ -47,7 +47,9 @@ struct VkBuilder {
     return chunk(code, b.data(), 4);
   }
   VkBuilder &mark(const char *code) { return chunk(code, nullptr, 0); }
-  VkBuilder &data(const std::string &bytes) { return chunk("DA", bytes.data(), uint32_t(bytes.size())); }
+  VkBuilder &data(const std::string &bytes) {
+    return chunk("DA", bytes.data(), uint32_t(bytes.size()));
+  }
   VkBuilder &raw(const Bytes &b) {
     chunks.insert(chunks.end(), b.begin(), b.end());
     return *this;

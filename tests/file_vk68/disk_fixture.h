@@ -23,7 +23,8 @@ class DiskTest : public enginetest::EngineTest {
   // Loads from a memory stream; `kind` receives the format and packing.
   Disk68 *load(const Bytes &f, VK68fileKind *kind = nullptr) {
     vk68_free(disk_);
-    Stream68 *s = stream68_mem_create(const_cast<uint8_t *>(f.data()), int32_t(f.size()), STREAM68_READ);
+    Stream68 *s =
+        stream68_mem_create(const_cast<uint8_t *>(f.data()), int32_t(f.size()), STREAM68_READ);
     disk_ = VK68file_load_kind(s, kind);
     stream68_destroy(s);
     return disk_;

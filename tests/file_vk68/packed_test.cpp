@@ -27,7 +27,9 @@ Bytes vk68_sample() {
   return b.file();
 }
 
-Bytes sndh_sample() { return sndh_file(cat({tag("TITL"), tag("Gz", true), tag("##03"), tag("TC60")})); }
+Bytes sndh_sample() {
+  return sndh_file(cat({tag("TITL"), tag("Gz", true), tag("##03"), tag("TC60")}));
+}
 
 Bytes ice(const Bytes &in) {
   int32_t size = 0;

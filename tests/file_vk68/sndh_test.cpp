@@ -21,8 +21,8 @@ namespace {
 using Sndh = DiskTest;
 
 TEST_F(Sndh, TitleAuthorCountAndRate) {
-  const Bytes f = sndh_file(cat({tag("TITL"), tag("Song", true), tag("COMM"), tag("Me", true), tag("##02"),
-                                 tag("TC200")}));
+  const Bytes f = sndh_file(cat(
+      {tag("TITL"), tag("Song", true), tag("COMM"), tag("Me", true), tag("##02"), tag("TC200")}));
   Disk68 *d = load(f);
   ASSERT_NE(d, nullptr);
   EXPECT_STREQ(d->name, "Song");
@@ -42,7 +42,8 @@ TEST_F(Sndh, TitleAuthorCountAndRate) {
   }
   EXPECT_EQ(d->tracks[1].data, d->tracks[0].data);
   VK68fileKind kind{-1, -1};
-  Stream68 *s = stream68_mem_create(const_cast<uint8_t *>(f.data()), int32_t(f.size()), STREAM68_READ);
+  Stream68 *s =
+      stream68_mem_create(const_cast<uint8_t *>(f.data()), int32_t(f.size()), STREAM68_READ);
   Disk68 *again = VK68file_load_kind(s, &kind);
   stream68_destroy(s);
   ASSERT_NE(again, nullptr);
@@ -83,10 +84,10 @@ TEST_F(Sndh, CountIsCappedAndRequired) {
 
 TEST_F(Sndh, TimeTableAndNames) {
   // "!#SN": offsets from the tag start to the names, which follow the table.
-  const Bytes names = cat({tag("!#SN"), be16(10), be16(14), be16(18), tag("One", true), tag("Two", true),
-                           tag("Thr", true)});
-  const Bytes f = sndh_file(cat({tag("##03"), tag("TC50"), tag("TIME"), be16(90), be16(0), be16(3), names,
-                                 tag("TITL"), tag("Late", true)}));
+  const Bytes names = cat({tag("!#SN"), be16(10), be16(14), be16(18), tag("One", true),
+                           tag("Two", true), tag("Thr", true)});
+  const Bytes f = sndh_file(cat({tag("##03"), tag("TC50"), tag("TIME"), be16(90), be16(0), be16(3),
+                                 names, tag("TITL"), tag("Late", true)}));
   Disk68 *d = load(f);
   ASSERT_NE(d, nullptr);
   ASSERT_EQ(d->track_count, 3);
@@ -119,15 +120,17 @@ TEST_F(Sndh, HdnsStopsTheScan) {
 }
 
 TEST_F(Sndh, EightUnknownBytesEndTheScan) {
-  Disk68 *d = load(sndh_file(cat({tag("##02"), tag("zzzzzzz"), tag("TC100"), tag("zzzzzzzz"), tag("TC200")})));
+  Disk68 *d = load(
+      sndh_file(cat({tag("##02"), tag("zzzzzzz"), tag("TC100"), tag("zzzzzzzz"), tag("TC200")})));
   ASSERT_NE(d, nullptr);
   EXPECT_EQ(d->track_count, 2);
   EXPECT_EQ(d->tracks[0].frequency, 100u);
 }
 
 TEST_F(Sndh, SkippedTags) {
-  Disk68 *d = load(sndh_file(cat({tag("RIPP"), tag("someone", true), tag("CONV"), tag("x", true), tag("YEAR"),
-                                  tag("1990", true), tag("MuMo"), tag("**ab"), tag("##04")})));
+  Disk68 *d =
+      load(sndh_file(cat({tag("RIPP"), tag("someone", true), tag("CONV"), tag("x", true),
+                          tag("YEAR"), tag("1990", true), tag("MuMo"), tag("**ab"), tag("##04")})));
   ASSERT_NE(d, nullptr);
   EXPECT_EQ(d->track_count, 4);
 }
@@ -163,10 +166,10 @@ TEST_F(Sndh, ShortFileIsReadHeader) {
 // stay inside the file (checked by the sanitizer build) and never fail
 // worse than a clean refusal.
 TEST_F(Sndh, TruncatedTagsStayInside) {
-  const Bytes full = sndh_file(cat({tag("##03"), tag("TITL"), tag("Title", true), tag("TIME"), be16(1), be16(2),
-                                    be16(3), tag("!#SN"), be16(10), be16(0xFFF0), be16(11), tag("ab", true),
-                                    tag("TC50")}),
-                               false);
+  const Bytes full = sndh_file(
+      cat({tag("##03"), tag("TITL"), tag("Title", true), tag("TIME"), be16(1), be16(2), be16(3),
+           tag("!#SN"), be16(10), be16(0xFFF0), be16(11), tag("ab", true), tag("TC50")}),
+      false);
   for (size_t n = 33; n <= full.size(); ++n) {
     Bytes cut(full.begin(), full.begin() + long(n));
     // A copy on the heap of exactly n bytes, so reads past it are caught.
@@ -203,8 +206,8 @@ TEST_F(Sndh, TextRunningToTheEnd) {
 
 TEST_F(Sndh, SavedAsVk68KeepsEverything) {
   const Bytes names = cat({tag("!#SN"), be16(8), be16(12), tag("One", true), tag("Two", true)});
-  const Bytes f = sndh_file(cat({tag("TITL"), tag("Song", true), tag("COMM"), tag("Me", true), tag("##02"),
-                                 tag("TC100"), tag("TIME"), be16(5), be16(6), names}));
+  const Bytes f = sndh_file(cat({tag("TITL"), tag("Song", true), tag("COMM"), tag("Me", true),
+                                 tag("##02"), tag("TC100"), tag("TIME"), be16(5), be16(6), names}));
   Disk68 *d = load(f);
   ASSERT_NE(d, nullptr);
   Bytes out(4096);

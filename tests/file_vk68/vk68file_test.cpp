@@ -53,13 +53,15 @@ TEST_F(Vk68File, WrongMagicIsMissingId) {
 TEST_F(Vk68File, BaseChunkFaults) {
   Bytes f = one_track().file();
   f[56] = 'S';
-  EXPECT_THAT(failure(f), ElementsAre(HasSubstr("(read header)"), "Not VK68 file : Missing BASE Chunk"));
+  EXPECT_THAT(failure(f),
+              ElementsAre(HasSubstr("(read header)"), "Not VK68 file : Missing BASE Chunk"));
   EXPECT_THAT(failure(one_track().file_with_base(8)),
               ElementsAre(HasSubstr("(read header)"), "Not VK68 file : Weird BASE Chunk size"));
   // The file ends inside the base size.
   Bytes cut = one_track().file();
   cut.resize(62);
-  EXPECT_THAT(failure(cut), ElementsAre(HasSubstr("(read header)"), "Not VK68 file : Weird BASE Chunk size"));
+  EXPECT_THAT(failure(cut),
+              ElementsAre(HasSubstr("(read header)"), "Not VK68 file : Weird BASE Chunk size"));
 }
 
 TEST_F(Vk68File, BaseSizeBeyondTheFileIsReadData) {
@@ -102,10 +104,19 @@ TEST_F(Vk68File, OneTrackTakesTheDefaults) {
 
 TEST_F(Vk68File, FramesWinOverTime) {
   Disk68 *d = load(VkBuilder()
-                       .mark("MU").number("FR", 500).number("FQ", 50).number("TI", 99).data("A")
-                       .mark("MU").number("TI", 10)
-                       .mark("MU").number("TI", 7).number("FQ", 60)
-                       .mark("MU").number("FR", 1).number("FQ", 3)
+                       .mark("MU")
+                       .number("FR", 500)
+                       .number("FQ", 50)
+                       .number("TI", 99)
+                       .data("A")
+                       .mark("MU")
+                       .number("TI", 10)
+                       .mark("MU")
+                       .number("TI", 7)
+                       .number("FQ", 60)
+                       .mark("MU")
+                       .number("FR", 1)
+                       .number("FQ", 3)
                        .file());
   ASSERT_NE(d, nullptr);
   ASSERT_EQ(d->track_count, 4);
@@ -122,8 +133,12 @@ TEST_F(Vk68File, FramesWinOverTime) {
 
 TEST_F(Vk68File, HugeTimesSaturate) {
   Disk68 *d = load(VkBuilder()
-                       .mark("MU").number("FR", 0xFFFFFFFFu).number("FQ", 1).data("A")
-                       .mark("MU").number("TI", 0xFFFFFFFFu)
+                       .mark("MU")
+                       .number("FR", 0xFFFFFFFFu)
+                       .number("FQ", 1)
+                       .data("A")
+                       .mark("MU")
+                       .number("TI", 0xFFFFFFFFu)
                        .file());
   ASSERT_NE(d, nullptr);
   EXPECT_EQ(d->tracks[0].time_ms, 0xFFFFFFFFu);
@@ -133,10 +148,20 @@ TEST_F(Vk68File, HugeTimesSaturate) {
 
 TEST_F(Vk68File, InheritanceAndData) {
   Disk68 *d = load(VkBuilder()
-                       .text("FN", "Disk").number("DF", 1)
-                       .mark("MU").text("AN", "Ann").number("TY", 4).data("ONE")
-                       .mark("MU").text("MN", "Second").text("CN", "Carl").number("AT", 0x10000)
-                       .mark("MU").text("AN", "Bob").data("THREE").text("RE", "rep")
+                       .text("FN", "Disk")
+                       .number("DF", 1)
+                       .mark("MU")
+                       .text("AN", "Ann")
+                       .number("TY", 4)
+                       .data("ONE")
+                       .mark("MU")
+                       .text("MN", "Second")
+                       .text("CN", "Carl")
+                       .number("AT", 0x10000)
+                       .mark("MU")
+                       .text("AN", "Bob")
+                       .data("THREE")
+                       .text("RE", "rep")
                        .file());
   ASSERT_NE(d, nullptr);
   EXPECT_EQ(d->default_track, 1);
@@ -201,8 +226,14 @@ TEST_F(Vk68File, TruncationAndEndOfFile) {
 TEST_F(Vk68File, HostilePayloadsStayInside) {
   // A text without terminator is cut at the end of its payload; short
   // numbers take only their own bytes; empty texts count as missing.
-  VkBuilder b = VkBuilder().text("FN", "Disk").mark("MU").chunk("MN", "abc", 3).chunk("FQ", "\x3c", 1)
-                    .chunk("AN", nullptr, 0).text("CN", "").data("A");
+  VkBuilder b = VkBuilder()
+                    .text("FN", "Disk")
+                    .mark("MU")
+                    .chunk("MN", "abc", 3)
+                    .chunk("FQ", "\x3c", 1)
+                    .chunk("AN", nullptr, 0)
+                    .text("CN", "")
+                    .data("A");
   Disk68 *d = load(b.file());
   ASSERT_NE(d, nullptr);
   EXPECT_STREQ(d->tracks[0].name, "ab");
@@ -282,13 +313,37 @@ TEST_F(Vk68File, SaveThenLoadGivesTheSameDisk) {
   const std::vector<Bytes> files = {
       VkBuilder().mark("MU").data("X").file(),
       VkBuilder()
-          .text("FN", "Disk").number("DF", 2)
-          .mark("MU").text("AN", "Ann").number("TY", 4).number("FQ", 60).number("TI", 7).data("ONE")
-          .mark("MU").text("MN", "Second").text("CN", "Carl").number("AT", 0x10000).number("D0", 3)
-          .mark("MU").text("AN", "Bob").data("THREE").text("RE", "rep").number("FR", 1).number("FQ", 3)
-          .mark("MU").text("AN", "Ann").text("CN", "Carl").data("ONE")
+          .text("FN", "Disk")
+          .number("DF", 2)
+          .mark("MU")
+          .text("AN", "Ann")
+          .number("TY", 4)
+          .number("FQ", 60)
+          .number("TI", 7)
+          .data("ONE")
+          .mark("MU")
+          .text("MN", "Second")
+          .text("CN", "Carl")
+          .number("AT", 0x10000)
+          .number("D0", 3)
+          .mark("MU")
+          .text("AN", "Bob")
+          .data("THREE")
+          .text("RE", "rep")
+          .number("FR", 1)
+          .number("FQ", 3)
+          .mark("MU")
+          .text("AN", "Ann")
+          .text("CN", "Carl")
+          .data("ONE")
           .file(),
-      VkBuilder().text("FN", "Same").mark("MU").text("MN", "Same").text("AN", "???").data("").file(),
+      VkBuilder()
+          .text("FN", "Same")
+          .mark("MU")
+          .text("MN", "Same")
+          .text("AN", "???")
+          .data("")
+          .file(),
   };
   for (const Bytes &f : files) {
     Disk68 *first = VK68file_load_buffer(f.data(), int32_t(f.size()));
@@ -307,16 +362,26 @@ TEST_F(Vk68File, SaveThenLoadGivesTheSameDisk) {
 TEST_F(Vk68File, WriterSkipsDefaultsAndRepeats) {
   Disk68 *d = load(VkBuilder()
                        .text("FN", "Disk")
-                       .mark("MU").number("AT", 0x8000).number("FQ", 50).text("MN", "Disk").data("AB")
-                       .mark("MU").text("MN", "Disk")
+                       .mark("MU")
+                       .number("AT", 0x8000)
+                       .number("FQ", 50)
+                       .text("MN", "Disk")
+                       .data("AB")
+                       .mark("MU")
+                       .text("MN", "Disk")
                        .file());
   ASSERT_NE(d, nullptr);
   const Bytes saved = save(d);
   // The exact expected chunk sequence after the base header.
   const Bytes expected = VkBuilder()
                              .text("FN", "Disk")
-                             .mark("MU").text("AN", "???").text("CN", "???").number("TY", 1).data("AB")
-                             .mark("MU").number("TY", 1)
+                             .mark("MU")
+                             .text("AN", "???")
+                             .text("CN", "???")
+                             .number("TY", 1)
+                             .data("AB")
+                             .mark("MU")
+                             .number("TY", 1)
                              .mark("EF")
                              .file();
   EXPECT_EQ(saved, expected);
@@ -327,7 +392,8 @@ TEST_F(Vk68File, WriterFailures) {
   ASSERT_NE(d, nullptr);
   Bytes small(70);
   EXPECT_LT(VK68file_save_buffer(small.data(), int32_t(small.size()), d), 0);
-  EXPECT_THAT(messages(), ElementsAre(AllOf(StartsWith("VK68file_save(mem://"), HasSubstr("(chunk write error)"))));
+  EXPECT_THAT(messages(), ElementsAre(AllOf(StartsWith("VK68file_save(mem://"),
+                                            HasSubstr("(chunk write error)"))));
   Bytes tiny(20);
   EXPECT_LT(VK68file_save_buffer(tiny.data(), int32_t(tiny.size()), d), 0);
   EXPECT_THAT(messages(), ElementsAre(HasSubstr("(header write error)")));
@@ -342,7 +408,8 @@ TEST_F(Vk68File, WriterFailures) {
 }
 
 TEST_F(Vk68File, PathsAndProbe) {
-  const auto path = std::filesystem::temp_directory_path() / ("vk68file_test_" + std::to_string(getpid()) + ".vk68");
+  const auto path = std::filesystem::temp_directory_path() /
+                    ("vk68file_test_" + std::to_string(getpid()) + ".vk68");
   Disk68 *d = load(one_track().file());
   ASSERT_NE(d, nullptr);
   ASSERT_EQ(VK68file_save_path(path.c_str(), d), 0);
@@ -370,7 +437,8 @@ TEST_F(Vk68File, PathsAndProbe) {
 
 TEST_F(Vk68File, LoadKindTellsTheFormat) {
   const Bytes f = one_track().file();
-  Stream68 *s = stream68_mem_create(const_cast<uint8_t *>(f.data()), int32_t(f.size()), STREAM68_READ);
+  Stream68 *s =
+      stream68_mem_create(const_cast<uint8_t *>(f.data()), int32_t(f.size()), STREAM68_READ);
   VK68fileKind kind{-1, -1};
   disk_ = VK68file_load_kind(s, &kind);
   stream68_destroy(s);

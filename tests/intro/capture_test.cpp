@@ -33,7 +33,8 @@ bool read_png(const fs::path &path, int &w, int &h, std::vector<uint32_t> &px) {
   w = static_cast<int>(img.width);
   h = static_cast<int>(img.height);
   px.resize(static_cast<size_t>(w) * h);
-  for (size_t i = 0; i < px.size(); ++i) px[i] = buf[3 * i] << 16 | buf[3 * i + 1] << 8 | buf[3 * i + 2];
+  for (size_t i = 0; i < px.size(); ++i)
+    px[i] = buf[3 * i] << 16 | buf[3 * i + 1] << 8 | buf[3 * i + 2];
   return true;
 }
 
@@ -41,8 +42,9 @@ class CaptureTest : public ::testing::Test {
  protected:
   fs::path dir;
   void SetUp() override {
-    dir = fs::temp_directory_path() / ("varnkol-capture-test-" + std::to_string(getpid()) + "-" +
-                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir = fs::temp_directory_path() /
+          ("varnkol-capture-test-" + std::to_string(getpid()) + "-" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir);
   }
   void TearDown() override { fs::remove_all(dir); }
@@ -54,7 +56,8 @@ TEST_F(CaptureTest, WritesTheListedFramesAndExitsWithTheIntrosStatus) {
   for (const auto &e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
   std::sort(names.begin(), names.end());
   // Frame 9 was never presented: the second ESC ended the run at frame 3.
-  EXPECT_EQ(names, (std::vector<std::string>{"frame-000000.png", "frame-000002.png", "frame-000003.png"}));
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"frame-000000.png", "frame-000002.png", "frame-000003.png"}));
 
   int w = 0, h = 0;
   std::vector<uint32_t> px;
@@ -64,8 +67,8 @@ TEST_F(CaptureTest, WritesTheListedFramesAndExitsWithTheIntrosStatus) {
   EXPECT_EQ(px[0], 0u);
   const int v = asset_title_pixels[800 * 300 + 400];
   EXPECT_EQ(px[300 * 800 + 400], static_cast<uint32_t>(asset_title_palette[3 * v] << 16 |
-                                                        asset_title_palette[3 * v + 1] << 8 |
-                                                        asset_title_palette[3 * v + 2]));
+                                                       asset_title_palette[3 * v + 1] << 8 |
+                                                       asset_title_palette[3 * v + 2]));
   ASSERT_TRUE(read_png(dir / "frame-000003.png", w, h, px));
   EXPECT_EQ(px[50 * 800 + 5], 0xF71F00u);  // bar of the second closing frame
   EXPECT_EQ(px[300 * 800 + 400], 0u);

@@ -78,16 +78,16 @@ class DriverTest : public ::testing::Test {
 
 uint32_t logo_colour(int x, int y) {
   const int v = asset_logo_pixels[780 * y + x];
-  return static_cast<uint32_t>(asset_logo_palette[3 * v] << 16 | asset_logo_palette[3 * v + 1] << 8 |
-                               asset_logo_palette[3 * v + 2]);
+  return static_cast<uint32_t>(asset_logo_palette[3 * v] << 16 |
+                               asset_logo_palette[3 * v + 1] << 8 | asset_logo_palette[3 * v + 2]);
 }
 
 TEST(IntroText, TableHoldsExactlyTheIntroLines) {
   fill_intro_text();
-  const std::pair<int, size_t> lengths[] = {{1, 16},  {2, 17},  {4, 16},  {5, 13},  {7, 7},   {8, 8},
-                                            {9, 21},  {12, 18}, {13, 12}, {16, 20}, {17, 20}, {21, 13},
-                                            {23, 17}, {24, 20}, {25, 16}, {26, 14}, {31, 11}, {33, 23},
-                                            {34, 23}, {35, 23}, {45, 21}, {46, 21}};
+  const std::pair<int, size_t> lengths[] = {
+      {1, 16},  {2, 17},  {4, 16},  {5, 13},  {7, 7},   {8, 8},   {9, 21},  {12, 18},
+      {13, 12}, {16, 20}, {17, 20}, {21, 13}, {23, 17}, {24, 20}, {25, 16}, {26, 14},
+      {31, 11}, {33, 23}, {34, 23}, {35, 23}, {45, 21}, {46, 21}};
   std::set<int> filled;
   for (auto [i, n] : lengths) {
     EXPECT_EQ(intro_text[i].size(), n) << i;
@@ -98,7 +98,8 @@ TEST(IntroText, TableHoldsExactlyTheIntroLines) {
       EXPECT_TRUE(intro_text[i].empty()) << i;
     }
   const std::regex two_names("[A-Z0-9]+ [A-Z0-9]+");
-  for (int i = 23; i <= 26; ++i) EXPECT_TRUE(std::regex_match(intro_text[i], two_names)) << intro_text[i];
+  for (int i = 23; i <= 26; ++i)
+    EXPECT_TRUE(std::regex_match(intro_text[i], two_names)) << intro_text[i];
   EXPECT_EQ(intro_text[1], " V A R N  K O L ");
   EXPECT_EQ(intro_text[7], "Quillon");
   EXPECT_EQ(intro_text[9], std::string(21, ' '));
@@ -138,9 +139,7 @@ TEST(Sleep, ConsoleKeyRule) {
       {100, 0, 0},          // a waiting key ends a long sleep before its first step
       {6000, never, 6000},  // 120 steps of 50
       {6000, 50, 50},       // key seen at the first step boundary after it
-      {6000, 51, 100},
-      {6000, 1234, 1250},
-      {130, never, 130},    // 50 + 50 + 30
+      {6000, 51, 100},     {6000, 1234, 1250}, {130, never, 130},  // 50 + 50 + 30
       {3000, 2999, 3000},
   };
   for (const Case &c : cases) {
@@ -183,7 +182,8 @@ TEST_F(DriverTest, TitleIsTheFirstFrame) {
       uint32_t expect = 0;
       if (y >= 1 && x >= 2 && x <= 798) {
         const int v = asset_title_pixels[800 * y + x];
-        expect = static_cast<uint32_t>(asset_title_palette[3 * v] << 16 | asset_title_palette[3 * v + 1] << 8 |
+        expect = static_cast<uint32_t>(asset_title_palette[3 * v] << 16 |
+                                       asset_title_palette[3 * v + 1] << 8 |
                                        asset_title_palette[3 * v + 2]);
       }
       ASSERT_EQ(at(title, x, y), expect) << x << "," << y;
@@ -210,7 +210,8 @@ TEST_F(DriverTest, ConsoleKeyShortensTheTitle) {
 
 TEST_F(DriverTest, QueuedKeysAreReadOnePerFrameAndOnlyEscapeCounts) {
   // 'a', Up (byte 255 + 'H'), F1, ESC all pressed during the title.
-  for (uint16_t code : {uint16_t{'a'}, uint16_t{257}, uint16_t{267}, kEsc}) offscreen::schedule_key(0, code);
+  for (uint16_t code : {uint16_t{'a'}, uint16_t{257}, uint16_t{267}, kEsc})
+    offscreen::schedule_key(0, code);
   offscreen::schedule_key(5, kEsc);
   EXPECT_EQ(intro_run(), 0);
   EXPECT_EQ(music_calls[2].what, "stop");
@@ -233,7 +234,8 @@ TEST_F(DriverTest, FirstClosingFrameShowsTheLastSceneFrameUnderBarAndLogo) {
   const Frame &scene_frame = frames[1], &first = frames[2], &second = frames[3];
   // Outside the bar (rows 1..95) the first closing frame is the scene frame.
   for (int y = 96; y < 600; ++y)
-    for (int x = 0; x < 800; ++x) ASSERT_EQ(at(first, x, y), at(scene_frame, x, y)) << x << "," << y;
+    for (int x = 0; x < 800; ++x)
+      ASSERT_EQ(at(first, x, y), at(scene_frame, x, y)) << x << "," << y;
   EXPECT_EQ(at(scene_frame, 400, 300), 0x601335u);
   EXPECT_EQ(at(first, 5, 50), kBarColour);
   EXPECT_EQ(at(first, 0, 50), at(scene_frame, 0, 50));  // column 0 is never barred
@@ -251,7 +253,8 @@ TEST_F(DriverTest, BarBlinksOn150OfEvery300ClosingFrames) {
   offscreen::schedule_key(closing + 620, kEsc);
   keep = {0};
   std::vector<uint32_t> bar_pixel;
-  offscreen::set_frame_hook([&](uint64_t, const uint32_t *px) { bar_pixel.push_back(px[50 * 800 + 5]); });
+  offscreen::set_frame_hook(
+      [&](uint64_t, const uint32_t *px) { bar_pixel.push_back(px[50 * 800 + 5]); });
   ASSERT_EQ(intro_run(), 0);
   ASSERT_EQ(bar_pixel.size(), static_cast<size_t>(closing + 621));
   for (int i = 0; i <= 620; ++i) {

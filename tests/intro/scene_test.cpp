@@ -13,7 +13,9 @@ namespace {
 
 constexpr uint32_t kSentinel = 0x123456;
 
-void fill_frame(uint32_t v) { std::fill(std::begin(scene.frame_buffer), std::end(scene.frame_buffer), v); }
+void fill_frame(uint32_t v) {
+  std::fill(std::begin(scene.frame_buffer), std::end(scene.frame_buffer), v);
+}
 uint32_t fb(int x, int y) { return scene.frame_buffer[y * 800 + x]; }
 
 class SceneTest : public ::testing::Test {
@@ -89,12 +91,14 @@ TEST_F(SceneTest, HorizonRowOfEveryColumn) {
     }
     shade_to_frame();
     for (int x = 0; x < 800; ++x) {
-      const int h = static_cast<int>(std::nearbyint(std::sin(sc / 40) * 14 + std::cos((wc + x) / 100) * 20 + 450));
+      const int h = static_cast<int>(
+          std::nearbyint(std::sin(sc / 40) * 14 + std::cos((wc + x) / 100) * 20 + 450));
       ASSERT_GE(h, 416);
       ASSERT_LE(h, 484);
       for (int y = 0; y < 600; ++y) {
         const bool above = y < h;
-        ASSERT_EQ(scene.shade_buffer[y * 800 + x], above ? 40u : 10u) << "frame " << frame << " x " << x << " y " << y;
+        ASSERT_EQ(scene.shade_buffer[y * 800 + x], above ? 40u : 10u)
+            << "frame " << frame << " x " << x << " y " << y;
         ASSERT_EQ(fb(x, y), above ? 0x601335u : 0x541031u);
       }
     }
@@ -133,7 +137,8 @@ TEST_F(SceneTest, DiscClipsAtTheEdges) {
   draw_disc(2, 300, 5);  // x0 raised to 0, x1 = 6: columns 0..5
   for (int x = 0; x < 10; ++x) EXPECT_EQ(fb(x, 300), x <= 5 ? kDiscColour : 0u) << x;
   draw_disc(797, 200, 5);  // x1 lowered to 799: columns 792..798, never 799
-  for (int x = 785; x < 800; ++x) EXPECT_EQ(fb(x, 200), (x >= 792 && x <= 798) ? kDiscColour : 0u) << x;
+  for (int x = 785; x < 800; ++x)
+    EXPECT_EQ(fb(x, 200), (x >= 792 && x <= 798) ? kDiscColour : 0u) << x;
   fill_frame(0);
   draw_disc(400, -3, 5);  // rows 0 (w 4) and 1 (w 3) only
   int row0 = 0, row1 = 0, row2 = 0;
@@ -246,9 +251,9 @@ TEST_F(SceneTest, DiscsEnterOneAfterAnother) {
   }
   // The clock is a running sum of 1.2, so it is not exactly 1.2 * frame:
   // after 175 frames it is just below 210, after 1375 just above 1650.
-  EXPECT_EQ(first_drawn[1], 109);   // 130.8 > 130
-  EXPECT_EQ(first_drawn[2], 176);   // 211.2 > 210
-  EXPECT_EQ(first_drawn[20], 1375); // 1650.00000000004 > 1650
+  EXPECT_EQ(first_drawn[1], 109);    // 130.8 > 130
+  EXPECT_EQ(first_drawn[2], 176);    // 211.2 > 210
+  EXPECT_EQ(first_drawn[20], 1375);  // 1650.00000000004 > 1650
 
   scene_reset();
   random_reset();
@@ -257,14 +262,23 @@ TEST_F(SceneTest, DiscsEnterOneAfterAnother) {
   for (int frame = 1; frame <= 1500; ++frame) {
     clock += 1.2;
     update_horizon();
-    const int before[11] = {0, scene.disc_y[1], scene.disc_y[2], scene.disc_y[3], scene.disc_y[4], scene.disc_y[5],
-                            scene.disc_y[6], scene.disc_y[7], scene.disc_y[8], scene.disc_y[9], scene.disc_y[10]};
+    const int before[11] = {0,
+                            scene.disc_y[1],
+                            scene.disc_y[2],
+                            scene.disc_y[3],
+                            scene.disc_y[4],
+                            scene.disc_y[5],
+                            scene.disc_y[6],
+                            scene.disc_y[7],
+                            scene.disc_y[8],
+                            scene.disc_y[9],
+                            scene.disc_y[10]};
     update_discs();
     for (int i = 1; i <= 10; ++i)
       if (!first_moved[i] && scene.disc_y[i] != before[i]) first_moved[i] = frame;
   }
-  EXPECT_EQ(first_moved[1], 151);  // after 150 frames the sum is just below 180
-  EXPECT_EQ(first_moved[10], 750); // 900.00000000001 > 900
+  EXPECT_EQ(first_moved[1], 151);   // after 150 frames the sum is just below 180
+  EXPECT_EQ(first_moved[10], 750);  // 900.00000000001 > 900
   for (int i = 11; i <= 20; ++i) EXPECT_EQ(scene.disc_y[i], 600) << i;
 }
 
@@ -293,7 +307,8 @@ TEST_F(SceneTest, TitleCoversRowsOneUpAndColumnsTwoTo798) {
   draw_title_picture(0, 0);
   auto title_colour = [](int x, int y) {
     const int v = asset_title_pixels[800 * y + x];
-    return static_cast<uint32_t>(asset_title_palette[3 * v] << 16 | asset_title_palette[3 * v + 1] << 8 |
+    return static_cast<uint32_t>(asset_title_palette[3 * v] << 16 |
+                                 asset_title_palette[3 * v + 1] << 8 |
                                  asset_title_palette[3 * v + 2]);
   };
   for (int x = 0; x < 800; ++x) EXPECT_EQ(fb(x, 0), 0u);
@@ -314,7 +329,8 @@ TEST_F(SceneTest, LogoAndBarAreas) {
   draw_logo(15, 10);
   auto logo_colour = [](int x, int y) {
     const int v = asset_logo_pixels[780 * y + x];
-    return static_cast<uint32_t>(asset_logo_palette[3 * v] << 16 | asset_logo_palette[3 * v + 1] << 8 |
+    return static_cast<uint32_t>(asset_logo_palette[3 * v] << 16 |
+                                 asset_logo_palette[3 * v + 1] << 8 |
                                  asset_logo_palette[3 * v + 2]);
   };
   for (int y = 0; y < 100; ++y)

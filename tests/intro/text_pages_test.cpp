@@ -15,7 +15,9 @@ namespace {
 constexpr uint32_t kSentinel = 0x123456;
 
 uint32_t fb(int x, int y) { return scene.frame_buffer[y * 800 + x]; }
-void fill_frame(uint32_t v) { std::fill(std::begin(scene.frame_buffer), std::end(scene.frame_buffer), v); }
+void fill_frame(uint32_t v) {
+  std::fill(std::begin(scene.frame_buffer), std::end(scene.frame_buffer), v);
+}
 
 // A font sheet of its own: palette index v has colour v (blue channel only),
 // so a drawn pixel tells which font pixel it came from.
@@ -165,7 +167,7 @@ TEST_F(TextPagesTest, FirstGlyphIsTypedElevenFramesAfterTheClockPasses150) {
 TEST_F(TextPagesTest, TypedLinesShowAtMost21ThenAtMost25Characters) {
   for (auto &s : intro_text) s.clear();
   intro_text[1] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123";  // 30 bytes: x = 260
-  intro_text[2] = "a1*b";                             // x = 390
+  intro_text[2] = "a1*b";                            // x = 390
   load_identifying_font();
   scene.scene_clock = 1000;
   const int x1 = 410 - 5 * 30;

@@ -49,8 +49,8 @@ TEST_F(Config, ReadsValuesWithTheRangeRule) {
   EXPECT_EQ(values_[VK68CONFIG_FORCE_TRACK], 16);
   EXPECT_EQ(values_[VK68CONFIG_AMIGA_BLEND], 8);
   EXPECT_EQ(values_[VK68CONFIG_TOTAL_TIME], -5);
-  EXPECT_EQ(values_[VK68CONFIG_VERSION], 221);   // comment line
-  EXPECT_EQ(values_[VK68CONFIG_SKIP_TIME], 4);   // no "="
+  EXPECT_EQ(values_[VK68CONFIG_VERSION], 221);  // comment line
+  EXPECT_EQ(values_[VK68CONFIG_SKIP_TIME], 4);  // no "="
   EXPECT_EQ(values_[VK68CONFIG_DEFAULT_TIME], 31);
   EXPECT_TRUE(traced("VK68config_load() : Force_Track=16\n"));
   EXPECT_TRUE(traced("VK68config_load() : Success\n"));
@@ -59,12 +59,12 @@ TEST_F(Config, ReadsValuesWithTheRangeRule) {
 TEST_F(Config, LowerLimitsUnknownKeysAndOddLines) {
   ASSERT_EQ(load("sampling_rate = 100\n"
                  "volume = 3\n"
-                 "force_track=7\n"           // "=" right after the key
-                 "version\n"                 // key alone
+                 "force_track=7\n"  // "=" right after the key
+                 "version\n"        // key alone
                  "=5\n"
                  "default_time = -1\n"
                  "skip_time = 99999999999999\n"
-                 "amiga_blend = 12"),        // last line without newline
+                 "amiga_blend = 12"),  // last line without newline
             0);
   EXPECT_EQ(values_[VK68CONFIG_SAMPLING_RATE], 6000);
   EXPECT_EQ(values_[VK68CONFIG_FORCE_TRACK], 7);
@@ -113,11 +113,14 @@ TEST_F(Config, SavedFileLayout) {
       "#\n"
       "version       =     221   [       0..   10000] (  221) major*100+minor\n"
       "sampling_rate =   50000   [    6000..   50000] (44100) sampling rate in Hz\n"
-      "amiga_blend   =   20480   [       0..   65536] (20480) left/right voices blending factor for Amiga\n"
+      "amiga_blend   =   20480   [       0..   65536] (20480) left/right voices blending factor "
+      "for Amiga\n"
       "force_track   =       1   [       0..      99] (    1) override default track (0:OFF)\n"
-      "skip_time     =       4   [       0..   86400] (    4) don't auto-play music which time in seconds is less than\n"
+      "skip_time     =       4   [       0..   86400] (    4) don't auto-play music which time in "
+      "seconds is less than\n"
       "default_time  =     180   [       0..   86400] (  180) default time in seconds if unknown\n"
-      "total_time    = 1234567   [       0..       0] (    0) total of music played since first launch\n";
+      "total_time    = 1234567   [       0..       0] (    0) total of music played since first "
+      "launch\n";
   EXPECT_EQ(read_file(user_ + "/config.txt").value_or("(missing)"), want);
   EXPECT_FALSE(read_file(share_ + "/config.txt"));
 
@@ -164,12 +167,22 @@ TEST(ConfigNumbers, ReadsLikeCSource) {
     int end;
   };
   const Case cases[] = {
-      {"  -0x1F;", 0, -31, 7},  {"+077", 0, 63, 4},       {"12abc", 10, 12, 2},
-      {"0xff", 16, 255, 4},     {"fF", 16, 255, 2},       {"z", 36, 35, 1},
-      {"", 0, 0, 0},            {"\n\t 5", 0, 5, 4},      {"08", 0, 0, 1},
-      {"0x", 0, 0, 2},          {"101", 2, 5, 3},         {"-", 10, 0, 1},
-      {"2147483647", 0, INT32_MAX, 10},                    {"99999999999", 0, INT32_MAX, 11},
-      {"-2147483648", 0, INT32_MIN, 11},                   {"-99999999999", 10, INT32_MIN, 12},
+      {"  -0x1F;", 0, -31, 7},
+      {"+077", 0, 63, 4},
+      {"12abc", 10, 12, 2},
+      {"0xff", 16, 255, 4},
+      {"fF", 16, 255, 2},
+      {"z", 36, 35, 1},
+      {"", 0, 0, 0},
+      {"\n\t 5", 0, 5, 4},
+      {"08", 0, 0, 1},
+      {"0x", 0, 0, 2},
+      {"101", 2, 5, 3},
+      {"-", 10, 0, 1},
+      {"2147483647", 0, INT32_MAX, 10},
+      {"99999999999", 0, INT32_MAX, 11},
+      {"-2147483648", 0, INT32_MIN, 11},
+      {"-99999999999", 10, INT32_MIN, 12},
   };
   for (const Case &c : cases) {
     const char *end = nullptr;

@@ -179,8 +179,9 @@ TEST_F(Resources, HandlerCanBeReplaced) {
 TEST_F(Resources, TextServices) {
   EXPECT_EQ(vk68_strdup(nullptr), nullptr);
   EXPECT_EQ(vk68_strjoin(nullptr, nullptr), nullptr);
-  for (auto [a, b, want] : {std::tuple{"ab", "cd", "abcd"}, std::tuple{"ab", (const char *)nullptr, "ab"},
-                            std::tuple{(const char *)nullptr, "cd", "cd"}, std::tuple{"", "", ""}}) {
+  for (auto [a, b, want] :
+       {std::tuple{"ab", "cd", "abcd"}, std::tuple{"ab", (const char *)nullptr, "ab"},
+        std::tuple{(const char *)nullptr, "cd", "cd"}, std::tuple{"", "", ""}}) {
     char *j = vk68_strjoin(a, b);
     ASSERT_NE(j, nullptr);
     EXPECT_STREQ(j, want);

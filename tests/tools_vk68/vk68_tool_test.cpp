@@ -2,9 +2,9 @@
 // ice pack/unpack, usage and failures.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <nlohmann/json.hpp>
 
 #include <filesystem>
 #include <fstream>
@@ -44,7 +44,8 @@ class Vk68Tool : public ::testing::Test {
 
   fs::path write(const std::string &name, const Bytes &bytes) {
     const fs::path p = dir_ / name;
-    std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char *>(bytes.data()), long(bytes.size()));
+    std::ofstream(p, std::ios::binary)
+        .write(reinterpret_cast<const char *>(bytes.data()), long(bytes.size()));
     return p;
   }
 
@@ -62,9 +63,20 @@ class Vk68Tool : public ::testing::Test {
 
 Bytes sample_vk68() {
   return VkBuilder()
-      .text("FN", "Sample disk").number("DF", 1)
-      .mark("MU").text("AN", "Ann").number("TI", 10).number("TY", 4).number("AT", 0x20000).data("0123456789")
-      .mark("MU").text("MN", "Second").number("FR", 300).number("FQ", 60).number("D0", 7).text("RE", "rep")
+      .text("FN", "Sample disk")
+      .number("DF", 1)
+      .mark("MU")
+      .text("AN", "Ann")
+      .number("TI", 10)
+      .number("TY", 4)
+      .number("AT", 0x20000)
+      .data("0123456789")
+      .mark("MU")
+      .text("MN", "Second")
+      .number("FR", 300)
+      .number("FQ", 60)
+      .number("D0", 7)
+      .text("RE", "rep")
       .file();
 }
 
@@ -150,8 +162,8 @@ TEST_F(Vk68Tool, BadFilePrintsTheMessagesNewestFirst) {
 }
 
 TEST_F(Vk68Tool, ConvertWritesALoadableVk68File) {
-  const Bytes sndh = sndh_file(cat({tag("TITL"), tag("Conv", true), tag("COMM"), tag("Me", true), tag("##03"),
-                                    tag("TIME"), be16(4), be16(5), be16(6)}));
+  const Bytes sndh = sndh_file(cat({tag("TITL"), tag("Conv", true), tag("COMM"), tag("Me", true),
+                                    tag("##03"), tag("TIME"), be16(4), be16(5), be16(6)}));
   const fs::path in = write("in.sndh", sndh);
   const fs::path out = dir_ / "out.vk68";
   const Outcome r = run("convert " + in.string() + " " + out.string());

@@ -11,11 +11,11 @@ struct KeyName {
 // Ordinary keys carry their character; navigation keys count from Up = 257,
 // F1..F10 are 267..276.
 constexpr KeyName kKeyNames[] = {
-    {"esc", 27},      {"enter", 13},     {"space", 32},      {"tab", 9},        {"backspace", 8},
-    {"up", 257},      {"down", 258},     {"left", 259},      {"right", 260},    {"insert", 261},
-    {"delete", 262},  {"home", 263},     {"end", 264},       {"pageup", 265},   {"pagedown", 266},
-    {"f1", 267},      {"f2", 268},       {"f3", 269},        {"f4", 270},       {"f5", 271},
-    {"f6", 272},      {"f7", 273},       {"f8", 274},        {"f9", 275},       {"f10", 276},
+    {"esc", 27},     {"enter", 13}, {"space", 32}, {"tab", 9},      {"backspace", 8},
+    {"up", 257},     {"down", 258}, {"left", 259}, {"right", 260},  {"insert", 261},
+    {"delete", 262}, {"home", 263}, {"end", 264},  {"pageup", 265}, {"pagedown", 266},
+    {"f1", 267},     {"f2", 268},   {"f3", 269},   {"f4", 270},     {"f5", 271},
+    {"f6", 272},     {"f7", 273},   {"f8", 274},   {"f9", 275},     {"f10", 276},
 };
 
 }  // namespace
@@ -23,7 +23,8 @@ constexpr KeyName kKeyNames[] = {
 uint16_t key_code_from_name(std::string_view name) {
   for (const KeyName &k : kKeyNames)
     if (k.name == name) return k.code;
-  if (name.size() == 1 && static_cast<unsigned char>(name[0]) > 32 && static_cast<unsigned char>(name[0]) < 127)
+  if (name.size() == 1 && static_cast<unsigned char>(name[0]) > 32 &&
+      static_cast<unsigned char>(name[0]) < 127)
     return static_cast<unsigned char>(name[0]);
   return 0;
 }

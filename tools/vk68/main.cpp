@@ -65,7 +65,9 @@ Disk68 *load(const char *path, VK68fileKind *kind) {
   return disk;
 }
 
-nlohmann::ordered_json text(const char *s) { return s ? nlohmann::ordered_json(s) : nlohmann::ordered_json(); }
+nlohmann::ordered_json text(const char *s) {
+  return s ? nlohmann::ordered_json(s) : nlohmann::ordered_json();
+}
 
 nlohmann::ordered_json disk_json(const char *path, const Disk68 &d, const VK68fileKind &kind) {
   nlohmann::ordered_json tracks = nlohmann::ordered_json::array();
@@ -106,21 +108,24 @@ const char *or_none(const char *s) { return s ? s : "(none)"; }
 
 void print_disk(const char *path, const Disk68 &d, const VK68fileKind &kind) {
   std::printf("file:      %s\n", path);
-  std::printf("format:    %s (packing: %s)\n", format_name(kind.format), packing_name(kind.packing));
+  std::printf("format:    %s (packing: %s)\n", format_name(kind.format),
+              packing_name(kind.packing));
   std::printf("name:      %s\n", or_none(d.name));
   std::printf("tracks:    %d (default %d)\n", d.track_count, d.default_track + 1);
-  std::printf("time:      %s (%u ms)\n", vk68_long_time_str(nullptr, int(d.total_ms / 1000)), d.total_ms);
+  std::printf("time:      %s (%u ms)\n", vk68_long_time_str(nullptr, int(d.total_ms / 1000)),
+              d.total_ms);
   std::printf("hardware:  %s\n", VK68file_hardware_text(d.hardware));
   for (int i = 0; i < d.track_count; ++i) {
     const Track68 &t = d.tracks[i];
-    std::printf("\ntrack %d: %s\n", i + 1, vk68_time_str(nullptr, i + 1, int((t.time_ms + 999) / 1000)));
+    std::printf("\ntrack %d: %s\n", i + 1,
+                vk68_time_str(nullptr, i + 1, int((t.time_ms + 999) / 1000)));
     std::printf("  name:      %s\n", or_none(t.name));
     std::printf("  author:    %s\n", or_none(t.author));
     std::printf("  composer:  %s\n", or_none(t.composer));
     std::printf("  replay:    %s\n", t.replay ? t.replay : "built-in");
     std::printf("  hardware:  %s\n", VK68file_hardware_text(t.hardware));
-    std::printf("  rate:      %u Hz, %u frames, %u ms from %u ms\n", t.frequency, t.frames, t.time_ms,
-                t.start_ms);
+    std::printf("  rate:      %u Hz, %u frames, %u ms from %u ms\n", t.frequency, t.frames,
+                t.time_ms, t.start_ms);
     std::printf("  data:      %u bytes at 0x%06X, d0 = %u\n", t.data_size, t.load_address, t.d0);
   }
 }
@@ -142,7 +147,8 @@ int info(const std::vector<std::string> &args) {
   Disk68 *disk = load(path, &kind);
   if (!disk) return engine_failure();
   if (json) {
-    std::cout << disk_json(path, *disk, kind).dump(2, ' ', false, nlohmann::json::error_handler_t::replace)
+    std::cout << disk_json(path, *disk, kind)
+                     .dump(2, ' ', false, nlohmann::json::error_handler_t::replace)
               << '\n';
   } else {
     print_disk(path, *disk, kind);
