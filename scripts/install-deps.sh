@@ -7,8 +7,8 @@ packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libsdl2-dev zlib1g-dev libpng-dev nlohmann-json3-dev
-  binutils-m68k-linux-gnu
-  xvfb xauth xdotool
+  binutils-m68k-linux-gnu gcc-m68k-linux-gnu openmpt123
+  xvfb xauth xdotool x11-xserver-utils
 )
 
 missing=()

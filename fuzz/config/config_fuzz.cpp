@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "player/vk68_config.h"
-#include "player/vk68_msg.h"
+#include "vk68/vk68_msg.h"
 #include "player/vk68_rsc.h"
 #include "support/engine_hooks.h"
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "file/ice68.h"
-#include "player/vk68_msg.h"
+#include "vk68/vk68_msg.h"
 #include "support/engine_hooks.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <vector>
 
-#include "file/vk68file.h"
-#include "player/vk68_msg.h"
+#include "vk68/vk68file.h"
+#include "vk68/vk68_msg.h"
 #include "support/engine_hooks.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "file/ice68.h"
-#include "player/vk68_msg.h"
+#include "vk68/vk68_msg.h"
 
 namespace {
 

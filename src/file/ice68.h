@@ -10,7 +10,7 @@
 
 #include <stdint.h>
 
-#include "file/stream68.h"
+#include "vk68/stream68.h"
 
 #ifdef __cplusplus
 extern "C" {

@@ -17,7 +17,7 @@
 
 #include <cstring>
 
-#include "player/vk68_msg.h"
+#include "vk68/vk68_msg.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include <stdint.h>
 
-#include "file/vk68file.h"
+#include "vk68/vk68file.h"
 
 #ifdef __cplusplus
 extern "C" {

@@ -1,11 +1,11 @@
 // Stream68: generic operations and the two stream kinds, file and memory.
-#include "file/stream68.h"
+#include "vk68/stream68.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 
-#include "player/vk68_msg.h"
+#include "vk68/vk68_msg.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
 // VK68 music files: header check, loader (VK68, SNDH, ICE, gzip), chunk
 // walk, consistency pass, writer and probe.
-#include "file/vk68file.h"
+#include "vk68/vk68file.h"
 
 #include <cstddef>
 #include <cstring>
 
 #include "file/ice68.h"
 #include "file/sndh.h"
-#include "player/vk68_msg.h"
+#include "vk68/vk68_msg.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "player/vk68_msg.h"
+#include "vk68/vk68_msg.h"
 #include "player/vk68_rsc.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "player/vk68_msg.h"
+#include "vk68/vk68_msg.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #ifndef VK68_PLAYER_VK68_RSC_H
 #define VK68_PLAYER_VK68_RSC_H
 
-#include "file/stream68.h"
+#include "vk68/stream68.h"
 
 #ifdef __cplusplus
 extern "C" {

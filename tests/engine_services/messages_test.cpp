@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "player/vk68_msg.h"
+#include "vk68/vk68_msg.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <string>
 
-#include "file/stream68.h"
-#include "player/vk68_msg.h"
+#include "vk68/stream68.h"
+#include "vk68/vk68_msg.h"
 
 namespace {
 

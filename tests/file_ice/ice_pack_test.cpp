@@ -7,7 +7,7 @@
 
 #include "file/ice68.h"
 #include "ice_stream.h"
-#include "player/vk68_msg.h"
+#include "vk68/vk68_msg.h"
 #include "support/engine_fixture.h"
 
 namespace {

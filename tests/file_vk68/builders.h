@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "player/vk68_msg.h"
+#include "vk68/vk68_msg.h"
 
 namespace vk68test {
 

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "builders.h"
-#include "file/stream68.h"
-#include "file/vk68file.h"
+#include "vk68/stream68.h"
+#include "vk68/vk68file.h"
 #include "support/engine_fixture.h"
 
 namespace vk68test {

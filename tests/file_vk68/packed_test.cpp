@@ -7,7 +7,7 @@
 #include "builders.h"
 #include "disk_fixture.h"
 #include "file/ice68.h"
-#include "file/vk68file.h"
+#include "vk68/vk68file.h"
 
 using namespace vk68test;
 using enginetest::install_counting_hooks;

@@ -1,5 +1,5 @@
 // VK68 loader, consistency pass, writer and probe on files built in memory.
-#include "file/vk68file.h"
+#include "vk68/vk68file.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "player/vk68_msg.h"
+#include "vk68/vk68_msg.h"
 #include "player/vk68_rsc.h"
 #include "support/engine_fixture.h"
 

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "builders.h"
-#include "file/vk68file.h"
+#include "vk68/vk68file.h"
 #include "support/engine_hooks.h"
 
 using namespace vk68test;

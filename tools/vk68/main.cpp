@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "file/ice68.h"
-#include "file/vk68file.h"
-#include "player/vk68_msg.h"
+#include "vk68/vk68file.h"
+#include "vk68/vk68_msg.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
  * failures are -1 (or null for name and create); callers word the message.
  * Counts, lengths, positions and offsets are signed 32-bit.
  */
-#ifndef VK68_FILE_STREAM68_H
-#define VK68_FILE_STREAM68_H
+#ifndef VK68_STREAM68_H
+#define VK68_STREAM68_H
 
 #include <stdint.h>
 

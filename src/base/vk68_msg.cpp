@@ -1,5 +1,5 @@
 // Engine-wide message stack, debug and allocation hooks, time texts.
-#include "player/vk68_msg.h"
+#include "vk68/vk68_msg.h"
 
 #include <cstdio>
 #include <cstring>

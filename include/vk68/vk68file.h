@@ -12,12 +12,12 @@
  * record followed by the file's bytes. Every text and data pointer points
  * into that block or at a fixed engine text, so vk68_free(disk) frees all.
  */
-#ifndef VK68_FILE_VK68FILE_H
-#define VK68_FILE_VK68FILE_H
+#ifndef VK68_VK68FILE_H
+#define VK68_VK68FILE_H
 
 #include <stdint.h>
 
-#include "file/stream68.h"
+#include "vk68/stream68.h"
 
 #ifdef __cplusplus
 extern "C" {

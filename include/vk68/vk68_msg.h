@@ -9,8 +9,8 @@
  *
  * Nothing here is thread-safe: the engine is driven by one thread at a time.
  */
-#ifndef VK68_PLAYER_VK68_MSG_H
-#define VK68_PLAYER_VK68_MSG_H
+#ifndef VK68_VK68_MSG_H
+#define VK68_VK68_MSG_H
 
 #include <stdarg.h>
 #include <stddef.h>

@@ -1,0 +1,58 @@
+cmake_minimum_required(VERSION 3.25)
+# Script mode (-DROOT=<source dir>): fails when a source folder includes a
+# header of a folder it may not use. The engine's layers, lowest first:
+# base, emu68, chips, file, player; the intro's folders sit on top. Public
+# headers (include/vk68/) count as the layer that implements them.
+set(allowed_base base)
+set(allowed_emu68 emu68)
+set(allowed_chips chips emu68)
+set(allowed_file file base)
+set(allowed_player player file chips emu68 base)
+set(allowed_audio audio player file chips emu68 base)
+set(allowed_display display)
+set(allowed_intro intro display audio assets)
+
+# Layer of a public header; any header not listed belongs to the player.
+set(public_base vk68_msg.h)
+set(public_file stream68.h vk68file.h)
+
+function(layer_of_include inc out)
+  if(inc MATCHES "^vk68/(.*)$")
+    set(name ${CMAKE_MATCH_1})
+    foreach(layer base file)
+      if(name IN_LIST public_${layer})
+        set(${out} ${layer} PARENT_SCOPE)
+        return()
+      endif()
+    endforeach()
+    set(${out} player PARENT_SCOPE)
+  elseif(inc MATCHES "^([a-z0-9_]+)/")
+    set(${out} ${CMAKE_MATCH_1} PARENT_SCOPE)
+  else()
+    set(${out} "" PARENT_SCOPE)  # a header of the same folder
+  endif()
+endfunction()
+
+function(check_file path layer)
+  file(STRINGS ${path} lines REGEX "^#include \"")
+  foreach(line ${lines})
+    string(REGEX REPLACE "^#include \"([^\"]+)\".*" "\\1" inc "${line}")
+    layer_of_include(${inc} used)
+    if(used AND NOT used IN_LIST allowed_${layer})
+      message(SEND_ERROR "${path}: layer '${layer}' includes ${inc} (layer '${used}')")
+    endif()
+  endforeach()
+endfunction()
+
+foreach(layer base emu68 chips file player audio display intro)
+  file(GLOB_RECURSE sources ${ROOT}/src/${layer}/*.h ${ROOT}/src/${layer}/*.cpp ${ROOT}/src/${layer}/*.c)
+  foreach(path ${sources})
+    check_file(${path} ${layer})
+  endforeach()
+endforeach()
+file(GLOB headers ${ROOT}/include/vk68/*.h)
+foreach(path ${headers})
+  get_filename_component(name ${path} NAME)
+  layer_of_include(vk68/${name} layer)
+  check_file(${path} ${layer})
+endforeach()
