@@ -30,10 +30,10 @@ inline void install_counting_hooks() {
   vk68_set_free(counting_free);
 }
 
-// Pops every message, newest first.
+// Pops every message and returns them oldest first.
 inline std::vector<std::string> messages() {
   std::vector<std::string> out;
-  while (const char *m = vk68_error_get()) out.emplace_back(m);
+  while (const char *m = vk68_error_get()) out.insert(out.begin(), m);
   return out;
 }
 
