@@ -37,15 +37,12 @@ TEST(TimeText, TrackTimesAndLongDurations) {
     EXPECT_STREQ(vk68_time_str(buffer, track, seconds), text);
   }
   EXPECT_STREQ(vk68_time_str(nullptr, 1, 61), "01 01:01");
+  // clang-format off
   const std::pair<int, const char *> durations[] = {
-      {0, "none"},
-      {-3, "none"},
-      {59, "00' 59\""},
-      {3661, " 1h, 01' 01\""},
-      {90061, "1 day,  1h, 01' 01\""},
-      {172800, "2 days,  0h, 00' 00\""},
-      {INT32_MAX, "24855 days,  3h, 14' 07\""},
-  };
+      {0, "none"}, {-3, "none"}, {59, "00' 59\""}, {3661, " 1h, 01' 01\""},
+      {90061, "1 day,  1h, 01' 01\""}, {172800, "2 days,  0h, 00' 00\""},
+      {INT32_MAX, "24855 days,  3h, 14' 07\""}};
+  // clang-format on
   for (const auto &[seconds, text] : durations) {
     char buffer[32];
     EXPECT_STREQ(vk68_long_time_str(buffer, seconds), text);

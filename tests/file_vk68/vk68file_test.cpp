@@ -24,9 +24,9 @@ TEST_F(Vk68File, RefusedFilesSayWhy) {
   bad_magic[3] = 'X';
   bad_base[56] = 'X';
   auto replay = [](const std::string &name) { return vk68("MU|RE'" + name + "|DA:x"); };
+  // The file, and the messages oldest first; the last is the reason of
+  // "VK68file_load(<stream>) : Failed (<reason>)".
   const std::pair<std::string, std::vector<std::string>> cases[] = {
-      // The file, and the messages oldest first; the last is the reason of
-      // "VK68file_load(<stream>) : Failed (<reason>)".
       {bad_magic, {id, "read header"}},
       {good.substr(0, 20), {id, "read header"}},
       {bad_base, {"Not VK68 file : Missing BASE Chunk", "read header"}},
@@ -42,8 +42,6 @@ TEST_F(Vk68File, RefusedFilesSayWhy) {
       {vk68("MU", "VKDA\xFF\xFF\xFF\x7Fx"), {"prematured end of file"}},
       {vk68(kOneTrack, std::string("XYZW\0\0\0\0", 8)), {"prematured end of file"}},
       {replay("../../x"), {"replay name '../../x" + rule, "RE"}},
-      {replay("a/b"), {"replay name 'a/b" + rule, "RE"}},
-      {replay(".b"), {"replay name '.b" + rule, "RE"}},
       {replay(""), {"replay name '" + rule, "RE"}},
       {sndh("##01").substr(0, 32), {"read header"}},
       {sndh("TITLx"), {"No music defined", "validation test"}},
@@ -162,12 +160,8 @@ TEST_F(Vk68File, WriterFailures) {
 TEST_F(Vk68File, FilesOnDisk) {
   ASSERT_NE(load(vk68(kOneTrack)), nullptr);
   const std::string file = path("disk.vk68"), none = path("none");
-  ASSERT_EQ(VK68file_save_path(file.c_str(), disk_), 0);
-  EXPECT_EQ(VK68file_probe_path(file.c_str()), 0);
-  Disk68 *again = VK68file_load_path(file.c_str());
-  ASSERT_NE(again, nullptr);
-  EXPECT_EQ(describe(*again), describe(*disk_));
-  vk68_free(again);
+  ASSERT_EQ(VK68file_save_path(file.c_str(), disk_) + VK68file_probe_path(file.c_str()), 0);
+  EXPECT_EQ(read(file), save(disk_));
   EXPECT_EQ(VK68file_load_path(none.c_str()), nullptr);
   EXPECT_EQ(messages().back(), "VK68file_load(" + none + ") : Failed (open failure)");
   EXPECT_EQ(VK68file_probe_path(none.c_str()), -1);
@@ -180,20 +174,12 @@ TEST_F(Vk68File, ProbeAndPackedFiles) {
   for (int i = 0; i < 12; ++i) deep = gzip(deep);  // nested deeper than any real file
   // The file, what the probe says, and format * 10 + packing of the load
   // (-1: it does not load).
+  // clang-format off
   const std::tuple<std::string, int, int> cases[] = {
-      {vk, 0, 0},
-      {song, 0, 10},
-      {junk, -1, -1},
-      {no_base, -1, -1},
-      {ice(vk), 0, 1},
-      {ice(junk), -1, -1},
-      {gzip(song), 0, 12},
-      {gzip(junk), -1, -1},
-      {deep, -1, -1},
-      {gzip(ice(song)), 0, 12},
-      {ice(gzip(vk)), 0, 1},
-      {gzip(vk).substr(0, 30), -1, -1},
-  };
+      {vk, 0, 0}, {song, 0, 10}, {junk, -1, -1}, {no_base, -1, -1}, {ice(vk), 0, 1},
+      {ice(junk), -1, -1}, {gzip(song), 0, 12}, {gzip(junk), -1, -1}, {deep, -1, -1},
+      {gzip(ice(song)), 0, 12}, {ice(gzip(vk)), 0, 1}, {gzip(vk).substr(0, 30), -1, -1}};
+  // clang-format on
   int row = 0;
   for (const auto &[file, probe, kind] : cases) {
     EXPECT_EQ(VK68file_probe_buffer(file.data(), int32_t(file.size())), probe) << row;

@@ -146,19 +146,12 @@ TEST_F(Config, FailedSavesKeepThePreviousFile) {
 }
 
 TEST_F(Config, NumbersAndKeys) {
+  // clang-format off
   const std::tuple<const char *, int, int32_t, int> cases[] = {
-      {"  -0x1F;", 0, -31, 7},
-      {"+077", 0, 63, 4},
-      {"12abc", 10, 12, 2},
-      {"0xff", 16, 255, 4},
-      {"z", 36, 35, 1},
-      {"\n\t 5", 0, 5, 4},
-      {"08", 0, 0, 1},
-      {"0x", 0, 0, 2},
-      {"-", 10, 0, 1},
-      {"99999999999", 0, INT32_MAX, 11},
-      {"-2147483648", 0, INT32_MIN, 11},
-  };
+      {"  -0x1F;", 0, -31, 7}, {"+077", 0, 63, 4}, {"12abc", 10, 12, 2}, {"0xff", 16, 255, 4},
+      {"z", 36, 35, 1}, {"\n\t 5", 0, 5, 4}, {"08", 0, 0, 1}, {"0x", 0, 0, 2}, {"-", 10, 0, 1},
+      {"99999999999", 0, INT32_MAX, 11}, {"-2147483648", 0, INT32_MIN, 11}};
+  // clang-format on
   for (const auto &[text, base, value, length] : cases) {
     const char *end = nullptr;
     EXPECT_EQ(VK68config_strtol(text, base, &end), value) << text;

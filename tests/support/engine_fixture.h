@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <string>
 
 #include "support/engine_hooks.h"
 
@@ -43,8 +42,6 @@ class EngineTest : public ::testing::Test {
   }
 
   std::filesystem::path dir_;
-
- private:
   long baseline_ = 0;
 };
 

@@ -8,7 +8,6 @@
 
 #include "support/engine_fixture.h"
 #include "support/music_files.h"
-#include "vk68/vk68file.h"
 
 using namespace musictest;
 
@@ -32,24 +31,25 @@ const std::string kSample = vk68(
     "FN'Sample disk|DF=1|MU|AN'Ann|TI=10|TY=4|AT=0x20000|DA:0123456789|"
     "MU|MN'Second|FR=300|FQ=60|D0=7|RE'rep");
 
+nlohmann::ordered_json json(const Outcome &r) {
+  EXPECT_EQ(r.status, 0) << r.err;
+  return nlohmann::ordered_json::parse(r.status ? "{}" : r.out);
+}
+
 TEST_F(Vk68Tool, InfoAsJson) {
   const std::string file = write("sample.vk68", gzip(kSample));
-  const Outcome r = run("info --json " + file);
-  ASSERT_EQ(r.status, 0) << r.err;
-  const auto j = nlohmann::ordered_json::parse(r.out);
+  auto j = json(run("info --json " + file));
   EXPECT_EQ(j["file"], file);
-  EXPECT_EQ(j["format"].get<std::string>() + " " + j["packing"].get<std::string>(), "vk68 gzip");
-  EXPECT_EQ(j["name"], "Sample disk");
-  EXPECT_EQ(j["default_track"], 2);
-  EXPECT_EQ(j["total_ms"], 15000);
-  EXPECT_EQ(j["hardware_text"], "Yamaha-2149  & Amiga/Paula");
-  ASSERT_EQ(j["track"].size(), 2u);
   EXPECT_EQ(j["track"][0].dump(),
             R"({"number":1,"name":"Sample disk","author":"Ann","composer":"Ann","replay":null,)"
             R"("hardware":4,"hardware_text":"Amiga/Paula","frequency":50,"frames":500,)"
             R"("time_ms":10000,"start_ms":0,"load_address":131072,"d0":0,"data_size":10})");
-  EXPECT_EQ(j["track"][1]["replay"], "rep");
-  EXPECT_EQ(j["track"][1]["time_ms"], 5000);
+  EXPECT_EQ(j["track"][1]["replay"].dump() + j["track"][1]["start_ms"].dump(), "\"rep\"10000");
+  j.erase("file");
+  j.erase("track");
+  EXPECT_EQ(j.dump(), R"({"format":"vk68","packing":"gzip","name":"Sample disk","tracks":2,)"
+                      R"("default_track":2,"total_ms":15000,"hardware":5,)"
+                      R"("hardware_text":"Yamaha-2149  & Amiga/Paula"})");
 }
 
 TEST_F(Vk68Tool, InfoAsTextIsSafeToPrint) {
@@ -117,18 +117,13 @@ TEST_F(Vk68Tool, UsageMistakes) {
 }
 
 TEST_F(Vk68Tool, ConvertAndIce) {
-  const std::string sndh_file =
-      sndh("TITLConv" + std::string(1, '\0') + "##03TIME" + be16(4) + be16(5) + be16(6));
-  const std::string in = write("in.sndh", sndh_file), out = path("out.vk68");
+  const std::string song = sndh("##03TIME" + be16(4) + be16(5) + be16(6)),
+                    in = write("in.sndh", song), out = path("out.vk68");
   ASSERT_EQ(run("convert " + in + " " + out).status, 0);
-  const std::string converted = read(out);
-  Disk68 *d = VK68file_load_buffer(converted.data(), int32_t(converted.size()));
-  ASSERT_NE(d, nullptr);
-  EXPECT_EQ(std::string(d->name) + " " + std::to_string(d->track_count) + " " +
-                std::to_string(d->tracks[2].time_ms) + " " + d->tracks[2].replay,
-            "Conv 3 6000 sndh_ice");
-  EXPECT_EQ(d->tracks[0].data_size, sndh_file.size());
-  vk68_free(d);
+  const auto j = json(run("info --json " + out));
+  EXPECT_EQ(j["format"].dump() + j["track"][2]["time_ms"].dump() + j["track"][2]["replay"].dump(),
+            "\"vk68\"6000\"sndh_ice\"");
+  EXPECT_EQ(j["track"][0]["data_size"], song.size());
   const std::string plain = write("plain", kSample), packed = path("p.ice"), back = path("back");
   ASSERT_EQ(run("ice pack " + plain + " " + packed).status, 0);
   ASSERT_EQ(run("ice unpack " + packed + " " + back).status, 0);
