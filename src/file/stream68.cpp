@@ -99,27 +99,28 @@ int file_open(Stream68 *s) {
 }
 
 // A replacement goes into place only when every byte reached the disk;
-// otherwise the new file is removed and the old one stays as it was.
+// otherwise the new file is removed and the old one stays as it was. On a
+// failure errno tells the first thing that failed.
 int file_close(Stream68 *s) {
   FileStream *f = as_file(s);
   if (!f->file) return -1;
-  int result = 0;
-  if ((f->mode & STREAM68_WRITE) && (std::fflush(f->file) != 0 || std::ferror(f->file)))
+  int result = 0, error = 0;
+  auto fail = [&] {
+    if (result == 0) error = errno;
     result = -1;
-  if (f->target && result == 0 && fsync(fileno(f->file)) != 0) result = -1;
-  if (std::fclose(f->file) != 0) result = -1;
+  };
+  if ((f->mode & STREAM68_WRITE) && (std::fflush(f->file) != 0 || std::ferror(f->file))) fail();
+  if (f->target && result == 0 && fsync(fileno(f->file)) != 0) fail();
+  if (std::fclose(f->file) != 0) fail();
   f->file = nullptr;
   if (f->target) {
     const char *temp = f->target + std::strlen(f->target) + 1;
-    if (result == 0 && std::rename(temp, f->target) != 0) result = -1;
-    if (result != 0) {
-      const int error = errno;  // the reason, not unlink's
-      unlink(temp);
-      errno = error;
-    }
+    if (result == 0 && std::rename(temp, f->target) != 0) fail();
+    if (result != 0) unlink(temp);
     vk68_free(f->target);
     f->target = nullptr;
   }
+  if (result != 0) errno = error;
   return result;
 }
 
