@@ -13,8 +13,8 @@
 
 // The 68000 replay, assembled from src/replay/protracker.s. Its init routine
 // is at +0 and its play routine at +8; the module follows it.
-extern "C" const unsigned char vk68_replay_protracker[];
-extern "C" const unsigned long vk68_replay_protracker_size;
+extern "C" const unsigned char replay_protracker[];
+extern "C" const unsigned long replay_protracker_size;
 
 namespace {
 
@@ -249,7 +249,7 @@ class SongWalk {
 };
 
 uint32_t load_address(const Mod68Info &info) {
-  const uint32_t need = uint32_t(vk68_replay_protracker_size) + uint32_t(info.size) + kWorkArea;
+  const uint32_t need = uint32_t(replay_protracker_size) + uint32_t(info.size) + kWorkArea;
   return kLoadAddress + need <= kMemory ? kLoadAddress : kLowLoadAddress;
 }
 
@@ -302,7 +302,7 @@ int mod68_check(const uint8_t *b, int32_t size, Mod68Info *info) {
                           int(need));
   const uint32_t total = uint32_t(need) + sample_bytes(b, slots);
   const uint32_t room =
-      kMemory - kLowLoadAddress - uint32_t(vk68_replay_protracker_size) - kWorkArea;
+      kMemory - kLowLoadAddress - uint32_t(replay_protracker_size) - kWorkArea;
   if (total > room)
     return vk68_error_add(
         "module too large: %u bytes, at most %u fit in the 68000's memory with the replay",
@@ -350,13 +350,13 @@ Disk68 *mod68_disk(const uint8_t *bytes, int32_t size, const char *name, const c
   std::vector<size_t> track_names;
   for (int i = 0; i < count; ++i)
     track_names.push_back(add_text(tracks[i].name ? tracks[i].name : info.title));
-  const size_t replay = vk68_replay_protracker_size;
+  const size_t replay = replay_protracker_size;
   const size_t data_size = replay + module.size();
   auto *disk = static_cast<Disk68 *>(vk68_alloc(sizeof(Disk68) + data_size + texts.size()));
   if (!disk) return nullptr;
   std::memset(disk, 0, sizeof(Disk68));
   auto *data = reinterpret_cast<uint8_t *>(disk + 1);
-  std::memcpy(data, vk68_replay_protracker, replay);
+  std::memcpy(data, replay_protracker, replay);
   std::memcpy(data + replay, module.data(), module.size());
   char *text = reinterpret_cast<char *>(data + data_size);
   std::memcpy(text, texts.data(), texts.size());
