@@ -1,6 +1,6 @@
 | An MFP timer interrupt toggles YM channel A between volume 0 and 15 (tone
 | and noise off, so the channel outputs its volume): a square wave at half
-| the interrupt rate. D0 (1-5) picks a row of the table.
+| the interrupt rate. D0 (1-4: timers A-D) picks a row of the table.
         .text
         bra.w   init
         bra.w   done
@@ -50,8 +50,4 @@ timers: .word   0x134, 0xfa1f
         .byte   30, 7                   | D: 2457600 / 200 / 30
         .word   0xfa1d, 0xfa09
         .byte   0x10, 0
-        .word   0x114, 0xfa23
-        .byte   192, 0x50               | C: 2457600 / 64 / 192 = 200 Hz
-        .word   0xfa1d, 0xfa09
-        .byte   0x20, 0
 level:  .byte   0
