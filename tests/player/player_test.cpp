@@ -1,9 +1,9 @@
 // The player's life cycle and track control: statuses of vk68_process,
 // track ends, restart, stop, seeking, track descriptions, runaway replay
-// code, and refused tracks. tone.vk68 holds seven tracks of 100 frames:
+// code, and refused tracks. tone.vk68 holds eight tracks of 100 frames:
 // tones (1-3), a play and an init routine that never return (4, 5), a
-// 10 Hz track (6), and an STE-only track without DMA sound (7); the others
-// run at 50 Hz, 2 seconds each.
+// 10 Hz track (6), an MFP timer C tune (7) and a 25 Hz STE-only track
+// without DMA sound (8); the others run at 50 Hz, 2 seconds each.
 #include <string>
 
 #include "player/player_fixture.h"
@@ -50,7 +50,7 @@ TEST_F(PlayerTest, StatusesThroughATrackAndItsEnd) {
   // next one starts track 3 without writing.
   int status = 0, calls = 0;
   while (!(status & VK68_PROCESS_END) && calls++ < kTrackFrames)
-    status = vk68_process(player_, buffer.data(), 883);
+    status = vk68_process(player_, buffer.data(), 1764);
   EXPECT_EQ(status, VK68_PROCESS_END);
   EXPECT_EQ(player_->frames_played, uint32_t(kTrackFrames));
   buffer[0] = 0x12345678;
@@ -67,24 +67,27 @@ TEST_F(PlayerTest, StatusesThroughATrackAndItsEnd) {
 
 TEST_F(PlayerTest, LastTrackEndsInAStop) {
   load("tone.vk68");
-  // Without a YM, each 50 Hz frame makes 44100 x 160256 / 8000000 samples.
-  std::vector<uint32_t> buffer(883);
-  ASSERT_EQ(vk68_play(player_, 7), 0);
+  // Without a YM, each 25 Hz frame makes 44100 x 320000 / 8000000 samples.
+  std::vector<uint32_t> buffer(1764);
+  ASSERT_EQ(vk68_play(player_, 8), 0);
   int status = 0, calls = 0;
   while (!(status & VK68_PROCESS_END) && calls++ < 2 * kTrackFrames)
-    status = vk68_process(player_, buffer.data(), 883);
+    status = vk68_process(player_, buffer.data(), 1764);
   EXPECT_EQ(status, VK68_PROCESS_END);
   EXPECT_EQ(calls, kTrackFrames);
   EXPECT_EQ(vk68_process(player_, buffer.data(), 1), VK68_PROCESS_STOPPED);
   EXPECT_EQ(vk68_process(player_, buffer.data(), 1), -1);
-  EXPECT_EQ(vk68_play(player_, 8), -1);
-  EXPECT_TRUE(reported("track [8] out of range [7]"));
+  EXPECT_EQ(vk68_play(player_, 9), -1);
+  EXPECT_TRUE(reported("track [9] out of range [8]"));
 }
 
+// Neither the YM's last samples nor the timer interrupts of the track
+// before (they would fall inside the longer 25 Hz frames) may reach a
+// track without YM.
 TEST_F(PlayerTest, TrackWithoutYmOrAmigaIsSilent) {
   load("tone.vk68");
-  EXPECT_GT(peak(render(1, 4410), 0), 1000);
-  EXPECT_EQ(peak(render(7, 4410), 0), 0);
+  EXPECT_GT(peak(render(7, 4410), 0), 1000);
+  EXPECT_EQ(peak(render(8, 4410), 0), 0);
 }
 
 TEST_F(PlayerTest, FailedTracksReportAndLeaveThePlayerUsable) {
@@ -112,7 +115,7 @@ TEST_F(PlayerTest, SeeksByTimeAndDescribesTracks) {
   EXPECT_EQ(vk68_process(player_, &word, 1), VK68_PROCESS_IDLE);
   EXPECT_EQ(vk68_seek(player_, -1), 4020);   // one 20 ms frame in
   EXPECT_EQ(vk68_seek(player_, 4100), -1);   // already there
-  EXPECT_EQ(vk68_seek(player_, 22000), -1);  // 5 x 2 s, 10 s, 2 s
+  EXPECT_EQ(vk68_seek(player_, 26000), -1);  // 5 x 2 s, 10 s, 2 s, 4 s
 
   VK68trackInfo info;
   ASSERT_EQ(vk68_track_info(player_, nullptr, &info, -1), 0);
@@ -121,11 +124,11 @@ TEST_F(PlayerTest, SeeksByTimeAndDescribesTracks) {
   EXPECT_STREQ(info.time, "03 00:02");
   EXPECT_STREQ(info.hardware, "Yamaha-2149");
   ASSERT_EQ(vk68_track_info(player_, nullptr, &info, 0), 0);
-  EXPECT_EQ(info.tracks, 7);
-  EXPECT_EQ(info.time_ms, 22000u);
-  EXPECT_STREQ(info.time, "07 00:22");
+  EXPECT_EQ(info.tracks, 8);
+  EXPECT_EQ(info.time_ms, 26000u);
+  EXPECT_STREQ(info.time, "08 00:26");
   EXPECT_STREQ(info.hardware, "Yamaha-2149 & MicroWire (STE)");
-  EXPECT_EQ(vk68_track_info(player_, nullptr, &info, 8), -1);
+  EXPECT_EQ(vk68_track_info(player_, nullptr, &info, 9), -1);
 }
 
 TEST_F(PlayerTest, OneDiskAtATime) {

@@ -28,9 +28,11 @@ std::string slurp(const std::string &path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// Runs vk68 with the words (and an environment/input prefix); exit status.
+// Runs vk68 with the words (and an environment/input prefix), with its
+// configuration in the test's directory; exit status.
 int vk68(const std::string &words, const std::string &prefix = "") {
-  const std::string cmd = prefix + " " VK68 " " + words + " >" + kDir + "/out 2>" + kDir + "/err";
+  const std::string cmd = prefix + " VK68_HOME=" + kDir + " " VK68 " " + words + " >" + kDir +
+                          "/out 2>" + kDir + "/err";
   const int status = std::system(cmd.c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -88,6 +90,10 @@ TEST(Render, BlendHalfWayIsMono) {
     peak = std::max(peak, std::abs(int(s[i])));
   }
   EXPECT_GT(peak, 1000);
+  // The blend held for that run only: the saved configuration keeps its own.
+  const std::string config = slurp(kDir + "/config.txt");
+  EXPECT_NE(config.find("amiga_blend"), std::string::npos);
+  EXPECT_EQ(config.find("32768"), std::string::npos);
 }
 
 TEST(Render, ExitStatuses) {

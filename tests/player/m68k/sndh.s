@@ -32,8 +32,9 @@ init:   movem.l d0-a6,-(sp)
         move.l  (sp),d0                 | sub-tune 1: period 284, 2: 142
         move.w  #568,d1
         lsr.w   d0,d1
-        move.w  d1,(a0)
+        move.w  d1,d0                   | kept in D0 across the exception
         illegal
+        move.w  d0,(a0)
         lea     0xffff8800.w,a0
         move.l  #0x07003e00,(a0)        | tone A only, volume 15
         move.l  #0x08000f00,(a0)

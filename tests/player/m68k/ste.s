@@ -1,13 +1,23 @@
 | STE DMA sound: a looping 128-byte frame of square waves. D0 = 1: mono at
 | 12516 Hz, 128 samples a cycle; D0 = 2: stereo at 25033 Hz, 64 sample
-| pairs a cycle on the left and 32 on the right. D0 = 0: DMA left off.
+| pairs a cycle on the left and 32 on the right. D0 = 0: silence, unless
+| an MFP timer C interrupt comes (a track without YM must get none): that
+| starts the mono sound.
         .text
         bra.w   init
         bra.w   done
         bra.w   done
 init:   tst.w   d0
-        beq.s   done
-        lea     frame(pc),a0
+        bne.s   start
+        lea     irq(pc),a0
+        move.l  a0,0x114.w
+done:   rts
+irq:    movem.l d0-d3/a0-a1,-(sp)
+        moveq   #1,d0
+        bsr.s   start
+        movem.l (sp)+,d0-d3/a0-a1
+        rte
+start:  lea     frame(pc),a0
         move.l  a0,d2
         moveq   #127,d1                 | 128 bytes: 64 high, 64 low
 1:      move.b  #64,d3
@@ -37,6 +47,6 @@ init:   tst.w   d0
         bne.s   6f
         move.b  #0x02,0x21(a1)          | stereo, 25033 Hz
 6:      move.b  #3,1(a1)                | play, loop
-done:   rts
+        rts
         .even
 frame:  .space  128
