@@ -55,23 +55,23 @@ void wav_header(uint8_t *h, uint32_t rate, uint64_t samples) {
 
 class Progress {
  public:
-  Progress(uint64_t total) : total_(total), shown_(isatty(STDERR_FILENO) ? -1 : 100) {}
+  explicit Progress(uint64_t total) : total_(total), terminal_(isatty(STDERR_FILENO)) {}
   ~Progress() {
-    if (shown_ != 100) std::fputs("\n", stderr);
+    if (terminal_ && shown_ >= 0) std::fputs("\n", stderr);
   }
   void update(uint64_t done, int track, int tracks) {
     const int percent = total_ ? int(std::min<uint64_t>(100, done * 100 / total_)) : 100;
-    if (shown_ == 100 || percent == shown_) return;
+    if (!terminal_ || percent == shown_) return;
     shown_ = percent;
     const int bar = percent / 4;
     std::fprintf(stderr, "\r[%.*s%.*s] %3d%%  track %d/%d", bar, "#########################",
                  25 - bar, ".........................", percent, track, tracks);
-    if (percent == 100) shown_ = 99;  // the destructor ends the line
   }
 
  private:
   uint64_t total_;
-  int shown_;  // percent on screen, -1 none yet, 100: no terminal
+  bool terminal_;
+  int shown_ = -1;  // percent on screen
 };
 
 struct Job {
@@ -160,6 +160,8 @@ int cmd_render(const Args &args) {
     } else {
       Progress progress(total);
       samples = render(job, progress);
+      // Own time ends within the last frame: the estimate may be a little over.
+      if (samples >= 0) progress.update(total, int(job.tracks.size()), int(job.tracks.size()));
     }
     if (samples >= 0) {
       wav_header(header, player->sampling_rate, uint64_t(samples));
