@@ -1,9 +1,9 @@
 // Builds a VK68 or SNDH file around random 68000 code and plays every track
-// for up to two seconds in chunks of random size. Every call must return
-// (the emulator bounds each frame; lower here than in production, so that
-// runaway code costs milliseconds), stay inside the caller's buffer (it has
-// exactly the asked size: the sanitizer sees an overrun), and the player
-// must give back every block it took.
+// for up to two seconds (at most 100 frames) in chunks of random size. Every
+// call must return (the emulator bounds each frame; lower here than in
+// production, so that runaway code costs milliseconds), stay inside the
+// caller's buffer (it has exactly the asked size: the sanitizer sees an
+// overrun), and the player must give back every block it took.
 #include <cstdlib>
 #include <vector>
 
@@ -60,7 +60,7 @@ std::vector<uint8_t> sndh_file(Input &in, const std::vector<uint8_t> &code) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   enginetest::install_counting_hooks();
-  EMU68_set_step_limit(200000);  // a 50 Hz frame of a real 68000 runs < 40000
+  EMU68_set_step_limit(100000);  // a 50 Hz frame of a real 68000 runs < 40000
   const long before = enginetest::live_blocks;
   constexpr size_t kHeader = 24;  // bytes for the file's numbers; code after
   Input in{data, std::min(size, kHeader)};
@@ -78,8 +78,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (!file.empty() && vk68_load_buffer(player, file.data(), int32_t(file.size())) == 0) {
     for (int t = 1; t <= vk68_track_count(player); ++t) {
       if (vk68_play(player, t) != 0) std::abort();
-      for (int done = 0, status = 0;
-           done < 2 * 44100 && status >= 0 && !(status & VK68_PROCESS_END);) {
+      for (int done = 0, status = 0; done < 2 * 44100 && status >= 0 &&
+                                     !(status & VK68_PROCESS_END) && player->frames_played < 100;) {
         const int n = 1 + rest.byte() * 37;
         std::vector<uint32_t> buffer(static_cast<size_t>(n));
         status = vk68_process(player, buffer.data(), n);
