@@ -16,6 +16,8 @@ namespace vk68tool {
 int cmd_info(const Args &args);
 int cmd_convert(const Args &args);
 int cmd_ice(const Args &args);
+int cmd_render(const Args &args);
+int cmd_play(const Args &args);
 
 namespace {
 
@@ -33,6 +35,10 @@ constexpr Command kCommands[] = {
     {"ice", cmd_ice,
      "  ice pack IN OUT        pack a file with ICE\n"
      "  ice unpack IN OUT      unpack an ICE file\n"},
+    {"render", cmd_render,
+     "  render FILE -o OUT.wav [--track N|--all] [--seconds S] [--rate HZ] [--blend F]\n"
+     "                         render tracks to a 16-bit stereo WAV file\n"},
+    {"play", cmd_play, "  play FILE [--track N]  play through the sound device\n"},
 };
 
 void print_usage() {
