@@ -9,6 +9,12 @@
  *   tone+mix  -> output level per step, through the mixing table
  * and averages groups of 4 steps (62500 Hz) picked at the output rate.
  *
+ * A generator nobody hears over a stretch of steps (a square wave switched
+ * off, muted or at volume 0; noise on no channel of the voice mask; the
+ * envelope followed by none) is not stepped there: its counters and position
+ * move on in one go, so it comes back in the phase it would have had. Runs in which no heard channel
+ * follows the envelope or the noise hold one level and are filled at once.
+ *
  * Time: every queue has a base, the cycle up to which its generator has been
  * rendered. A frame renders the whole steps from the base to the frame's end
  * and a write sounds from the start of the step its cycle falls in; the
@@ -24,6 +30,7 @@
 #include "chips/ym2149.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "chips/wide_access.h"
 #include "chips/ym_mixtable.h"
@@ -180,23 +187,62 @@ void replay(const YmWriteList &l, int steps, Run run, Apply apply) {
   run(done, steps - done);
 }
 
-// Noise: a 17-bit shift register (new bit 16 = bit 0 XOR bit 2) clocked every
-// 2 * R6 steps, every step when R6 is 0. The chip's noise period register
-// has 5 bits. A step's noise word is all ones while bit 0 is 1, else it
-// passes only the channels whose noise is off.
+// Counters that fire and restart when they have reached their period at the
+// start of a step and count every step (tone counters, the envelope's f):
+// advances `counter` by n steps of `period` (>= 1) and returns how often it
+// fired.
+int32_t count_firings(int32_t &counter, int32_t period, int32_t n) {
+  const int32_t first = std::max(period - counter, 0);  // step of the first firing
+  if (n <= first) {
+    counter += n;
+    return 0;
+  }
+  const int32_t firings = 1 + (n - 1 - first) / period;
+  counter = n - (first + (firings - 1) * period);
+  return firings;
+}
+
+// The 17-bit noise shift register one clock later: the new bit 16 is bit 0
+// XOR bit 2.
+uint32_t noise_shifted(uint32_t shift) {
+  return (shift >> 1) | (((shift ^ (shift >> 2)) & 1) << 16);
+}
+
+// The shift register `count` clocks later. The 15 bits that 15 clocks shift
+// in are bits 0-14 XOR bits 2-16 of the current value, so they come at once.
+uint32_t noise_shifted(uint32_t shift, int32_t count) {
+  for (; count >= 15; count -= 15) shift = (shift >> 15) | (((shift ^ (shift >> 2)) & 0x7FFF) << 2);
+  for (; count > 0; --count) shift = noise_shifted(shift);
+  return shift;
+}
+
+// Noise: the shift register is clocked every 2 * R6 steps, every step when
+// R6 is 0 (the chip's noise period register has 5 bits). A step's noise word
+// is all ones while bit 0 is 1, else it passes only the channels whose noise
+// is off.
 void noise_run(int first, int n) {
   const int32_t period = 2 * (ym.regs[kNoisePeriod] & kNoisePeriodMask);
   uint32_t disabled = 0;
   for (int ch = 0; ch < 3; ++ch) {
     if (ym.noise_mixer & (8 << ch)) disabled |= kNibble[ch];
   }
-  uint32_t word = (ym.noise_shift & 1) ? 0xFFFFFFFFu : disabled;
   uint32_t *out = noise_buf + first;
+  if ((~disabled & voice_mask) == 0) {
+    // No channel heard takes the noise: it passes them all, and the shift
+    // register only runs on. Counted like the tone counters, the noise
+    // counter is one ahead (it counts before it compares).
+    int32_t counter = ym.noise_counter + 1;
+    ym.noise_shift = noise_shifted(ym.noise_shift, count_firings(counter, std::max(period, 1), n));
+    ym.noise_counter = counter - 1;
+    std::fill_n(out, n, 0xFFFFFFFFu);
+    return;
+  }
+  uint32_t word = (ym.noise_shift & 1) ? 0xFFFFFFFFu : disabled;
   int32_t counter = ym.noise_counter;
   uint32_t shift = ym.noise_shift;
   for (; n > 0; --n) {
     if (++counter >= period) {
-      shift = (shift >> 1) | (((shift ^ (shift >> 2)) & 1) << 16);
+      shift = noise_shifted(shift);
       counter = 0;
       word = (shift & 1) ? 0xFFFFFFFFu : disabled;
     }
@@ -206,11 +252,36 @@ void noise_run(int first, int n) {
   ym.noise_shift = shift;
 }
 
+// Envelope period in steps, 0 counting as 1.
+int32_t envelope_period() {
+  const int32_t period = (ym.regs[kEnvCoarse] << 8) | ym.regs[kEnvFine];
+  return period ? period : 1;
+}
+
+// The envelope n steps on without showing its levels: the positions it
+// passes in one go, and the ends of falls and rises among them.
+void envelope_skip(int32_t n) {
+  Envelope &v = ym.env;
+  const auto advances = static_cast<uint32_t>(count_firings(v.f, envelope_period(), n));
+  const uint32_t to_end = kEnvMask + 1 - (v.g & kEnvMask);  // advances to the next end
+  if (v.c == 0 || advances < to_end) {
+    v.g += v.c * advances;
+    return;
+  }
+  const uint8_t shape = ym.regs[kEnvShape];
+  const bool hold = shape & 1, alternate = shape & 2;
+  // A held envelope stops at the first end; otherwise each end may turn it.
+  const uint32_t ends = hold ? 1 : 1 + (advances - to_end) / (kEnvMask + 1);
+  if ((alternate != hold) && (ends & 1)) v.h ^= kEnvMask;
+  v.c = hold ? 0 : 1;
+  v.e = (shape & 8) ? kEnvMask : 0;
+  v.g += hold ? to_end : advances;
+}
+
 // Envelope: advances one position every P steps; at the end of each fall or
 // rise the shape bits decide whether it turns, holds, or goes silent.
 void envelope_run(int first, int n) {
-  int32_t period = (ym.regs[kEnvCoarse] << 8) | ym.regs[kEnvFine];
-  if (period == 0) period = 1;
+  const int32_t period = envelope_period();
   const uint8_t shape = ym.regs[kEnvShape];
   uint32_t *out = env_buf + first;
   while (n > 0) {
@@ -234,6 +305,22 @@ void envelope_run(int first, int n) {
     ym.env.f += run;
     n -= run;
   }
+}
+
+// Whether a channel of the voice mask follows the envelope at some moment of
+// the frame (the volumes are still as the frame found them). If none does,
+// the envelope's levels are never looked at and need not be written.
+bool envelope_heard() {
+  auto follows = [](int reg, uint8_t value) {
+    return reg >= kVolumeA && reg < kVolumeA + 3 && (value & 0x10) &&
+           (voice_mask & kNibble[reg - kVolumeA]);
+  };
+  for (int reg = kVolumeA; reg < kVolumeA + 3; ++reg) {
+    if (follows(reg, ym.regs[reg])) return true;
+  }
+  const YmWriteList &l = ym.tone_list;
+  return std::any_of(l.entries, l.entries + l.count,
+                     [&](const YmWrite &w) { return follows(w.reg, w.value); });
 }
 
 // Volume nibble of a channel for the output centre: 15 when it follows the
@@ -261,13 +348,21 @@ int32_t frame_centre() {
 
 // Tone and mix: square waves toggled every P steps, combined with the noise
 // and envelope words of each step into a mixing-table index.
+//
+// A square wave is heard when its tone is on, its channel in the voice mask
+// and its volume not a fixed 0. Only those cut the segment into runs, at
+// their periods; the others get a limit no counter reaches, run through the
+// segment untoggled, and count their toggles in one go at its end, which
+// keeps their phase for when they are heard again.
 void tone_run(int first, int n, int32_t centre) {
-  int32_t period[3];
-  uint32_t tone_off = 0, env_sel = 0, fixed = 0;
+  constexpr int32_t kNever = INT32_MAX;
+  int32_t period[3], limit[3];
+  uint32_t tone_off = 0, noise_on = 0, env_sel = 0, fixed = 0;
   for (int ch = 0; ch < 3; ++ch) {
     int32_t p = ((ym.regs[2 * ch + 1] & 0x0F) << 8) | ym.regs[2 * ch];
     period[ch] = p ? p : 1;
     if (ym.tone_mixer & (1 << ch)) tone_off |= kNibble[ch];
+    if (!(ym.tone_mixer & (8 << ch))) noise_on |= kNibble[ch];
     uint8_t volume = ym.regs[kVolumeA + ch];
     if (volume & 0x10) {
       env_sel |= kNibble[ch];
@@ -275,28 +370,43 @@ void tone_run(int first, int n, int32_t centre) {
       fixed |= (volume & 15u) * (kNibble[ch] & 0x111);
     }
   }
+  const uint32_t heard = ~tone_off & voice_mask & (env_sel | fixed);
+  // Channels whose level may change from step to step: those following the
+  // envelope, and those with their noise on (the noise word passes the
+  // others, whatever the noise stage did). A run without them is one level.
+  const uint32_t varying = env_sel | (noise_on & fixed);
+  for (int ch = 0; ch < 3; ++ch) limit[ch] = (heard & kNibble[ch]) ? period[ch] : kNever;
   const uint32_t *noise = noise_buf + first;
   const uint32_t *env = env_buf + first;
   int32_t *out = out_buf + first;
-  while (n > 0) {
-    int32_t run = n;
+  for (int left = n; left > 0;) {
+    int32_t run = left;
     for (int ch = 0; ch < 3; ++ch) {
-      if (ym.tone_counter[ch] >= period[ch]) {
+      if (ym.tone_counter[ch] >= limit[ch]) {
         ym.tone_counter[ch] = 0;
         ym.tone_out ^= kNibble[ch];
       }
-      run = std::min(run, period[ch] - ym.tone_counter[ch]);
+      run = std::min(run, limit[ch] - ym.tone_counter[ch]);
     }
     const uint32_t tone = (ym.tone_out | tone_off) & voice_mask;
-    for (int i = 0; i < run; ++i) {
-      uint32_t index = tone & noise[i] & ((env_sel & env[i]) | fixed);
-      out[i] = mix[index] - centre;
+    if (tone & varying) {
+      for (int i = 0; i < run; ++i) {
+        uint32_t index = tone & noise[i] & ((env_sel & env[i]) | fixed);
+        out[i] = mix[index] - centre;
+      }
+    } else {
+      std::fill_n(out, run, mix[tone & fixed] - centre);
     }
     noise += run;
     env += run;
     out += run;
     for (int32_t &c : ym.tone_counter) c += run;
-    n -= run;
+    left -= run;
+  }
+  for (int ch = 0; ch < 3; ++ch) {
+    if (heard & kNibble[ch]) continue;
+    ym.tone_counter[ch] -= n;  // back to where the segment found it
+    if (count_firings(ym.tone_counter[ch], period[ch], n) & 1) ym.tone_out ^= kNibble[ch];
   }
 }
 
@@ -420,10 +530,22 @@ int ym_render_frame(uint32_t cycles) {
     ym.regs[w.reg] = w.value;
     if (w.reg == kMixer) ym.noise_mixer = w.value;
   });
-  replay(ym.env_list, steps, envelope_run, [](const YmWrite &w) {
-    ym.regs[w.reg] = w.value;
-    if (w.reg == kEnvShape) ym.env = restarted(w.value);
-  });
+  // When no channel heard follows the envelope, it only moves on: its words
+  // are left as they were, and the tone stage masks them all out.
+  const bool show_envelope = envelope_heard();
+  replay(
+      ym.env_list, steps,
+      [show_envelope](int first, int n) {
+        if (show_envelope) {
+          envelope_run(first, n);
+        } else {
+          envelope_skip(n);
+        }
+      },
+      [](const YmWrite &w) {
+        ym.regs[w.reg] = w.value;
+        if (w.reg == kEnvShape) ym.env = restarted(w.value);
+      });
   const int32_t centre = frame_centre();
   replay(
       ym.tone_list, steps, [centre](int first, int n) { tone_run(first, n, centre); },
