@@ -155,7 +155,7 @@ TEST_F(DriverTest, StartsInOrderAndEndsWithStatusZeroAfterTwoEscapes) {
   offscreen::schedule_key(2, kEsc);
   EXPECT_EQ(intro_run(), 0);
   EXPECT_EQ(offscreen::frames_presented(), 3u);
-  EXPECT_TRUE(offscreen::is_open());  // left open at the end
+  EXPECT_FALSE(offscreen::is_open());  // closed at the end
   EXPECT_STREQ(offscreen::open_title(), "VARN KOL");
   EXPECT_EQ(offscreen::open_width(), 800);
   EXPECT_EQ(offscreen::open_height(), 600);
