@@ -1,0 +1,34 @@
+// vk68 ice pack|unpack IN OUT: ICE packing and unpacking of any file.
+#include <cstdint>
+
+#include "file/ice68.h"
+#include "tool.h"
+#include "vk68/vk68_msg.h"
+
+namespace vk68tool {
+
+int cmd_ice(const Args &args) {
+  CommandLine line;
+  if (!parse(args, {}, {}, line) || !expect_operands(line, {"action", "input file", "output file"}))
+    return kExitUsage;
+  const std::string &action = line.operands[0];
+  const std::string &in = line.operands[1];
+  if (action != "pack" && action != "unpack")
+    return usage_error("unknown ice action '" + action + "' (pack or unpack)");
+  int32_t size = 0;
+  void *result = nullptr;
+  if (action == "pack") {
+    std::vector<uint8_t> bytes;
+    if (!read_file(in, bytes)) return kExitFailure;
+    if (bytes.size() > size_t(INT32_MAX)) return failure(in + " is too large");
+    result = ice_pack(bytes.data(), int32_t(bytes.size()), &size);
+  } else {
+    result = ice_load_file(in.c_str(), &size);
+  }
+  if (!result) return engine_failure();
+  const bool written = write_file(line.operands[2], result, size_t(size));
+  vk68_free(result);
+  return written ? kExitOk : kExitFailure;
+}
+
+}  // namespace vk68tool
