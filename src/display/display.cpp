@@ -147,7 +147,8 @@ void release() {
 }
 
 bool open_display(const char *title, int width, int height) {
-  // Ctrl+C in the console keeps ending the process.
+  // SIGINT and SIGTERM stay the program's: SDL's handlers would turn them
+  // into quit events, which the display ignores.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return fail("cannot start SDL video");
   d.video_started = true;
@@ -156,9 +157,6 @@ bool open_display(const char *title, int width, int height) {
 
   d.window = create_fullscreen_window(title, width, height, d.exact_mode);
   if (!d.window) return fail("cannot create the full-screen window");
-
-  d.format = SDL_GetWindowPixelFormat(d.window);
-  if (!screen_mode::layout_for_format(d.format)) d.format = kFallbackFormat;
 
   bool unpaced = unpaced_requested();
   bool want_vsync = !unpaced && screen_mode::is_60_hz(refresh_rate(d.window, d.exact_mode));
@@ -178,9 +176,10 @@ bool open_display(const char *title, int width, int height) {
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
   if (SDL_RenderSetLogicalSize(d.renderer, width, height) != 0)
     return fail("cannot scale the frame to the screen");
-  // A renderer that refuses textures in the window's format still takes the
-  // fallback.
-  if (!create_texture()) {
+  // A window format without a converter, or one the renderer refuses for
+  // textures, gets the fallback.
+  d.format = SDL_GetWindowPixelFormat(d.window);
+  if (!screen_mode::layout_for_format(d.format) || !create_texture()) {
     d.format = kFallbackFormat;
     if (!create_texture()) return fail("cannot create the frame texture");
   }

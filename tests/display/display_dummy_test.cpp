@@ -66,15 +66,6 @@ SDL_Event window(SDL_WindowEventID what) {
   return e;
 }
 
-TEST_F(DisplayDummy, PresentsAndRefusesASecondOpen) {
-  EXPECT_EQ(display_open("VARN KOL", 800, 600), 0);
-  EXPECT_STREQ(display_error(), "the display is already open");
-  EXPECT_EQ(present(0xF71F00), 0xF71F00u);
-  EXPECT_EQ(display_update(nullptr), 0);
-  EXPECT_EQ(keys_after({SDL_Event{SDL_RENDER_DEVICE_RESET}}), "");  // the texture is lost
-  EXPECT_EQ(present(0x123456), 0x123456u);
-}
-
 TEST_F(DisplayDummy, KeyboardEventsBecomeKeyStrings) {
   // Navigation and function keys: byte 255 and a scan letter, with or
   // without modifiers; the keypad's only while Num Lock is off.
@@ -122,7 +113,13 @@ TEST_F(DisplayDummy, WithoutTheFocusNothingIsDrawnKeysAreLostAndFramesKeepTheirP
   EXPECT_EQ(present(0x00FF00), 0x00FF00u);
 }
 
-TEST_F(DisplayDummy, CloseGivesBackScreenSaverAndPointerAndCanReopen) {
+TEST_F(DisplayDummy, PresentsThenCloseGivesBackScreenSaverAndPointer) {
+  EXPECT_EQ(display_open("VARN KOL", 800, 600), 0);
+  EXPECT_STREQ(display_error(), "the display is already open");
+  EXPECT_EQ(present(0xF71F00), 0xF71F00u);
+  EXPECT_EQ(display_update(nullptr), 0);
+  EXPECT_EQ(keys_after({SDL_Event{SDL_RENDER_DEVICE_RESET}}), "");  // the texture is lost
+  EXPECT_EQ(present(0x123456), 0x123456u);
   // The video subsystem outlives the display, so that what it gives back can be read.
   ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0);
   EXPECT_FALSE(SDL_IsScreenSaverEnabled());
@@ -135,8 +132,6 @@ TEST_F(DisplayDummy, CloseGivesBackScreenSaverAndPointerAndCanReopen) {
   EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE);
   EXPECT_EQ(display_key_waiting(), 0) << "the queue goes with the display";
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
-  ASSERT_EQ(display_open("VARN KOL", 800, 600), 1);
-  EXPECT_EQ(present(0x00ABCD), 0x00ABCDu);
 }
 
 }  // namespace
