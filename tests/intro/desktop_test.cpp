@@ -1,9 +1,9 @@
 // The intro on a real X desktop: a private Xvfb per case (started with
-// -displayfd, so it picks a free display itself) whose screen offers an
-// 800x600 mode besides its own. The varnkol program takes that mode and
-// shows the title at any depth, and the desktop's mode is back after two ESC
-// presses or SIGTERM; it runs on as a background job of a terminal and says
-// why when it cannot start.
+// -displayfd, so it picks a free display itself), mostly with a screen that
+// offers an 800x600 mode besides its own. The varnkol program takes that
+// mode, shows the title (also on a 30-bit desktop) and the scene, and the
+// desktop's mode is back after two ESC presses or SIGTERM; it runs on as a
+// background job of a terminal and says why when it cannot start.
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
@@ -98,29 +98,50 @@ struct Xvfb {
   }
 };
 
+// A point near (x, y) where the title is one colour over 3x3 pixels, so that
+// scaling cannot blend it with others.
+std::pair<int, int> flat_title_point(int x, int y) {
+  auto at = [](int xx, int yy) { return asset_title_pixels[800 * yy + xx]; };
+  for (;; x = x % 790 + 3, y = y % 590 + 2) {
+    bool flat = true;
+    for (int d = 0; d < 9; ++d) flat = flat && at(x - 1 + d % 3, y - 1 + d / 3) == at(x, y);
+    if (flat) return {x, y};
+  }
+}
+
 class Desktop : public ::testing::Test {
  protected:
-  // Starts the program on a 1024x768 screen of `depth` offering 800x600; it
-  // must take that mode and show the title, then the scene.
-  void start(int depth) {
-    server_ = std::make_unique<Xvfb>("1024x768x" + std::to_string(depth));
+  // Starts the program on a screen ("WxHxDEPTH") offering an 800x600 mode as
+  // well when `offer_800x600`; it must take that mode (else scale the frame
+  // to the screen, an exact 2 for 1600x1200) and show the title, then the
+  // scene.
+  void start(const std::string &screen, bool offer_800x600) {
+    server_ = std::make_unique<Xvfb>(screen);
     ASSERT_NE(server_->x, nullptr) << "no Xvfb";
-    server_->add_800x600();
-    ASSERT_EQ(server_->mode_size(), Size(1024, 768));
+    if (offer_800x600) server_->add_800x600();
+    desktop_ = server_->mode_size();
+    scale_ = offer_800x600 ? 1 : desktop_.first / 800;
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     unsetenv("SDL_VIDEODRIVER");
     char *argv[] = {const_cast<char *>(VARNKOL), nullptr};
     ASSERT_EQ(posix_spawn(&pid_, VARNKOL, nullptr, nullptr, argv, environ), 0);
-    auto title = [&](int x, int y) {
-      const unsigned char *c = asset_title_palette + 3 * asset_title_pixels[800 * y + x];
-      return server_->shows(x, y, c[0] << 16 | c[1] << 8 | c[2]);
+    auto title = [&](std::pair<int, int> p) {
+      const unsigned char *c =
+          asset_title_palette + 3 * asset_title_pixels[800 * p.second + p.first];
+      return shows(p.first, p.second, c[0] << 16 | c[1] << 8 | c[2]);
     };
-    EXPECT_TRUE(wait_for([&] { return title(400, 300) && title(100, 500) && title(700, 80); }, 30));
-    EXPECT_EQ(server_->mode_size(), Size(800, 600));
+    const auto a = flat_title_point(400, 300), b = flat_title_point(100, 500),
+               c = flat_title_point(700, 80);
+    EXPECT_TRUE(wait_for([&] { return title(a) && title(b) && title(c); }, 30)) << "no title";
+    EXPECT_EQ(server_->mode_size(), offer_800x600 ? Size(800, 600) : desktop_);
     EXPECT_TRUE(wait_for_colour(400, 100, 0x601335, 0x541031)) << "no sky (or disc): no scene";
   }
+  // Whether the screen shows `rgb` where the frame's pixel (x, y) lands.
+  bool shows(int x, int y, uint32_t rgb) {
+    return server_->shows(x * scale_ + scale_ / 2, y * scale_ + scale_ / 2, rgb);
+  }
   bool wait_for_colour(int x, int y, uint32_t a, uint32_t b) {
-    return wait_for([&] { return server_->shows(x, y, a) || server_->shows(x, y, b); }, 60);
+    return wait_for([&] { return shows(x, y, a) || shows(x, y, b); }, 60);
   }
   // The program has ended as `expected` says, and the desktop's mode is back.
   void end(bool (*expected)(int status)) {
@@ -130,15 +151,16 @@ class Desktop : public ::testing::Test {
       waitpid(pid_, &status, 0);
     }
     EXPECT_TRUE(expected(status)) << status;
-    EXPECT_EQ(server_->mode_size(), Size(1024, 768));
+    EXPECT_EQ(server_->mode_size(), desktop_) << "the desktop's mode is not back";
   }
   std::unique_ptr<Xvfb> server_;
+  Size desktop_;
+  int scale_ = 1;
   pid_t pid_ = -1;
 };
 
-// 16 bits: a screen format with a converter of its own.
 TEST_F(Desktop, TwoEscapesEndTheProgramWithTheDesktopModeBack) {
-  start(16);
+  start("1024x768x16", true);
   const char *escape = "xdotool search --name '^VARN KOL$' windowfocus --sync key Escape";
   EXPECT_EQ(std::system(escape), 0);
   EXPECT_TRUE(wait_for_colour(5, 50, 0xF71F00, 0xF71F00)) << "no closing screen";
@@ -146,12 +168,20 @@ TEST_F(Desktop, TwoEscapesEndTheProgramWithTheDesktopModeBack) {
   end([](int status) { return WIFEXITED(status) && WEXITSTATUS(status) == 0; });
 }
 
-// 30 bits: no converter; SDL converts the frame.
+// Ended by the signal, as by its default action.
+bool by_sigterm(int status) { return WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM; }
+
 TEST_F(Desktop, SigtermEndsTheProgramWithTheDesktopModeBack) {
-  start(30);
+  start("1024x768x24", true);
   kill(pid_, SIGTERM);
-  // Ended by the signal, as by its default action.
-  end([](int status) { return WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM; });
+  end(by_sigterm);
+}
+
+// A 30-bit desktop: a window format without a converter of its own.
+TEST_F(Desktop, ThirtyBitDesktopShowsTheTitle) {
+  start("1600x1200x30", false);
+  kill(pid_, SIGTERM);
+  end(by_sigterm);
 }
 
 TEST(Program, StartUpFailureSaysWhyOnOneLine) {
