@@ -14,12 +14,13 @@ set(allowed_intro intro display audio assets)
 
 # Layer of a public header; any header not listed belongs to the player.
 set(public_base vk68_msg.h)
+set(public_emu68 reg68.h)
 set(public_file stream68.h vk68file.h)
 
 function(layer_of_include inc out)
   if(inc MATCHES "^vk68/(.*)$")
     set(name ${CMAKE_MATCH_1})
-    foreach(layer base file)
+    foreach(layer base emu68 file)
       if(name IN_LIST public_${layer})
         set(${out} ${layer} PARENT_SCOPE)
         return()

@@ -15,19 +15,11 @@
 #include <stdint.h>
 
 #include "emu68/ioplug68.h"
+#include "vk68/reg68.h"
 
 #ifdef __cplusplus
 extern "C" {
 #endif
-
-/* Register transfer record: D0-D7, A0-A7, USP, PC, SR. */
-typedef struct {
-  uint32_t d[8];
-  uint32_t a[8];
-  uint32_t usp;
-  uint32_t pc;
-  uint32_t sr;
-} Reg68;
 
 /* Instructions one EMU68_run_frame call may execute before it gives up on a
  * routine that never returns. */

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "player/builtin_replays.h"
 #include "vk68/vk68_msg.h"
 
 namespace {
@@ -74,6 +75,21 @@ Stream68 *try_open(const char *dir, const ResourceType &t, const char *name, int
   }
   if (path != buffer) vk68_free(path);
   return stream;
+}
+
+// The built-in replay of that name as an open memory stream, or null.
+Stream68 *open_builtin_replay(const char *name) {
+  for (const VK68builtinReplay *r = vk68_builtin_replays; r->name; ++r) {
+    if (vk68_strcasecmp(r->name, name) != 0) continue;
+    Stream68 *stream = stream68_mem_create(const_cast<unsigned char *>(r->bytes), int32_t(*r->size),
+                                           STREAM68_READ);
+    if (stream && stream68_open(stream) == 0) {
+      vk68_debug("default_open() : built-in '%s'\n", r->name);
+      return stream;
+    }
+    stream68_destroy(stream);
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -186,6 +202,10 @@ extern "C" Stream68 *VK68rsc_default_open(int type, const char *name, int mode) 
     bool fatal = false;
     if (Stream68 *stream = try_open(dirs[i], t, name, type, mode, fatal)) return stream;
     if (fatal) return nullptr;
+  }
+  // Our own replays come with the engine: no file needed.
+  if (type == VK68RSC_REPLAY && mode == STREAM68_READ) {
+    if (Stream68 *stream = open_builtin_replay(name)) return stream;
   }
   vk68_error_add("VK68rsc_open(%d,%s,%d) : not found", type, name, mode);
   return nullptr;

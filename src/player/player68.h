@@ -1,0 +1,31 @@
+// What the player's modules share: the machine's fixed facts and the track
+// change that the sample generation carries out between frames.
+#ifndef VK68_PLAYER_PLAYER68_H
+#define VK68_PLAYER_PLAYER68_H
+
+#include <cstdint>
+
+#include "vk68/player.h"
+
+namespace vk68 {
+
+constexpr uint32_t kMemorySize = 0x80000;  // 512 KiB of 68000 memory
+constexpr uint32_t kLoadAddress = 0x8000;  // a track's default load address
+constexpr uint32_t kCpuClock = 8000000;    // 68000 clock of an ST, Hz
+constexpr uint32_t kCycles50Hz = 160256;   // a PAL ST's 50 Hz frame: 313 lines x 512
+constexpr uint32_t kDefaultRate = 44100;   // output rate when none is asked for
+constexpr uint32_t kMinReplayRate = 25;    // longer frames overflow the YM's
+                                           // 10000-step buffers (320000 cycles)
+constexpr uint32_t kMaxReplayRate = 5000;  // shorter frames could make no sample
+                                           // at the lowest output rate (6000 Hz)
+
+// Carries out a pending change: 0 nothing to do, VK68_PROCESS_CHANGE a track
+// started, VK68_PROCESS_STOPPED stopped, -1 failure (reported).
+int apply_change_track(Player68 *player);
+
+// Output samples per frame at the player's rate.
+uint32_t samples_per_frame(const Player68 *player);
+
+}  // namespace vk68
+
+#endif

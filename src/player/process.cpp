@@ -1,0 +1,90 @@
+// Sample generation: runs the replay frame by frame on the 68000, lets the
+// track's chips render each frame into the mixing buffer and copies the
+// samples out, applying track changes between frames.
+#include <algorithm>
+#include <cstring>
+
+#include "chips/microwire.h"
+#include "chips/paula.h"
+#include "chips/ym2149.h"
+#include "emu68/emu68.h"
+#include "player/mixer.h"
+#include "player/player68.h"
+
+namespace {
+
+// Runs one frame and leaves its samples at the start of the mixing buffer;
+// their count, or -1 when the replay code did not return (reported).
+int render_frame(Player68 *p) {
+  if (EMU68_run_frame(p->cycles_per_frame) < 0) {
+    const char *why = EMU68_pop_error();
+    return vk68_error_add("vk68_process() : track #%d stopped: %s", p->track_number,
+                          why ? why : "replay failure");
+  }
+  uint32_t *mix = reinterpret_cast<uint32_t *>(ym_output_buffer());
+  const uint32_t hw = p->track->hardware;
+  int count = int(p->samples_per_frame);
+  if (hw & VK68_HW_AMIGA) {
+    paula_mix(mix, p->memory, count);
+    mixer_blend(mix, mix, count, p->amiga_blend, 0, 0);
+    return count;
+  }
+  if (hw & VK68_HW_YM) {
+    count = ym_render_frame(p->cycles_per_frame);
+  } else {
+    std::memset(mix, 0, sizeof *mix * size_t(count));  // no YM: its part is silent
+  }
+  if (hw & VK68_HW_STE) {
+    mw_mix(mix, p->memory, count);
+  } else {
+    mixer_dup_left_to_right(mix, mix, count, 0);
+  }
+  return count;
+}
+
+}  // namespace
+
+extern "C" int vk68_process(Player68 *p, uint32_t *buffer, int n) {
+  if (!p || n < 0) return -1;
+  int status = VK68_PROCESS_IDLE;
+  if (!p->track) {
+    status = vk68::apply_change_track(p);
+    if (!p->track) return -1;
+  }
+  if (n == 0) return status;
+  if (!buffer) return -1;
+
+  const uint32_t *position = p->mix_position;
+  uint32_t remaining = p->mix_remaining;
+  while (n > 0) {
+    const int code = vk68::apply_change_track(p);
+    if (code != 0) return code;
+    if (remaining == 0) {
+      status &= ~VK68_PROCESS_IDLE;
+      const int count = render_frame(p);
+      if (count < 0) {
+        p->track = nullptr;
+        p->track_number = 0;
+        p->mix_remaining = 0;
+        return -1;
+      }
+      ++p->frames_played;
+      p->samples_played += uint32_t(count);
+      if (p->frames_played >= p->frames_to_play) {
+        status |= VK68_PROCESS_END;
+        p->pending = p->track_number + 1 > p->disk->track_count ? -1 : p->track_number + 1;
+      }
+      position = reinterpret_cast<const uint32_t *>(ym_output_buffer());
+      remaining = uint32_t(count);
+    }
+    const uint32_t k = std::min(remaining, uint32_t(n));
+    std::memcpy(buffer, position, sizeof *buffer * k);
+    buffer += k;
+    position += k;
+    remaining -= k;
+    n -= int(k);
+  }
+  p->mix_position = position;
+  p->mix_remaining = remaining;
+  return status;
+}

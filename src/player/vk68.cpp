@@ -1,0 +1,523 @@
+// The player handle: creation and shutdown, disks, track requests, seeking,
+// track descriptions, and the track start that prepares the 68000 and runs
+// the replay's init routine.
+#include <cstring>
+
+#include "chips/mfp68901.h"
+#include "chips/microwire.h"
+#include "chips/paula.h"
+#include "chips/shifter.h"
+#include "chips/ym2149.h"
+#include "emu68/emu68.h"
+#include "player/player68.h"
+#include "player/vk68_config.h"
+#include "player/vk68_rsc.h"
+
+namespace vk68 {
+namespace {
+
+Player68 *g_player = nullptr;
+
+// The system routine that answers TRAP #14 (XBIOS) at 0x600: Supexec (38)
+// and Xbtimer (31) work, Kbdvbase (34) and Iorec (14) hand out tables of
+// harmless values, anything else returns at once.
+constexpr uint32_t kSystemAddress = 0x600;
+constexpr uint16_t kSystemRoutine[] = {
+    0x0C6F, 0x0026, 0x0006, 0x6700, 0x0022, 0x0C6F, 0x001F, 0x0006, 0x6700, 0x0028, 0x0C6F, 0x0022,
+    0x0006, 0x6700, 0x0086, 0x0C6F, 0x000E, 0x0006, 0x6700, 0x00EC, 0x4E73, 0x48E7, 0xFFFE, 0x206F,
+    0x0044, 0x4E90, 0x4CDF, 0x7FFF, 0x4E73, 0x48E7, 0xFFFE, 0x41EF, 0x0044, 0x4C98, 0x0007, 0x0240,
+    0x0003, 0xD040, 0x1638, 0xFA17, 0x0243, 0x00F0, 0xE54B, 0x367B, 0x0042, 0xD6C3, 0x7600, 0x45F8,
+    0xFA1F, 0xD4C0, 0x43F8, 0xFA19, 0xD2C0, 0xE248, 0x0400, 0x0002, 0x6B1A, 0x57C3, 0x1803, 0x0A03,
+    0x00F0, 0x4404, 0x4884, 0xD844, 0x43F1, 0x40FE, 0xD844, 0x0241, 0x000F, 0xE969, 0xC711, 0x1482,
+    0x2690, 0x8311, 0x4CDF, 0x7FFF, 0x4E73, 0x0034, 0x0020, 0x0014, 0x0010, 0x48E7, 0x00C0, 0x43FA,
+    0x0020, 0x7000, 0x207B, 0x003E, 0x41FB, 0x805E, 0x2388, 0x0000, 0x5840, 0xB07C, 0x0024, 0x66EC,
+    0x2009, 0x4CDF, 0x0300, 0x4E73, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000,
+    0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000,
+    0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000,
+    0x0000, 0x0000, 0x0000, 0x0000, 0x4E75, 0xC188, 0x41FA, 0x000C, 0x2148, 0x0004, 0x5848, 0xC188,
+    0x4E73, 0x0000, 0x0000, 0x0000, 0x0000, 0x0004, 0x0000, 0x0000, 0x0000, 0x0003};
+static_assert(sizeof kSystemRoutine == 308);
+
+// Low memory as TOS leaves it for a replay: an RTE at 0, the 200 Hz system
+// tick's divider at 0x41A, the TRAP #14 vector on the system routine.
+constexpr uint32_t kTrap14Vector = 0xB8;
+constexpr uint32_t kTimerDivider = 0x41A;
+constexpr uint16_t kRte = 0x4E73;
+
+constexpr uint32_t kSrSupervisor = 0x2000;  // S set, interrupts open
+constexpr uint32_t kSrReplay = 0x2300;      // S set, mask 3: MFP (6) gets through
+constexpr uint32_t kInitStackGap = 16;      // A7 below the memory top for init
+
+const char *shown(const char *text) { return text ? text : "(null)"; }
+
+void put16(uint8_t *m, uint32_t at, uint32_t v) {
+  m[at] = uint8_t(v >> 8);
+  m[at + 1] = uint8_t(v);
+}
+
+void put32(uint8_t *m, uint32_t at, uint32_t v) {
+  put16(m, at, v >> 16);
+  put16(m, at + 2, v);
+}
+
+// The emulator's newest message, moved onto the engine's stack with a
+// prefix; returns -1.
+int report_emu(const char *what) {
+  const char *message = EMU68_pop_error();
+  return vk68_error_add("%s%s", what, message ? message : "68000 emulator failure");
+}
+
+// Configuration values the player keeps in fields of its own.
+void take_config(Player68 *p) {
+  p->version = p->config[VK68CONFIG_VERSION];
+  p->amiga_blend = p->config[VK68CONFIG_AMIGA_BLEND];
+  p->force_track = p->config[VK68CONFIG_FORCE_TRACK];
+  p->default_time_ms = uint32_t(p->config[VK68CONFIG_DEFAULT_TIME]) * 1000;
+}
+
+int init_68k(Player68 *p, uint32_t size) {
+  vk68_debug("init_68k() : enter\n");
+  vk68_debug("init_68k() : fast mode detected\n");
+  // Word and long accesses at the last addresses reach 3 bytes beyond.
+  uint8_t *memory = static_cast<uint8_t *>(vk68_alloc(size + 3));
+  vk68_debug("init_68k() : alloc 68 memory (%dkb)\n", int((size + 3) / 1024));
+  if (!memory) {
+    vk68_debug("init_68k() : Failed\n");
+    return -1;
+  }
+  vk68_debug("init_68k() : 68K emulator init\n");
+  if (EMU68_init(memory, int32_t(size)) < 0) {
+    report_emu("");
+    vk68_free(memory);
+    vk68_debug("init_68k() : Failed\n");
+    return -1;
+  }
+  p->memory = memory;
+  p->memory_size = size;
+  EMU68_save_registers(&p->reg);
+  p->reg.sr = kSrSupervisor;
+  p->reg.a[7] = size - 4;
+
+  vk68_debug("init_68k() : chipset init\n");
+  const char *failed = ym_init() < 0      ? "Yamaha 2149 emulator init failed"
+                       : mw_init() < 0    ? "Microwire emulator init failed"
+                       : mfp_init() < 0   ? "MFP emulator init failed"
+                       : paula_init() < 0 ? "Paula emulator init failed"
+                                          : nullptr;
+  if (failed) {
+    vk68_error_add("%s", failed);
+    vk68_debug("init_68k() : Failed\n");
+    return -1;
+  }
+  vk68_debug("init_68k() : Success\n");
+  return 0;
+}
+
+// Releases whatever vk68_init built; p may be null.
+void teardown(Player68 *p) {
+  if (p) {
+    vk68_close(p);
+    vk68_config_save(p);
+    EMU68_release();
+    vk68_free(p->memory);
+    vk68_free(p);
+  }
+  VK68rsc_set_share(nullptr);
+  VK68rsc_set_user(nullptr);
+  if (g_player == p) g_player = nullptr;
+}
+
+// Copies an external replay into 68000 memory at `address`; its length, or
+// -1 (reported).
+int32_t load_replay(const char *name, uint32_t address, uint8_t *memory) {
+  vk68_debug(" -> external replay '%s'\n", name);
+  Stream68 *s = VK68rsc_share_path(VK68RSC_REPLAY, name, STREAM68_READ);
+  if (!s) return vk68_error_add("apply_change_track() : replay '%s' not loaded", name);
+  int32_t length = stream68_length(s);
+  if (length < 0) {
+    length = vk68_error_add("apply_change_track() : replay '%s' has no length", name);
+  } else if (EMU68_check_block(address, uint32_t(length)) < 0) {
+    length = report_emu("68Kread_stream() : ");
+  } else if (stream68_read(s, memory + address, length) != length) {
+    length = vk68_error_add("apply_change_track() : replay '%s' read error", name);
+  }
+  stream68_destroy(s);
+  return length;
+}
+
+}  // namespace
+
+uint32_t samples_per_frame(const Player68 *p) {
+  return uint32_t(uint64_t(p->sampling_rate) * p->cycles_per_frame / kCpuClock);
+}
+
+int apply_change_track(Player68 *p) {
+  if (!p || !p->disk) return -1;
+  const int32_t n = p->pending;
+  if (n == 0) return 0;
+  p->pending = 0;
+  if (n == -1) {
+    vk68_debug("apply_change_track() : stop\n");
+    p->track = nullptr;
+    p->track_number = 0;
+    return VK68_PROCESS_STOPPED;
+  }
+  vk68_debug("apply_change_track(%d) : enter\n", n);
+  if (n < 1 || n > p->disk->track_count)
+    return vk68_error_add("track [%d] out of range [%d]", n, p->disk->track_count);
+  // A failed start leaves no current track.
+  p->track = nullptr;
+  p->track_number = 0;
+  const Track68 *t = &p->disk->tracks[n - 1];
+  vk68_debug(" -> Starting track #%02d - [%s]:\n", n, shown(t->name));
+  if (t->frequency < kMinReplayRate || t->frequency > kMaxReplayRate)
+    return vk68_error_add("track #%d : replay rate %u Hz out of range [%u..%u]", n, t->frequency,
+                          kMinReplayRate, kMaxReplayRate);
+
+  // The chips the track asks for, and nothing else: a previous track's
+  // interrupt source must not survive when its chip is unplugged.
+  EMU68_clear_io_pages();
+  EMU68_unplug_all_io();
+  EMU68_select_interrupt_source(nullptr);
+  if (t->hardware & VK68_HW_AMIGA) {
+    vk68_debug(" -> Add Paula hardware\n");
+    EMU68_plug_io(&paula_io_plugin);
+  }
+  if (t->hardware & VK68_HW_YM) {
+    vk68_debug(" -> Add YM hardware\n");
+    EMU68_plug_io(&shifter_io_plugin);
+    EMU68_plug_io(&ym_io_plugin);
+    EMU68_plug_io(&mfp_io_plugin);
+    EMU68_select_interrupt_source(&mfp_io_plugin);
+  }
+  if (t->hardware & VK68_HW_STE) {
+    vk68_debug(" -> Add STE hardware\n");
+    EMU68_plug_io(&mw_io_plugin);
+  }
+  EMU68_reset_cpu();
+
+  uint8_t *m = p->memory;
+  std::memset(m, 0, p->memory_size + 3);
+  put16(m, 0, kRte);
+  put16(m, kTimerDivider, 0x0010);
+  put32(m, kTrap14Vector, kSystemAddress);
+  for (uint32_t i = 0; i < sizeof kSystemRoutine / 2; ++i)
+    put16(m, kSystemAddress + 2 * i, kSystemRoutine[i]);
+
+  const uint32_t a = t->load_address ? t->load_address : kLoadAddress;
+  p->load_address = a;
+  vk68_debug(" -> play address %06x\n", a);
+  uint32_t d = a;
+  if (t->replay) {
+    const int32_t length = load_replay(t->replay, a, m);
+    if (length < 0) return -1;
+    vk68_debug(" -> external replay [%06x-%06x]\n", a, a + uint32_t(length));
+    d = a + ((uint32_t(length) + 1) & ~1u);
+  }
+  if (EMU68_copy_in(d, t->data, t->data_size) < 0) {
+    vk68_debug(" -> Failed music data [%06x-%06x]\n", d, d + t->data_size);
+    return report_emu("");
+  }
+  vk68_debug(" -> music data [%06x-%06x)\n", d, d + t->data_size);
+
+  p->mix_position = nullptr;
+  p->mix_remaining = 0;
+  p->samples_played = 0;
+  p->frames_played = 0;
+  if (t->frames) {
+    p->frames_to_play = t->frames;
+    vk68_debug(" -> time ms : %u\n", t->time_ms);
+  } else {
+    p->frames_to_play = uint32_t(uint64_t(p->default_time_ms) * t->frequency / 1000);
+    vk68_debug(" -> default time ms : %u\n", p->default_time_ms);
+  }
+  vk68_debug(" -> frames :  %u\n", p->frames_to_play);
+  const uint32_t cycles = t->frequency == 50 ? kCycles50Hz : kCpuClock / t->frequency;
+  p->cycles_per_frame = (cycles + 31) & ~31u;
+  vk68_debug(" -> cycle/frame :  %u\n", p->cycles_per_frame);
+  p->samples_per_frame = samples_per_frame(p);
+  vk68_debug(" -> buffer length : %u\n", p->samples_per_frame);
+
+  vk68_debug(" -> Running music init code...\n");
+  Reg68 &r = p->reg;
+  r.d[0] = t->d0;
+  r.d[1] = (t->hardware & VK68_HW_STE) ? 0 : 1;
+  r.d[2] = t->data_size;
+  r.a[0] = d;
+  r.a[7] = p->memory_size - kInitStackGap;
+  r.pc = a;
+  r.sr = kSrReplay;
+  m[0] = m[1] = 0;
+  EMU68_load_registers(&r);
+  EMU68_set_cycle_count(0);
+  if (EMU68_run_frame(0) < 0) return report_emu("track init : ");
+  vk68_debug(" -> OK\n");
+  EMU68_save_registers(&r);
+  r.pc = a + 8;
+  r.sr = kSrReplay;
+  EMU68_load_registers(&r);
+  EMU68_set_cycle_count(0);
+  p->track = t;
+  p->track_number = n;
+  return VK68_PROCESS_CHANGE;
+}
+
+}  // namespace vk68
+
+using namespace vk68;
+
+extern "C" {
+
+Player68 *vk68_init(VK68init *init) {
+  if (init) {
+    vk68_set_debug(init->debug);
+    vk68_set_cookie(init->debug_cookie);
+  }
+  vk68_debug("vk68_init(): enter\n");
+  if (g_player) {
+    vk68_debug("vk68_init(): already initialized\n");
+    return nullptr;
+  }
+  if (!init) {
+    vk68_error_add("vk68_init() : missing init struct");
+    return nullptr;
+  }
+  if (!init->alloc || !init->free) {
+    vk68_error_add("vk68_init() : missing dynamic memory handler(s)");
+    return nullptr;
+  }
+  vk68_set_alloc(init->alloc);
+  vk68_set_free(init->free);
+  if (init->user_path) {
+    vk68_debug("vk68_init(): user resource [%s]\n", init->user_path);
+    VK68rsc_set_user(init->user_path);
+  }
+  if (init->shared_path) {
+    vk68_debug("vk68_init(): shared resource [%s]\n", init->shared_path);
+    VK68rsc_set_share(init->shared_path);
+  }
+  // The stored paths are the engine's copies, freed at shutdown: they are
+  // not handed back through the record, which may outlive them.
+  VK68rsc_set_defaults(nullptr, nullptr);
+
+  Player68 *p = static_cast<Player68 *>(vk68_alloc(sizeof(Player68)));
+  if (p) {
+    std::memset(p, 0, sizeof *p);
+    VK68config_load(p->config);
+    take_config(p);
+    uint32_t rate =
+        init->sampling_rate ? init->sampling_rate : uint32_t(p->config[VK68CONFIG_SAMPLING_RATE]);
+    if (rate == 0) rate = kDefaultRate;
+    init->sampling_rate = uint32_t(vk68_sampling_rate(p, int(rate)));
+    if (init_68k(p, kMemorySize) == 0) {
+      g_player = p;
+      vk68_debug("vk68_init(): Success\n");
+      return p;
+    }
+  }
+  teardown(p);
+  vk68_debug("vk68_init(): Failed\n");
+  return nullptr;
+}
+
+void vk68_shutdown(Player68 *player) {
+  if (player) teardown(player);
+}
+
+int vk68_sampling_rate(Player68 *player, int rate) {
+  int result;
+  if (rate > 0) {
+    result = int(ym_sampling_rate(unsigned(rate)));
+    paula_sampling_rate(uint32_t(result));
+    mw_sampling_rate(uint32_t(result));
+    if (player) {
+      player->sampling_rate = uint32_t(result);
+      if (player->track) player->samples_per_frame = samples_per_frame(player);
+    }
+  } else {
+    result = player ? int(player->sampling_rate) : int(mw_sampling_rate(0));
+  }
+  vk68_debug("vk68_sampling_rate() : %u hz\n", unsigned(result));
+  return result;
+}
+
+int vk68_load_disk(Player68 *player, Disk68 *disk) {
+  if (!player || !disk) {
+    vk68_free(disk);
+    return -1;
+  }
+  if (player->disk) {
+    vk68_free(disk);
+    return vk68_error_add("disk is already loaded");
+  }
+  player->track = nullptr;
+  player->track_number = 0;
+  player->disk = disk;
+  const int track = player->force_track > disk->track_count ? 0 : player->force_track;
+  return vk68_play(player, track) < 0 ? -1 : 0;
+}
+
+int vk68_load_stream(Player68 *player, Stream68 *stream) {
+  return player ? vk68_load_disk(player, VK68file_load(stream)) : -1;
+}
+
+int vk68_load_path(Player68 *player, const char *path) {
+  return player ? vk68_load_disk(player, VK68file_load_path(path)) : -1;
+}
+
+int vk68_load_buffer(Player68 *player, const void *bytes, int32_t size) {
+  return player ? vk68_load_disk(player, VK68file_load_buffer(bytes, size)) : -1;
+}
+
+void vk68_close(Player68 *player) {
+  if (!player || !player->disk) return;
+  vk68_debug("vk68_close() : enter\n");
+  vk68_free(player->disk);
+  player->disk = nullptr;
+  player->track = nullptr;
+  player->track_number = 0;
+  player->pending = 0;
+  vk68_debug("vk68_close() : close\n");
+}
+
+int vk68_play(Player68 *player, int track) {
+  vk68_debug("vk68_play(%d) : enter\n", track);
+  if (!player) return -1;
+  if (!player->disk) return vk68_error_add("vk68_play() : no disk loaded");
+  if (track == -1) return player->track_number;
+  if (track == 0) track = player->disk->default_track + 1;
+  if (track < 1 || track > player->disk->track_count)
+    return vk68_error_add("track [%d] out of range [%d]", track, player->disk->track_count);
+  player->pending = track;
+  return 0;
+}
+
+int vk68_stop(Player68 *player) {
+  if (!player) return -1;
+  if (!player->disk) return vk68_error_add("vk68_stop() : no disk loaded");
+  player->pending = -1;
+  return 0;
+}
+
+void vk68_restart(Player68 *player) {
+  if (!player) return;
+  player->pending = 1;
+  player->frames_played = 0;
+}
+
+int vk68_seek(Player68 *player, int ms) {
+  if (!player || !player->disk) return -1;
+  const Disk68 *disk = player->disk;
+  if (ms == -1) {
+    if (!player->track) return -1;
+    return int(uint64_t(player->frames_played) * player->cycles_per_frame / 8000 +
+               player->track->start_ms);
+  }
+  vk68_debug("Seek to %d ms\n", ms);
+  for (int i = 0; ms >= 0 && i < disk->track_count; ++i) {
+    const Track68 &t = disk->tracks[i];
+    const uint32_t at = uint32_t(ms);
+    if (at < t.start_ms || at - t.start_ms >= t.time_ms) continue;
+    vk68_debug("Find track #%d [%u - %u]\n", i + 1, t.start_ms, t.start_ms + t.time_ms);
+    if (player->track == &t) {
+      vk68_debug("Already my track -> %d\n", vk68_seek(player, -1));
+      return -1;
+    }
+    player->pending = i + 1;
+    return int(t.start_ms);
+  }
+  vk68_debug("-> Not in disk range !!! [%d>%u]\n", ms, disk->total_ms);
+  return -1;
+}
+
+int vk68_track_count(const Player68 *player) {
+  return player && player->disk ? player->disk->track_count : -1;
+}
+
+int vk68_track_info(const Player68 *player, const Disk68 *disk, VK68trackInfo *info, int track) {
+  if (!disk) disk = player ? player->disk : nullptr;
+  if (!disk || !info) return vk68_error_add("vk68_track_info() : no disk");
+  if (track == -1)
+    track =
+        disk == (player ? player->disk : nullptr) ? player->track_number : disk->default_track + 1;
+  if (track < 0 || track > disk->track_count)
+    return vk68_error_add("track [%d] out of range [%d]", track, disk->track_count);
+  const Track68 &t = disk->tracks[track ? track - 1 : disk->default_track];
+  info->track = track;
+  info->tracks = disk->track_count;
+  info->author = t.author;
+  info->composer = t.composer;
+  info->frequency = t.frequency;
+  info->load_address = t.load_address;
+  if (track) {
+    info->name = t.name;
+    info->replay = t.replay ? t.replay : "built-in";
+    info->hardware_flags = t.hardware & 7;
+    info->time_ms = t.time_ms;
+    info->start_ms = t.start_ms;
+  } else {
+    info->name = disk->name;
+    info->replay = "built-in";
+    info->hardware_flags = disk->hardware & 7;
+    info->time_ms = disk->total_ms;
+    info->start_ms = 0;
+  }
+  info->hardware = VK68file_hardware_text(info->hardware_flags);
+  const uint64_t seconds = (uint64_t(info->time_ms) + 999) / 1000;
+  vk68_time_str(info->time, track ? track : disk->track_count, int(seconds));
+  return 0;
+}
+
+int vk68_probe_stream(Stream68 *stream) { return VK68file_probe(stream); }
+int vk68_probe_path(const char *path) { return VK68file_probe_path(path); }
+int vk68_probe_buffer(const void *bytes, int32_t size) {
+  return VK68file_probe_buffer(bytes, size);
+}
+Disk68 *vk68_disk_load_stream(Stream68 *stream) { return VK68file_load(stream); }
+Disk68 *vk68_disk_load_path(const char *path) { return VK68file_load_path(path); }
+Disk68 *vk68_disk_load_buffer(const void *bytes, int32_t size) {
+  return VK68file_load_buffer(bytes, size);
+}
+
+int vk68_config_load(Player68 *player) { return player ? VK68config_load(player->config) : -1; }
+
+int vk68_config_save(Player68 *player) {
+  if (!player) return -1;
+  int32_t *c = player->config;
+  c[VK68CONFIG_VERSION] = 221;  // the configuration format written here
+  c[VK68CONFIG_SAMPLING_RATE] = int32_t(player->sampling_rate);
+  c[VK68CONFIG_AMIGA_BLEND] = player->amiga_blend;
+  c[VK68CONFIG_FORCE_TRACK] = player->force_track;
+  c[VK68CONFIG_DEFAULT_TIME] = int32_t((uint64_t(player->default_time_ms) + 999) / 1000);
+  return VK68config_save(c);
+}
+
+int vk68_config_apply(Player68 *player) {
+  if (!player || VK68config_valid(player->config) < 0) return -1;
+  take_config(player);
+  vk68_sampling_rate(player, player->config[VK68CONFIG_SAMPLING_RATE]);
+  return 0;
+}
+
+int vk68_config_id(const char *key) { return VK68config_get_id(key); }
+
+int vk68_config_get(const Player68 *player, int n, int32_t *value) {
+  if (!player || !value) return -1;
+  if (n < 0 || n >= VK68_CONFIG_SLOTS)
+    return vk68_error_add("vk68_config_get(%d) : no such value", n);
+  *value = player->config[n];
+  return 0;
+}
+
+int vk68_config_set(Player68 *player, int n, int32_t value) {
+  if (!player) return -1;
+  if (n < 0 || n >= VK68_CONFIG_SLOTS)
+    return vk68_error_add("vk68_config_set(%d) : no such value", n);
+  player->config[n] = value;
+  return 0;
+}
+
+void vk68_set_share(const char *path) { VK68rsc_set_share(path); }
+void vk68_set_user(const char *path) { VK68rsc_set_user(path); }
+
+}  // extern "C"

@@ -1,0 +1,141 @@
+// The player's life cycle and track control: statuses of vk68_process,
+// track ends, restart, stop, seeking, track descriptions, runaway replay
+// code, and refused tracks. tone.vk68 holds seven tracks of 100 frames:
+// tones (1-3), a play and an init routine that never return (4, 5), a
+// 10 Hz track (6), and an STE-only track without DMA sound (7); the others
+// run at 50 Hz, 2 seconds each.
+#include <string>
+
+#include "player/player_fixture.h"
+
+namespace playertest {
+namespace {
+
+using enginetest::messages;
+
+constexpr int kTrackFrames = 100;
+
+bool reported(const char *text) {
+  for (const std::string &m : messages())
+    if (m.find(text) != std::string::npos) return true;
+  return false;
+}
+
+TEST(PlayerInit, NeedsBothMemoryHooksAndIsSingle) {
+  enginetest::install_counting_hooks();
+  VK68init init{};
+  init.alloc = enginetest::counting_alloc;
+  EXPECT_EQ(vk68_init(&init), nullptr);
+  EXPECT_TRUE(reported("missing dynamic memory handler(s)"));
+  init.free = enginetest::counting_free;
+  init.user_path = init.shared_path = TUNES "/none";
+  init.sampling_rate = 22050;
+  Player68 *p = vk68_init(&init);
+  ASSERT_NE(p, nullptr);
+  EXPECT_EQ(init.sampling_rate, 22050u);
+  EXPECT_EQ(vk68_init(&init), nullptr);
+  vk68_shutdown(p);
+  messages();
+}
+
+TEST_F(PlayerTest, StatusesThroughATrackAndItsEnd) {
+  load("tone.vk68");
+  std::vector<uint32_t> buffer(kTrackFrames * 1000);
+  ASSERT_EQ(vk68_play(player_, 2), 0);
+  EXPECT_EQ(vk68_process(player_, buffer.data(), 0), VK68_PROCESS_CHANGE);
+  EXPECT_EQ(vk68_play(player_, -1), 2);
+  EXPECT_EQ(vk68_process(player_, buffer.data(), 100), 0);
+  EXPECT_EQ(vk68_process(player_, buffer.data(), 100), VK68_PROCESS_IDLE);
+  // The rest of the track: the call that runs its last frame says so, the
+  // next one starts track 3 without writing.
+  int status = 0, calls = 0;
+  while (!(status & VK68_PROCESS_END) && calls++ < kTrackFrames)
+    status = vk68_process(player_, buffer.data(), 883);
+  EXPECT_EQ(status, VK68_PROCESS_END);
+  EXPECT_EQ(player_->frames_played, uint32_t(kTrackFrames));
+  buffer[0] = 0x12345678;
+  EXPECT_EQ(vk68_process(player_, buffer.data(), 883), VK68_PROCESS_CHANGE);
+  EXPECT_EQ(buffer[0], 0x12345678u);  // nothing written
+  EXPECT_EQ(vk68_play(player_, -1), 3);
+  vk68_restart(player_);
+  EXPECT_EQ(vk68_process(player_, buffer.data(), 1), VK68_PROCESS_CHANGE);
+  EXPECT_EQ(vk68_play(player_, -1), 1);
+  EXPECT_EQ(vk68_stop(player_), 0);
+  EXPECT_EQ(vk68_process(player_, buffer.data(), 1), VK68_PROCESS_STOPPED);
+  EXPECT_EQ(vk68_process(player_, buffer.data(), 1), -1);
+}
+
+TEST_F(PlayerTest, LastTrackEndsInAStop) {
+  load("tone.vk68");
+  // Without a YM, each 50 Hz frame makes 44100 x 160256 / 8000000 samples.
+  std::vector<uint32_t> buffer(883);
+  ASSERT_EQ(vk68_play(player_, 7), 0);
+  int status = 0, calls = 0;
+  while (!(status & VK68_PROCESS_END) && calls++ < 2 * kTrackFrames)
+    status = vk68_process(player_, buffer.data(), 883);
+  EXPECT_EQ(status, VK68_PROCESS_END);
+  EXPECT_EQ(calls, kTrackFrames);
+  EXPECT_EQ(vk68_process(player_, buffer.data(), 1), VK68_PROCESS_STOPPED);
+  EXPECT_EQ(vk68_process(player_, buffer.data(), 1), -1);
+  EXPECT_EQ(vk68_play(player_, 8), -1);
+  EXPECT_TRUE(reported("track [8] out of range [7]"));
+}
+
+TEST_F(PlayerTest, TrackWithoutYmOrAmigaIsSilent) {
+  load("tone.vk68");
+  EXPECT_GT(peak(render(1, 4410), 0), 1000);
+  EXPECT_EQ(peak(render(7, 4410), 0), 0);
+}
+
+TEST_F(PlayerTest, FailedTracksReportAndLeaveThePlayerUsable) {
+  load("tone.vk68");
+  uint32_t word;
+  const struct {
+    int track;
+    const char *message;
+  } kFailures[] = {{4, "stopped"}, {5, "track init"}, {6, "replay rate 10 Hz"}};
+  for (const auto &f : kFailures) {
+    ASSERT_EQ(vk68_play(player_, f.track), 0);
+    EXPECT_EQ(vk68_process(player_, &word, 1), -1) << f.track;
+    EXPECT_TRUE(reported(f.message)) << f.track;
+    EXPECT_EQ(vk68_play(player_, -1), 0);
+  }
+  EXPECT_EQ(peak(render(1, 100), 0) > 0, true);
+}
+
+TEST_F(PlayerTest, SeeksByTimeAndDescribesTracks) {
+  load("tone.vk68");
+  uint32_t word;
+  EXPECT_EQ(vk68_seek(player_, 5500), 4000);
+  EXPECT_EQ(vk68_process(player_, &word, 1), VK68_PROCESS_CHANGE);
+  EXPECT_EQ(vk68_play(player_, -1), 3);
+  EXPECT_EQ(vk68_process(player_, &word, 1), VK68_PROCESS_IDLE);
+  EXPECT_EQ(vk68_seek(player_, -1), 4020);   // one 20 ms frame in
+  EXPECT_EQ(vk68_seek(player_, 4100), -1);   // already there
+  EXPECT_EQ(vk68_seek(player_, 22000), -1);  // 5 x 2 s, 10 s, 2 s
+
+  VK68trackInfo info;
+  ASSERT_EQ(vk68_track_info(player_, nullptr, &info, -1), 0);
+  EXPECT_EQ(info.track, 3);
+  EXPECT_EQ(info.start_ms, 4000u);
+  EXPECT_STREQ(info.time, "03 00:02");
+  EXPECT_STREQ(info.hardware, "Yamaha-2149");
+  ASSERT_EQ(vk68_track_info(player_, nullptr, &info, 0), 0);
+  EXPECT_EQ(info.tracks, 7);
+  EXPECT_EQ(info.time_ms, 22000u);
+  EXPECT_STREQ(info.time, "07 00:22");
+  EXPECT_STREQ(info.hardware, "Yamaha-2149 & MicroWire (STE)");
+  EXPECT_EQ(vk68_track_info(player_, nullptr, &info, 8), -1);
+}
+
+TEST_F(PlayerTest, OneDiskAtATime) {
+  load("tone.vk68");
+  EXPECT_EQ(vk68_load_path(player_, TUNES "/ste.vk68"), -1);
+  EXPECT_TRUE(reported("disk is already loaded"));
+  vk68_close(player_);
+  load("ste.vk68");
+  EXPECT_EQ(vk68_track_count(player_), 2);
+}
+
+}  // namespace
+}  // namespace playertest
