@@ -1,9 +1,12 @@
 // vk68: shows what a music file holds, converts it to a VK68 file, and packs
 // or unpacks ICE files. Each command lives in its own cmd_<name>.cpp; this
 // file holds the command table and the usage text.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
+#include <new>
 
 #include "tool.h"
 #include "vk68/vk68_msg.h"
@@ -51,8 +54,19 @@ int main(int argc, char **argv) {
     print_usage();
     return kExitOk;
   }
-  const Args args(argv + 2, argv + argc);
-  for (const Command &c : kCommands)
-    if (command == c.name) return c.run(args);
-  return usage_error("unknown command '" + command + "'");
+  int status = -1;
+  try {
+    const Args args(argv + 2, argv + argc);
+    for (const Command &c : kCommands)
+      if (command == c.name) status = c.run(args);
+  } catch (const std::bad_alloc &) {
+    return failure("out of memory");
+  } catch (const std::exception &e) {
+    return failure(e.what());
+  }
+  if (status < 0) return usage_error("unknown command '" + escaped(command) + "'");
+  // Output that did not reach its file is a failure too (a full disk).
+  if (std::fflush(stdout) != 0 || std::ferror(stdout))
+    return failure(std::string("cannot write the output: ") + std::strerror(errno));
+  return status;
 }

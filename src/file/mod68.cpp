@@ -1,0 +1,385 @@
+// Amiga modules: layout detection and checks, the song walk that measures a
+// track, and the VK68 disk that carries our replay and the module.
+#include "file/mod68.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "vk68/vk68_msg.h"
+
+// The 68000 replay, assembled from src/replay/protracker.s. Its init routine
+// is at +0 and its play routine at +8; the module follows it.
+extern "C" const unsigned char replay_protracker[];
+extern "C" const unsigned long replay_protracker_size;
+
+namespace {
+
+// Module layout (offsets in bytes).
+constexpr int32_t kTitle = 20;
+constexpr int32_t kSampleHeader = 30;  // name 22, length, finetune, volume, loop start, loop length
+constexpr int32_t kSongLength15 = 470;  // 20 + 15 * 30
+constexpr int32_t kSongLength31 = 950;  // 20 + 31 * 30
+constexpr int32_t kPositions = 128;
+constexpr int32_t kSignature = 1080;
+constexpr int32_t kHeader15 = 600;
+constexpr int32_t kHeader31 = 1084;
+constexpr int32_t kPatternBytes = 1024;  // 64 rows x 4 channels x 4 bytes
+constexpr int32_t kMaxVolume = 64;
+
+// 68000 memory: the track loads at the default address 0x8000, or lower
+// (above the system routine at 0x600-0x733) when the module needs the room;
+// the replay's work area (2816 bytes) follows the module and the stack
+// (init runs at the top, 16 bytes below the end) needs far less than 256.
+constexpr uint32_t kMemory = 0x80000;
+constexpr uint32_t kLoadAddress = 0x8000;
+constexpr uint32_t kLowLoadAddress = 0x800;
+constexpr uint32_t kWorkArea = 2816 + 256 + 16;
+
+// Replay timing (see protracker.s): 88 output samples per call, a tick of
+// tempo T lasts 110250 / T samples, counted in 16.16 fixed point.
+constexpr int32_t kFrameSamples = 88;
+constexpr int32_t kTickAt1Bpm = 110250;
+constexpr int kDefaultSpeed = 6;
+constexpr int kDefaultTempo = 125;
+constexpr uint32_t kMaxFrames = 2u * 3600u * MOD68_CALL_RATE;
+constexpr uint32_t kHardwareAmiga = 4;
+
+const char *const kSignatures[] = {"M.K.", "M!K!", "4CHN", "FLT4"};
+
+uint32_t word(const uint8_t *p) { return (uint32_t{p[0]} << 8) | p[1]; }
+
+// Names and titles: text bytes or zeros, no control characters.
+bool plausible_text(const uint8_t *p, int32_t n) {
+  for (int32_t i = 0; i < n; ++i)
+    if (p[i] != 0 && p[i] < 32) return false;
+  return true;
+}
+
+// Title and every complete sample header within `available` bytes look like
+// a module's (volume at most 64, finetune a nibble).
+bool plausible_headers(const uint8_t *b, int32_t available, int32_t slots) {
+  if (available < kTitle || !plausible_text(b, kTitle)) return false;
+  for (int32_t s = 0; s < slots; ++s) {
+    const uint8_t *h = b + kTitle + s * kSampleHeader;
+    if (h + kSampleHeader > b + available) break;
+    if (!plausible_text(h, 22) || h[24] > 15 || h[25] > kMaxVolume) return false;
+  }
+  return true;
+}
+
+uint32_t tick_length(int tempo) {
+  const uint32_t q = kTickAt1Bpm / tempo, r = kTickAt1Bpm % tempo;
+  return (q << 16) | ((r << 16) / tempo);
+}
+
+uint32_t highest_pattern(const uint8_t *positions, int32_t count) {
+  uint32_t high = 0;
+  for (int32_t i = 0; i < count; ++i) high = std::max<uint32_t>(high, positions[i]);
+  return high;
+}
+
+int32_t song_length_offset(int32_t slots) { return slots == 31 ? kSongLength31 : kSongLength15; }
+int32_t header_size(int32_t slots) { return slots == 31 ? kHeader31 : kHeader15; }
+
+uint32_t sample_bytes(const uint8_t *b, int32_t slots) {
+  uint32_t total = 0;
+  for (int32_t s = 0; s < slots; ++s) total += 2 * word(b + kTitle + s * kSampleHeader + 22);
+  return total;
+}
+
+// The module as it goes into the disk: header and patterns from the file,
+// positions past the song zeroed when only the song's patterns are stored,
+// samples padded with silence, and every loop inside its sample (the
+// original 15-slot layout counts loop starts in bytes).
+std::vector<uint8_t> normalized(const uint8_t *bytes, int32_t size, const Mod68Info &info) {
+  std::vector<uint8_t> m(bytes, bytes + std::min(size, info.size));
+  m.resize(info.size, 0);
+  uint8_t *positions = m.data() + song_length_offset(info.slots) + 2;
+  if (highest_pattern(positions, kPositions) + 1 > uint32_t(info.patterns))
+    std::fill(positions + info.song_length, positions + kPositions, 0);
+  for (int32_t s = 0; s < info.slots; ++s) {
+    uint8_t *h = m.data() + kTitle + s * kSampleHeader;
+    const uint32_t length = word(h + 22);
+    uint32_t start = word(h + 26), loop = word(h + 28);
+    if (loop <= 1 || start + loop <= length) continue;
+    if (info.slots == 15 && start / 2 + loop <= length) {
+      start /= 2;
+    } else if (start < length) {
+      loop = length - start;
+    } else {
+      start = 0;
+      loop = 1;
+    }
+    h[26] = uint8_t(start >> 8), h[27] = uint8_t(start);
+    h[28] = uint8_t(loop >> 8), h[29] = uint8_t(loop);
+  }
+  return m;
+}
+
+// The replay's song logic, tick by tick, for what decides the time: rows,
+// positions, speed and tempo, jumps, breaks, pattern loops and delays.
+class SongWalk {
+ public:
+  SongWalk(const uint8_t *module, const Mod68Info &info, int32_t start) {
+    const int32_t at = song_length_offset(info.slots);
+    song_length_ = info.song_length;
+    positions_ = module + at + 2;
+    patterns_ = module + header_size(info.slots);
+    position_ = start >= 0 && start < song_length_ ? start : 0;
+  }
+
+  uint32_t frames() {
+    int32_t time = 0;  // samples (16.16) from this call to the next tick
+    for (uint32_t frame = 0; frame < kMaxFrames; ++frame) {
+      if (time < (kFrameSamples << 15)) {
+        if (tick_ == 0 && delay_left_ == 0) {
+          if (visited_[position_][row_]) return frame;
+          visited_[position_][row_] = true;
+        }
+        time += int32_t(tick_length_);
+        tick();
+      }
+      time -= kFrameSamples << 16;
+    }
+    return kMaxFrames;
+  }
+
+ private:
+  void tick() {
+    if (tick_ == 0) {
+      if (delay_left_ == 0) {
+        const uint8_t *cell = patterns_ + positions_[position_] * kPatternBytes + row_ * 16;
+        for (int c = 0; c < 4; ++c, cell += 4) {
+          command_[c] = cell[2] & 15;
+          parameter_[c] = cell[3];
+          row_effect(c);
+        }
+      } else {
+        for (int c = 0; c < 4; ++c)  // a delayed row's tick 0 runs its E commands again
+          if (command_[c] == 14 && parameter_[c] >> 4 == 6) pattern_loop(c, parameter_[c] & 15);
+      }
+      next_row();
+    }
+    if (jump_) next_position();
+    tick_ = tick_ + 1 >= speed_ ? 0 : tick_ + 1;
+  }
+
+  void row_effect(int c) {
+    const int p = parameter_[c];
+    switch (command_[c]) {
+      case 0xB:
+        position_ = (p - 1) & 0xFF;
+        break_row_ = 0;
+        jump_ = true;
+        break;
+      case 0xD: {
+        const int row = (p >> 4) * 10 + (p & 15);
+        break_row_ = row > 63 ? 0 : row;
+        jump_ = true;
+        break;
+      }
+      case 0xE:
+        if (p >> 4 == 6) pattern_loop(c, p & 15);
+        if (p >> 4 == 0xE && delay_left_ == 0) delay_ = (p & 15) + 1;
+        break;
+      case 0xF:
+        if (p >= 32) {
+          tick_length_ = tick_length(p);
+        } else if (p > 0) {
+          speed_ = p;
+        }
+        break;
+      default: break;
+    }
+  }
+
+  void pattern_loop(int c, int x) {
+    if (x == 0) {
+      loop_row_[c] = row_;
+      return;
+    }
+    if (loop_count_[c] == 0) {
+      loop_count_[c] = x;
+    } else if (--loop_count_[c] == 0) {
+      return;
+    }
+    break_row_ = loop_row_[c];
+    loop_jump_ = true;
+  }
+
+  void next_row() {
+    int row = row_ + 1;
+    if (delay_) {
+      delay_left_ = delay_;
+      delay_ = 0;
+    }
+    if (delay_left_ && --delay_left_) --row;
+    if (loop_jump_) {
+      loop_jump_ = false;
+      // The loop's rows play again: they are not a return to a played state.
+      for (int r = break_row_; r <= row_; ++r) visited_[position_][r] = false;
+      row = break_row_;
+      break_row_ = 0;
+    }
+    row_ = row;
+    if (row_ >= 64) next_position();
+  }
+
+  void next_position() {
+    row_ = break_row_;
+    break_row_ = 0;
+    jump_ = false;
+    position_ = (position_ + 1) & 127;
+    if (position_ >= song_length_) position_ = 0;
+  }
+
+  int32_t song_length_ = 0;
+  const uint8_t *positions_ = nullptr;
+  const uint8_t *patterns_ = nullptr;
+  int position_ = 0, row_ = 0, tick_ = 0, speed_ = kDefaultSpeed;
+  int break_row_ = 0, delay_ = 0, delay_left_ = 0;
+  bool jump_ = false, loop_jump_ = false;
+  uint32_t tick_length_ = tick_length(kDefaultTempo);
+  std::array<int, 4> command_{}, parameter_{}, loop_row_{}, loop_count_{};
+  std::array<std::array<bool, 64>, 128> visited_{};
+};
+
+uint32_t load_address(const Mod68Info &info) {
+  const uint32_t need = uint32_t(replay_protracker_size) + uint32_t(info.size) + kWorkArea;
+  return kLoadAddress + need <= kMemory ? kLoadAddress : kLowLoadAddress;
+}
+
+}  // namespace
+
+extern "C" {
+
+int mod68_check(const uint8_t *b, int32_t size, Mod68Info *info) {
+  if (!b || size < 0 || !info) return vk68_error_add("mod68_check() : no module");
+  *info = Mod68Info{};
+  int32_t slots = 0;
+  if (size >= kHeader31) {
+    const uint8_t *sig = b + kSignature;
+    for (const char *s : kSignatures)
+      if (std::memcmp(sig, s, 4) == 0) slots = 31;
+    const bool digits_chn = sig[0] >= '1' && sig[0] <= '9' && std::memcmp(sig + 1, "CHN", 3) == 0;
+    const bool digits_ch =
+        std::isdigit(sig[0]) && std::isdigit(sig[1]) && sig[2] == 'C' && sig[3] == 'H';
+    if (!slots && (digits_chn || digits_ch || !std::memcmp(sig, "FLT8", 4) ||
+                   !std::memcmp(sig, "OCTA", 4) || !std::memcmp(sig, "CD81", 4)))
+      return vk68_error_add("a module of more than 4 channels (%.4s): only 4-channel modules play",
+                            reinterpret_cast<const char *>(sig));
+  }
+  if (!slots && size >= kHeader15 && plausible_headers(b, size, 15)) {
+    const int32_t length = b[kSongLength15];
+    if (length >= 1 && length <= kPositions &&
+        highest_pattern(b + kSongLength15 + 2, kPositions) < 64)
+      slots = 15;
+  }
+  if (!slots) {
+    if (size < kHeader31 && size > kTitle && plausible_headers(b, size, 31) &&
+        (size <= kSongLength31 || (b[kSongLength31] >= 1 && b[kSongLength31] <= kPositions)))
+      return vk68_error_add("module cut short in its header or position list (%d of %d bytes)",
+                            int(size), int(kHeader31));
+    return vk68_error_add("not an Amiga module (no 4-channel ProTracker signature)");
+  }
+  const int32_t at = song_length_offset(slots);
+  const int32_t length = b[at];
+  if (length < 1 || length > kPositions)
+    return vk68_error_add("module song length %d is not 1 to 128", int(length));
+  const int32_t header = header_size(slots);
+  // Trackers store every pattern named in the position list; some files
+  // hold only those the song uses.
+  int32_t patterns = int32_t(highest_pattern(b + at + 2, kPositions)) + 1;
+  if (header + patterns * kPatternBytes > size)
+    patterns = int32_t(highest_pattern(b + at + 2, length)) + 1;
+  const int32_t need = header + patterns * kPatternBytes;
+  if (need > size)
+    return vk68_error_add("module cut short in its patterns (%d of %d bytes)", int(size),
+                          int(need));
+  const uint32_t total = uint32_t(need) + sample_bytes(b, slots);
+  const uint32_t room =
+      kMemory - kLowLoadAddress - uint32_t(replay_protracker_size) - kWorkArea;
+  if (total > room)
+    return vk68_error_add(
+        "module too large: %u bytes, at most %u fit in the 68000's memory with the replay",
+        unsigned(total), unsigned(room));
+  info->slots = slots;
+  info->song_length = length;
+  info->patterns = patterns;
+  info->size = int32_t(total);
+  info->missing = total > uint32_t(size) ? int32_t(total - uint32_t(size)) : 0;
+  int32_t n = kTitle;
+  std::memcpy(info->title, b, kTitle);
+  while (n > 0 && (info->title[n - 1] == ' ' || info->title[n - 1] == 0)) info->title[--n] = 0;
+  return 0;
+}
+
+uint32_t mod68_frames(const uint8_t *bytes, const Mod68Info *info, int32_t start) {
+  return SongWalk(bytes, *info, start).frames();
+}
+
+Disk68 *mod68_disk(const uint8_t *bytes, int32_t size, const char *name, const char *author,
+                   const Mod68Track *tracks, int count) {
+  Mod68Info info;
+  if (mod68_check(bytes, size, &info) < 0) return nullptr;
+  if (!tracks || count < 1 || count > DISK68_MAX_TRACKS) {
+    vk68_error_add("mod68_disk() : %d tracks", count);
+    return nullptr;
+  }
+  for (int i = 0; i < count; ++i) {
+    if (tracks[i].start < 0 || tracks[i].start >= info.song_length) {
+      vk68_error_add("mod68_disk() : track %d starts at position %d of a song of %d", i + 1,
+                     int(tracks[i].start), int(info.song_length));
+      return nullptr;
+    }
+  }
+  const std::vector<uint8_t> module = normalized(bytes, size, info);
+  // One block: the record, the replay and the module, then the texts.
+  std::string texts;
+  auto add_text = [&texts](const char *s) {
+    const size_t at = texts.size();
+    texts.append(s).push_back('\0');
+    return at;
+  };
+  const size_t disk_name = add_text(name ? name : info.title);
+  const size_t author_at = add_text(author ? author : "");
+  std::vector<size_t> track_names;
+  for (int i = 0; i < count; ++i)
+    track_names.push_back(add_text(tracks[i].name ? tracks[i].name : info.title));
+  const size_t replay = replay_protracker_size;
+  const size_t data_size = replay + module.size();
+  auto *disk = static_cast<Disk68 *>(vk68_alloc(sizeof(Disk68) + data_size + texts.size()));
+  if (!disk) return nullptr;
+  std::memset(disk, 0, sizeof(Disk68));
+  auto *data = reinterpret_cast<uint8_t *>(disk + 1);
+  std::memcpy(data, replay_protracker, replay);
+  std::memcpy(data + replay, module.data(), module.size());
+  char *text = reinterpret_cast<char *>(data + data_size);
+  std::memcpy(text, texts.data(), texts.size());
+  disk->track_count = count;
+  disk->name = text + disk_name;
+  disk->hardware = kHardwareAmiga;
+  for (int i = 0; i < count; ++i) {
+    Track68 &t = disk->tracks[i];
+    t.d0 = uint32_t(tracks[i].start);
+    t.load_address = load_address(info);
+    t.frequency = MOD68_CALL_RATE;
+    t.frames = mod68_frames(module.data(), &info, tracks[i].start);
+    t.time_ms = t.frames * (1000 / MOD68_CALL_RATE);
+    t.start_ms = disk->total_ms;
+    disk->total_ms += t.time_ms;
+    t.hardware = kHardwareAmiga;
+    t.name = text + track_names[i];
+    t.author = author ? text + author_at : nullptr;
+    t.composer = t.author;
+    t.data = data;
+    t.data_size = uint32_t(data_size);
+  }
+  return disk;
+}
+
+}  // extern "C"
