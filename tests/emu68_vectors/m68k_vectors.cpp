@@ -98,10 +98,8 @@ class Reader {
       std::string_view s;
       return string(&s);
     }
-    const char *start = p_;  // a number, true, false or null
-    while (p_ < end_ &&
-           std::string_view("+-.0123456789Eaeflnrstu").find(*p_) != std::string_view::npos)
-      ++p_;
+    const char *start = p_;  // a number, true, false or null: up to what follows it
+    while (p_ < end_ && std::string_view(",]} \n\r\t").find(*p_) == std::string_view::npos) ++p_;
     return p_ != start;
   }
   bool at_end() {
