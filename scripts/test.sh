@@ -8,6 +8,9 @@ bash scripts/build.sh release
 bash scripts/build.sh sanitize
 # Headless machines have neither a display nor a sound card.
 export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
+# GoogleTest programs run their tests in a random order (the seed is printed)
+# so that no test relies on another having run before it.
+export GTEST_SHUFFLE=${GTEST_SHUFFLE:-1}
 status=0
 ctest --test-dir build/release --output-on-failure -j2 || status=1
 ctest --test-dir build/sanitize --output-on-failure -j2 || status=1

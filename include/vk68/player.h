@@ -138,7 +138,8 @@ int vk68_track_info(const Player68 *player, const Disk68 *disk, VK68trackInfo *i
  * (no player, n < 0, no buffer, no track can be started, or the replay code
  * failed: a runaway frame stops the track). When a track starts or stops
  * inside the call, the call returns at once with the rest of the buffer
- * unwritten. */
+ * unwritten. A track starts only with a replay rate of 25 to 5000 Hz (the
+ * chips' frame limits). */
 int vk68_process(Player68 *player, uint32_t *buffer, int n);
 
 /* Pass-throughs to the file layer (see vk68file.h). */

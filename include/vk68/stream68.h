@@ -41,8 +41,16 @@ struct Stream68 {
 };
 
 /* A stream on a file; does not touch the file system. Null for a missing or
- * empty path. */
+ * empty path. Opening for reading refuses (with a message) a file longer
+ * than INT32_MAX bytes. */
 Stream68 *stream68_file_create(const char *path, int mode);
+/* A write-only file stream that replaces the file as a whole: it writes a
+ * new file beside it (beside the file a link points to) and renames it into
+ * place when the stream closes after every write went through. A failed
+ * write or close removes the new file; the old one stays as it was, and
+ * close returns -1 with errno telling why. A file that is not a regular
+ * file (a device) is written in place. */
+Stream68 *stream68_file_replace(const char *path);
 /* A stream on a caller-owned buffer named "mem://<start>:<end>". Null when
  * size is negative or data is null with a non-zero size. A write never
  * grows the buffer. */
@@ -55,7 +63,8 @@ int32_t stream68_read(Stream68 *s, void *buffer, int32_t count);
 int32_t stream68_write(Stream68 *s, const void *buffer, int32_t count);
 int32_t stream68_length(Stream68 *s);
 int32_t stream68_tell(Stream68 *s);
-/* Relative and absolute seeks; both return the new position or -1. */
+/* Relative and absolute seeks; both return the new position, or -1 when it
+ * would be outside 0..INT32_MAX or the stream refuses to move. */
 int32_t stream68_seek(Stream68 *s, int32_t offset);
 int32_t stream68_seek_to(Stream68 *s, int32_t position);
 void stream68_destroy(Stream68 *s);

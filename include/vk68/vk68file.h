@@ -4,7 +4,7 @@
  *
  * File layout (numbers 32-bit little-endian): the 56-byte magic, the base
  * chunk header "VK68" + size (8 + length of all following chunks), then
- * chunks "SC" + two code characters + payload size + payload, up to the end
+ * chunks "VK" + two code characters + payload size + payload, up to the end
  * given by the base size or an "EF" chunk. Track chunks apply to the most
  * recent "MU".
  *
@@ -88,6 +88,12 @@ int VK68file_save_buffer(void *bytes, int32_t size, const Disk68 *disk);
 int VK68file_probe(Stream68 *stream);
 int VK68file_probe_path(const char *path);
 int VK68file_probe_buffer(const void *bytes, int32_t size);
+
+/* 1 when `name` may name an external replay routine: letters, digits, '_',
+ * '-' and '.', not empty and not starting with '.', so that it can only name
+ * a file inside the replay directory; 0 otherwise. The loader refuses files
+ * whose "RE" chunk breaks this rule. */
+int VK68file_replay_name_ok(const char *name);
 
 /* The text for a set of hardware flags (only the three low bits count). */
 const char *VK68file_hardware_text(uint32_t hardware);

@@ -6,6 +6,8 @@
 #include <array>
 #include <cstdint>
 
+#include "chips/wide_access.h"
+
 namespace {
 
 // One MFP clock tick in internal units: 68000 cycles are multiplied by 192,
@@ -69,7 +71,39 @@ struct Mfp {
   Interrupt68 irq{};
 };
 
-Mfp mfp;
+// The chip after a reset, which is also its state before the first one:
+// register file clear but VR and GPIP, every timer stopped with a reload and
+// count of 256 (whose data register byte reads 0).
+constexpr Mfp reset_state() {
+  // Vector channel and enable bit of each timer: A and B in bank A, C and D
+  // in bank B, as wired on the ST.
+  struct Fixed {
+    uint32_t channel;
+    uint8_t bit;
+    uint8_t bank;
+  };
+  constexpr std::array<Fixed, 4> kFixed = {{
+      {13, 0x20, 0},  // A
+      {8, 0x01, 0},   // B
+      {5, 0x20, 1},   // C
+      {4, 0x10, 1},   // D
+  }};
+  Mfp m;
+  m.regs[2 * kVr + 1] = kResetVr;
+  m.regs[2 * kGpip + 1] = kResetGpip;
+  for (int i = 0; i < 4; ++i) {
+    MfpTimer &t = m.timers[i];
+    t.channel = kFixed[i].channel;
+    t.level = kTimerLevel;
+    t.bit = kFixed[i].bit;
+    t.bank = kFixed[i].bank;
+    t.count = 256;
+    t.reload = 256;
+  }
+  return m;
+}
+
+Mfp mfp = reset_state();
 
 uint8_t &reg(int n) { return mfp.regs[2 * n + 1]; }
 
@@ -148,12 +182,6 @@ uint32_t read_byte(uint32_t address, uint32_t cycle) {
   return reg(n);
 }
 
-uint32_t read_word(uint32_t address, uint32_t cycle) { return read_byte(address + 1, cycle); }
-
-uint32_t read_long(uint32_t address, uint32_t cycle) {
-  return (read_byte(address + 1, cycle) << 16) | read_byte(address + 3, cycle + 4);
-}
-
 void write_byte(uint32_t address, uint32_t value, uint32_t cycle) {
   if ((address & 1) == 0) {
     return;
@@ -186,14 +214,10 @@ void write_byte(uint32_t address, uint32_t value, uint32_t cycle) {
   }
 }
 
-void write_word(uint32_t address, uint32_t value, uint32_t cycle) {
-  write_byte(address + 1, value, cycle);
-}
-
-void write_long(uint32_t address, uint32_t value, uint32_t cycle) {
-  write_byte(address + 1, value >> 16, cycle);
-  write_byte(address + 3, value, cycle + 4);
-}
+// Only the odd byte of a word is a register; a long covers two registers,
+// the second stamped 4 cycles later.
+constexpr io68_read_t read_word = chips::read_wide<read_byte, 1, chips::Use::kLow>;
+constexpr io68_write_t write_word = chips::write_wide<write_byte, 1, chips::Use::kLow>;
 
 Interrupt68 *interrupt(uint32_t cycle) {
   MfpTimer *t = mfp.next_timer;
@@ -258,10 +282,10 @@ IoPlugin68 mfp_io_plugin = {
     .addr_hi = 0xFFFFFA2Fu,
     .read_b = read_byte,
     .read_w = read_word,
-    .read_l = read_long,
+    .read_l = chips::read_wide<read_word, 2, chips::Use::kBoth, 4>,
     .write_b = write_byte,
     .write_w = write_word,
-    .write_l = write_long,
+    .write_l = chips::write_wide<write_word, 2, chips::Use::kBoth, 4>,
     .interrupt = interrupt,
     .next_interrupt = next_interrupt,
     .adjust_cycles = adjust_cycles,
@@ -271,34 +295,7 @@ IoPlugin68 mfp_io_plugin = {
 int mfp_init(void) { return mfp_reset(); }
 
 int mfp_reset(void) {
-  // Vector channel and enable bit of each timer: A and B in bank A, C and D
-  // in bank B, as wired on the ST.
-  struct Fixed {
-    uint32_t channel;
-    uint8_t bit;
-    uint8_t bank;
-  };
-  constexpr std::array<Fixed, 4> kFixed = {{
-      {13, 0x20, 0},  // A
-      {8, 0x01, 0},   // B
-      {5, 0x20, 1},   // C
-      {4, 0x10, 1},   // D
-  }};
-  mfp.regs.fill(0);
-  reg(kVr) = kResetVr;
-  reg(kGpip) = kResetGpip;
-  mfp.next_timer = nullptr;
-  for (int i = 0; i < 4; ++i) {
-    MfpTimer &t = mfp.timers[i];
-    t = MfpTimer{};
-    t.channel = kFixed[i].channel;
-    t.level = kTimerLevel;
-    t.bit = kFixed[i].bit;
-    t.bank = kFixed[i].bank;
-    t.count = 256;
-    t.reload = 256;
-    reg(kTadr + i) = static_cast<uint8_t>(t.count);
-  }
+  mfp = reset_state();
   return 0;
 }
 

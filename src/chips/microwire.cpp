@@ -7,6 +7,8 @@
 #include <array>
 #include <cstdint>
 
+#include "chips/wide_access.h"
+
 namespace {
 
 // Register offsets from 0xFF8900 (odd ones are the chip's byte registers).
@@ -67,24 +69,34 @@ constexpr int kMasterMax = 40;  // 2 dB steps from -80 dB
 constexpr int kSideMax = 20;    // 2 dB steps from -40 dB
 constexpr int kToneMax = 12;    // 2 dB steps from -12 dB
 
+// DMA positions are byte addresses in 32.32 fixed point: a step with 32
+// fraction bits plays every rate at its true pitch (a step of 8 fraction
+// bits would play 12516 Hz almost 1 % flat at 44100 Hz).
+constexpr int kFracBits = 32;
+
+// The chip after a reset, which is also its state before the first one.
+// Register bytes from kResetBytes up are kept by a reset.
+constexpr uint32_t kResetBytes = kMaskLo + 1;
 struct Ste {
   std::array<uint8_t, 64> regs{};
-  uint32_t position = 0;  // playing address x 256
-  uint32_t end = 0;       // end address x 256 of the frame being played
+  uint64_t position = 0;  // playing address, 32.32
+  uint64_t end = 0;       // end address, 32.32, of the frame being played
   Gains gains = kMixerGains[1];
-  MwLmc1992 lmc{};
-  uint32_t rate = MW_DEFAULT_RATE;
+  // As after the commands mixer 1, master 40, left 20, right 20, treble 0
+  // and bass 0.
+  MwLmc1992 lmc{1, 0, 0, 0, 0, -12, -12};
 };
 
 Ste ste;
+uint32_t output_rate = MW_DEFAULT_RATE;  // survives resets
 
-uint32_t address_at(uint32_t offset) {
-  return (static_cast<uint32_t>(ste.regs[offset]) << 16) |
-         (static_cast<uint32_t>(ste.regs[offset + 2]) << 8) | ste.regs[offset + 4];
+uint64_t address_at(uint32_t offset) {
+  return (uint64_t{ste.regs[offset]} << 16) | (uint64_t{ste.regs[offset + 2]} << 8) |
+         ste.regs[offset + 4];
 }
 
-uint32_t frame_start() { return address_at(kStartHi) << 8; }
-uint32_t frame_end() { return address_at(kEndHi) << 8; }
+uint64_t frame_start() { return address_at(kStartHi) << kFracBits; }
+uint64_t frame_end() { return address_at(kEndHi) << kFracBits; }
 
 void set_mixer(int v) {
   ste.lmc.mixer = v;
@@ -166,22 +178,13 @@ uint32_t read_byte(uint32_t address, uint32_t) {
       return 0;
     }
     switch (offset) {
-      case kCounterHi: return (ste.position >> 24) & 0xFF;
-      case kCounterMid: return (ste.position >> 16) & 0xFF;
-      case kCounterLo: return (ste.position >> 8) & 0xFF;
+      case kCounterHi: return (ste.position >> (kFracBits + 16)) & 0xFF;
+      case kCounterMid: return (ste.position >> (kFracBits + 8)) & 0xFF;
+      case kCounterLo: return (ste.position >> kFracBits) & 0xFF;
       default: break;
     }
   }
   return ste.regs[offset];
-}
-
-uint32_t read_word(uint32_t address, uint32_t cycle) {
-  return (read_byte(address, cycle) << 8) | read_byte(address + 1, cycle);
-}
-
-uint32_t read_long(uint32_t address, uint32_t cycle) {
-  return (read_byte(address, cycle) << 24) | (read_byte(address + 1, cycle) << 16) |
-         (read_byte(address + 2, cycle + 4) << 8) | read_byte(address + 3, cycle + 4);
 }
 
 void write_byte(uint32_t address, uint32_t value, uint32_t) {
@@ -205,17 +208,10 @@ void write_byte(uint32_t address, uint32_t value, uint32_t) {
   }
 }
 
-void write_word(uint32_t address, uint32_t value, uint32_t cycle) {
-  write_byte(address, value >> 8, cycle);
-  write_byte(address + 1, value, cycle);
-}
-
-void write_long(uint32_t address, uint32_t value, uint32_t cycle) {
-  write_byte(address, value >> 24, cycle);
-  write_byte(address + 1, value >> 16, cycle);
-  write_byte(address + 2, value >> 8, cycle);
-  write_byte(address + 3, value, cycle);
-}
+// Words are two bytes, longs two words. A long read stamps its second word
+// 4 cycles later; a long write sends all four bytes at once.
+constexpr io68_read_t read_word = chips::read_wide<read_byte, 1>;
+constexpr io68_write_t write_word = chips::write_wide<write_byte, 1>;
 
 inline uint32_t pack(int32_t left, int32_t right) {
   return (static_cast<uint32_t>(left) & 0xFFFF) | (static_cast<uint32_t>(right) << 16);
@@ -234,38 +230,49 @@ void mix_ym(uint32_t *buffer, int n) {
   }
 }
 
-// Reached the frame end: loop (keeping the sub-byte phase) or stop. Returns
-// whether the DMA still plays.
-bool frame_ended(uint32_t start, uint32_t next_end) {
-  if ((ste.regs[kControl] & kControlLoop) != 0) {
-    ste.position += start - ste.end;
+// The frame being played has ended. With loop on, play goes on in the frame
+// the registers hold now, past its start by what the step overshot (the
+// sub-byte phase is kept), wrapping as often as a frame shorter than one
+// step needs; a frame whose start is at or after its end plays silence
+// without advancing, and is taken up again from the registers at every
+// mw_mix call until it has room. Without loop the DMA stops.
+enum class Wrap { kPlaying, kSilent, kStopped };
+
+Wrap frame_ended(uint64_t start, uint64_t next_end) {
+  if ((ste.regs[kControl] & kControlLoop) == 0) {
+    ste.regs[kControl] = 0;
+    ste.position = start;
     ste.end = next_end;
-    return true;
+    return Wrap::kStopped;
   }
-  ste.regs[kControl] = 0;
-  ste.position = start;
+  const uint64_t past = ste.position - ste.end;
   ste.end = next_end;
-  return false;
+  if (start >= next_end) {
+    ste.position = start;
+    return Wrap::kSilent;
+  }
+  ste.position = start + past % (next_end - start);
+  return Wrap::kPlaying;
 }
 
 // YM plus DMA for up to n words; returns how many were mixed before the DMA
-// stopped (n if it did not).
+// stopped or fell silent (n if it did neither).
 template <bool Stereo>
-int mix_dma(uint32_t *buffer, const uint8_t *memory, int n, uint32_t step, uint32_t start,
-            uint32_t next_end) {
+int mix_dma(uint32_t *buffer, const uint8_t *memory, int n, uint64_t step, uint64_t start,
+            uint64_t next_end) {
   const uint32_t ym_gain = static_cast<uint32_t>(ste.gains.ym);
   const uint32_t dma_gain = static_cast<uint32_t>(ste.gains.dma);
-  uint32_t position = ste.position;
-  uint32_t end = ste.end;
+  uint64_t position = ste.position;
+  uint64_t end = ste.end;
   for (int i = 0; i < n; ++i) {
+    const uint32_t at = static_cast<uint32_t>(position >> kFracBits) & kAddressMask;
     int32_t a;
     int32_t b;
     if constexpr (Stereo) {
-      const uint32_t at = (position >> 8) & kAddressMask & ~1u;
-      a = static_cast<int8_t>(memory[at]);
-      b = static_cast<int8_t>(memory[at + 1]);
+      a = static_cast<int8_t>(memory[at & ~1u]);
+      b = static_cast<int8_t>(memory[(at & ~1u) + 1]);
     } else {
-      a = b = static_cast<int8_t>(memory[(position >> 8) & kAddressMask]);
+      a = b = static_cast<int8_t>(memory[at]);
     }
     const uint32_t ym = buffer[i] * ym_gain;
     buffer[i] = pack(static_cast<int32_t>(ym + static_cast<uint32_t>(a) * dma_gain) >> 10,
@@ -274,7 +281,7 @@ int mix_dma(uint32_t *buffer, const uint8_t *memory, int n, uint32_t step, uint3
     if (position >= end) {
       ste.position = position;
       ste.end = end;
-      if (!frame_ended(start, next_end)) {
+      if (frame_ended(start, next_end) != Wrap::kPlaying) {
         return i + 1;
       }
       position = ste.position;
@@ -297,10 +304,10 @@ IoPlugin68 mw_io_plugin = {
     .addr_hi = 0xFFFF8925u,
     .read_b = read_byte,
     .read_w = read_word,
-    .read_l = read_long,
+    .read_l = chips::read_wide<read_word, 2, chips::Use::kBoth, 4>,
     .write_b = write_byte,
     .write_w = write_word,
-    .write_l = write_long,
+    .write_l = chips::write_wide<write_word, 2>,
     .interrupt = nullptr,
     .next_interrupt = nullptr,
     .adjust_cycles = nullptr,
@@ -312,24 +319,17 @@ IoPlugin68 mw_io_plugin = {
 int mw_init(void) { return mw_reset(); }
 
 int mw_reset(void) {
-  std::fill(ste.regs.begin(), ste.regs.begin() + kMaskLo + 1, 0);
-  ste.position = 0;
-  ste.end = 0;
-  // The LMC1992 as after these commands: mixer 1, full volume, flat tone.
-  set_mixer(1);
-  set_master(kMasterMax);
-  set_left(kSideMax);
-  set_right(kSideMax);
-  set_treble(0);
-  set_bass(0);
+  Ste fresh;
+  std::copy(ste.regs.begin() + kResetBytes, ste.regs.end(), fresh.regs.begin() + kResetBytes);
+  ste = fresh;
   return 0;
 }
 
 uint32_t mw_sampling_rate(uint32_t hz) {
   if (hz != 0) {
-    ste.rate = hz;
+    output_rate = hz;
   }
-  return ste.rate;
+  return output_rate;
 }
 
 void mw_mix(uint32_t *buffer, const uint8_t *memory, int n) {
@@ -344,10 +344,10 @@ void mw_mix(uint32_t *buffer, const uint8_t *memory, int n) {
   const bool stereo = (mode & kModeMono) == 0;
   // A stereo sample is two bytes, so its step through memory is doubled.
   const uint32_t dma_rate = kDmaTopRate >> (3 - (mode & 3));
-  const uint32_t step = (dma_rate << (stereo ? 9 : 8)) / ste.rate;
-  const uint32_t start = frame_start();
-  const uint32_t next_end = frame_end();
-  if (ste.position >= ste.end && !frame_ended(start, next_end)) {
+  const uint64_t step = (uint64_t{dma_rate} << (kFracBits + (stereo ? 1 : 0))) / output_rate;
+  const uint64_t start = frame_start();
+  const uint64_t next_end = frame_end();
+  if (ste.position >= ste.end && frame_ended(start, next_end) != Wrap::kPlaying) {
     mix_ym(buffer, n);
     return;
   }

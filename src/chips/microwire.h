@@ -30,7 +30,8 @@ extern "C" {
 
 /* What the LMC1992 was last told. Volumes and tone in dB. */
 typedef struct {
-  int mixer;     /* 0..3: 0 DMA -12 dB + YM, 1 DMA + YM, 2 DMA alone */
+  int mixer;     /* 0..3: 0 DMA 24 dB below setting 1, + YM; 1 DMA + YM;
+                    2 DMA alone (12 dB above setting 1); 3 gains unchanged */
   int master_db; /* -80..0 */
   int left_db;   /* -40..0 */
   int right_db;  /* -40..0 */

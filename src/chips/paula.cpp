@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "chips/wide_access.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -75,6 +77,7 @@ constexpr int kLeftA = 0, kLeftB = 2, kRightA = 1, kRightB = 3;
 // paula_mix renders the voices in blocks of this many samples on the stack.
 constexpr int kBlock = 512;
 
+// Everything a reset puts back; the state before the first reset is the same.
 struct Paula {
   std::array<uint8_t, 256> reg{};
   uint16_t dmacon = kDmaconReset;
@@ -83,11 +86,17 @@ struct Paula {
   uint16_t adkcon = 0;
   std::array<PaulaVoiceState, kVoices> voice = {
       {{0, 0, kIdleLoopEnd}, {0, 0, kIdleLoopEnd}, {0, 0, kIdleLoopEnd}, {0, 0, kIdleLoopEnd}}};
-  uint32_t rate = 0;  // 0 until paula_init or paula_sampling_rate sets one
-  uint32_t step_k = 0;
 };
 
+// Per output sample a voice advances step_k / period position units. Below
+// 7 Hz the step no longer fits 32 bits; it is held at the largest one.
+constexpr uint32_t step_for(uint32_t rate) {
+  return static_cast<uint32_t>(std::min<uint64_t>(kClockScaled / rate, UINT32_MAX));
+}
+
 Paula chip;
+uint32_t output_rate = kDefaultRate;  // survives resets
+uint32_t step_k = step_for(kDefaultRate);
 
 uint32_t set_clear(uint32_t old_value, uint32_t value) {
   return (value & kSetClear) ? ((old_value | value) & 0x7FFF) : (old_value & ~value);
@@ -209,7 +218,7 @@ class VoiceRun {
         std::min<uint32_t>(chip.reg[kVoiceBase + kVoiceStride * v_ + kVoiceVolume] & 0x7F, 64);
     gain_ = kVolumeGain[volume];
     const uint32_t period = voice_reg_word(v_, kVoicePeriod);
-    step_ = chip.step_k / (period ? period : 1);
+    step_ = step_k / (period ? period : 1);
     w_ = voice_window(v_);
     const PaulaVoiceState &state = chip.voice[v_];
     if (w_.end < w_.start || state.loop_end < state.position) return false;
@@ -231,7 +240,7 @@ class VoiceRun {
         const uint64_t ahead = limit_ - pos_;
         const uint64_t run_len = step_ ? (ahead + step_ - 1) / step_ : static_cast<uint64_t>(n - k);
         const int run = static_cast<int>(std::min<uint64_t>(run_len, static_cast<uint64_t>(n - k)));
-        uint32_t pos = pos_;
+        uint32_t pos = static_cast<uint32_t>(pos_);
         int32_t s0 = s0_;
         int i = render_quads(dst + k, run, memory, pos, step_, gain_);
         if (i > 0) s0 = static_cast<int8_t>(memory[(pos - step_) >> kFracBits]);
@@ -242,17 +251,17 @@ class VoiceRun {
           dst[k + i] = interpolate(s0, s1, pos & kFracMask, gain_);
           pos += step_;
         }
-        pos_ = pos;
+        pos_ += static_cast<uint64_t>(run) * step_;  // may pass 2^32: see pos_
         s0_ = s0;
         k += run;
       } else {
         // The window's last byte, whose partner is the loop start's byte.
-        const uint32_t idx = pos_ >> kFracBits;
+        const uint32_t idx = static_cast<uint32_t>(pos_ >> kFracBits);
         s0_ = static_cast<int8_t>(memory[idx & kMemoryMask]);
         uint32_t j = idx + 1;
         if ((j << kFracBits) >= cur_end_) j = w_.start >> kFracBits;
         const int32_t s1 = static_cast<int8_t>(memory[j & kMemoryMask]);
-        dst[k++] = interpolate(s0_, s1, pos_ & kFracMask, gain_);
+        dst[k++] = interpolate(s0_, s1, static_cast<uint32_t>(pos_) & kFracMask, gain_);
         pos_ += step_;
       }
     }
@@ -262,7 +271,7 @@ class VoiceRun {
     if (pos_ >= cur_end_) loop();
     chip.reg[kVoiceBase + kVoiceStride * v_ + kVoiceData] = static_cast<uint8_t>(s0_);
     PaulaVoiceState &state = chip.voice[v_];
-    state.position = pos_;
+    state.position = static_cast<uint32_t>(pos_);  // below the loop end again
     if (looped_) {
       state.loop_start = w_.start;
       state.loop_end = w_.end;
@@ -284,7 +293,9 @@ class VoiceRun {
   int32_t gain_ = 0;
   uint32_t step_ = 0;
   Window w_{};
-  uint32_t pos_ = 0;
+  // 64 bits: with a short period a step from near the top of memory passes
+  // 2^32, and such a step reaches the loop end like any other.
+  uint64_t pos_ = 0;
   uint32_t cur_end_ = 0;
   uint32_t limit_ = 0;
   bool looped_ = false;
@@ -309,10 +320,6 @@ uint32_t paula_read_w(uint32_t address, uint32_t) {
     case kAdkcon: return chip.adkcon & 0x7FFFu;
     default: return (uint32_t{chip.reg[r]} << 8) | chip.reg[(r + 1) & 0xFF];
   }
-}
-
-uint32_t paula_read_l(uint32_t address, uint32_t cycle) {
-  return (paula_read_w(address, cycle) << 16) | paula_read_w(address + 2, cycle + 4);
 }
 
 void paula_write_w(uint32_t address, uint32_t value, uint32_t) {
@@ -358,44 +365,43 @@ void paula_write_b(uint32_t address, uint32_t value, uint32_t cycle) {
   }
 }
 
-void paula_write_l(uint32_t address, uint32_t value, uint32_t cycle) {
-  paula_write_w(address, value >> 16, cycle);
-  paula_write_w(address + 2, value & 0xFFFF, cycle);
-}
-
 }  // namespace
 
 extern "C" {
 
+// A long is two words; a long read stamps its second word 4 cycles later.
 IoPlugin68 paula_io_plugin = {
-    nullptr,      "AMIGA Paula", 0xFFDFF000u,   0xFFDFF0DFu,   paula_read_b,
-    paula_read_w, paula_read_l,  paula_write_b, paula_write_w, paula_write_l,
-    nullptr,      nullptr,       nullptr,       paula_reset,
+    .next = nullptr,
+    .name = "AMIGA Paula",
+    .addr_lo = 0xFFDFF000u,
+    .addr_hi = 0xFFDFF0DFu,
+    .read_b = paula_read_b,
+    .read_w = paula_read_w,
+    .read_l = chips::read_wide<paula_read_w, 2, chips::Use::kBoth, 4>,
+    .write_b = paula_write_b,
+    .write_w = paula_write_w,
+    .write_l = chips::write_wide<paula_write_w, 2>,
+    .interrupt = nullptr,
+    .next_interrupt = nullptr,
+    .adjust_cycles = nullptr,
+    .reset = paula_reset,
 };
 
 int paula_reset(void) {
-  chip.reg.fill(0);
-  for (PaulaVoiceState &v : chip.voice) v = {0, 0, kIdleLoopEnd};
-  chip.dmacon = kDmaconReset;
-  chip.intena = kIntenaReset;
-  chip.intreq = 0;
-  chip.adkcon = 0;
+  chip = Paula{};
   return 0;
 }
 
-int paula_init(void) {
-  paula_reset();
-  if (chip.rate == 0) paula_sampling_rate(kDefaultRate);
-  return 0;
-}
+// The output rate starts at kDefaultRate and is never 0, so there is no
+// rate left to default here.
+int paula_init(void) { return paula_reset(); }
 
 uint32_t paula_sampling_rate(uint32_t hz) {
-  if (hz == 0) return chip.rate;
-  chip.rate = hz;
-  // Integer division gives the truncated quotient exactly. Below 7 Hz the
-  // step no longer fits 32 bits; it is held at the largest one.
-  chip.step_k = static_cast<uint32_t>(std::min<uint64_t>(kClockScaled / hz, UINT32_MAX));
-  return hz;
+  if (hz != 0) {
+    output_rate = hz;
+    step_k = step_for(hz);
+  }
+  return output_rate;
 }
 
 void paula_mix(uint32_t *buffer, const uint8_t *memory, int n) {

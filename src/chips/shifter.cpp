@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "chips/wide_access.h"
+
 namespace {
 
 // Register offsets, picked by the low 8 bits of the address alone.
@@ -25,14 +27,6 @@ uint32_t shifter_read_b(uint32_t address, uint32_t) {
   }
 }
 
-uint32_t shifter_read_w(uint32_t address, uint32_t cycle) {
-  return (shifter_read_b(address, cycle) << 8) | shifter_read_b(address + 1, cycle);
-}
-
-uint32_t shifter_read_l(uint32_t address, uint32_t cycle) {
-  return (shifter_read_w(address, cycle) << 16) | shifter_read_w(address + 2, cycle + 4);
-}
-
 void shifter_write_b(uint32_t address, uint32_t value, uint32_t) {
   switch (address & 0xFF) {
     case kSync: sync_mode = static_cast<uint8_t>(value); break;
@@ -41,24 +35,32 @@ void shifter_write_b(uint32_t address, uint32_t value, uint32_t) {
   }
 }
 
-void shifter_write_w(uint32_t address, uint32_t value, uint32_t cycle) {
-  shifter_write_b(address, value >> 8, cycle);
-  shifter_write_b(address + 1, value, cycle);
-}
-
-void shifter_write_l(uint32_t address, uint32_t value, uint32_t cycle) {
-  shifter_write_w(address, value >> 16, cycle);
-  shifter_write_w(address + 2, value, cycle + 4);
-}
+// Words are two bytes; longs two words, the second stamped 4 cycles later.
+using chips::read_wide;
+using chips::Use;
+using chips::write_wide;
+constexpr io68_read_t shifter_read_w = read_wide<shifter_read_b, 1>;
+constexpr io68_write_t shifter_write_w = write_wide<shifter_write_b, 1>;
 
 }  // namespace
 
 extern "C" {
 
 IoPlugin68 shifter_io_plugin = {
-    nullptr,        "Shifter",      0xFFFF8200u,     0xFFFF82FFu,     shifter_read_b,
-    shifter_read_w, shifter_read_l, shifter_write_b, shifter_write_w, shifter_write_l,
-    nullptr,        nullptr,        nullptr,         shifter_reset,
+    .next = nullptr,
+    .name = "Shifter",
+    .addr_lo = 0xFFFF8200u,
+    .addr_hi = 0xFFFF82FFu,
+    .read_b = shifter_read_b,
+    .read_w = shifter_read_w,
+    .read_l = read_wide<shifter_read_w, 2, Use::kBoth, 4>,
+    .write_b = shifter_write_b,
+    .write_w = shifter_write_w,
+    .write_l = write_wide<shifter_write_w, 2, Use::kBoth, 4>,
+    .interrupt = nullptr,
+    .next_interrupt = nullptr,
+    .adjust_cycles = nullptr,
+    .reset = shifter_reset,
 };
 
 int shifter_reset(void) {

@@ -24,8 +24,8 @@
 #include "chips/ym2149.h"
 
 #include <algorithm>
-#include <cstring>
 
+#include "chips/wide_access.h"
 #include "chips/ym_mixtable.h"
 
 namespace {
@@ -74,35 +74,48 @@ struct YmWriteList {
   YmWrite entries[kListCapacity];
 };
 
+struct Envelope {
+  int32_t f;   // steps since the last advance
+  uint32_t g;  // position, 32 per fall or rise
+  uint32_t c;  // 1 while moving, 0 once held
+  uint32_t h;  // 0 or 31: direction
+  uint32_t e;  // 0 or 31: silenced after a single shot
+};
+
+// The envelope as a write of `shape` to R13 leaves it: the first step
+// advances at once, so the first level shown is that of position 1.
+constexpr Envelope restarted(uint8_t shape) {
+  return {kEnvRestart, 0, 1, (shape & 4) ? 0 : kEnvMask, kEnvMask};
+}
+
+// The chip after a reset, which is also its state before the first one:
+// registers 0 but the mixer (everything off) and the envelope shape, lists
+// empty, generators at their start, the envelope restarted with shape 10.
 struct Ym {
-  uint8_t regs[16];
-  uint8_t selected;
+  uint8_t regs[16] = {0, 0, 0, 0, 0, 0, 0, kMixerReset, 0, 0, 0, 0, 0, kShapeReset, 0, 0};
+  uint8_t selected = 0;
   // The mixer as each of its two users sees it within the frame.
-  uint8_t noise_mixer;
-  uint8_t tone_mixer;
+  uint8_t noise_mixer = kMixerReset;
+  uint8_t tone_mixer = kMixerReset;
 
-  YmWriteList tone_list, noise_list, env_list;
+  YmWriteList tone_list{}, noise_list{}, env_list{};
 
-  int32_t tone_counter[3];
-  uint32_t tone_out;
+  int32_t tone_counter[3] = {};
+  uint32_t tone_out = 0;
 
-  int32_t noise_counter;
-  uint32_t noise_shift;  // 17 bits
+  int32_t noise_counter = 0;
+  uint32_t noise_shift = 1;  // 17 bits
 
-  int32_t env_f;   // steps since the last advance
-  uint32_t env_g;  // envelope position, 32 per fall or rise
-  uint32_t env_c;  // 1 while moving, 0 once held
-  uint32_t env_h;  // 0 or 31: direction
-  uint32_t env_e;  // 0 or 31: silenced after a single shot
+  Envelope env = restarted(kShapeReset);
 
-  int carry_steps;  // 0-3 steps of an unfinished group
-  int32_t carry_sum;
-
-  unsigned rate = YM_RATE_DEFAULT;
-  uint32_t voice_mask = kAllVoices;
+  int carry_steps = 0;  // 0-3 steps of an unfinished group
+  int32_t carry_sum = 0;
 };
 
 Ym ym;
+// Output settings, kept by a reset.
+unsigned output_rate = YM_RATE_DEFAULT;
+uint32_t voice_mask = kAllVoices;
 int32_t mix[YM_MIX_TABLE_SIZE];  // rescaled mixing table
 uint32_t noise_buf[kStepCapacity];
 uint32_t env_buf[kStepCapacity];
@@ -193,14 +206,6 @@ void noise_run(int first, int n) {
   ym.noise_shift = shift;
 }
 
-void envelope_restart(uint8_t shape) {
-  ym.env_h = (shape & 4) ? 0 : kEnvMask;
-  ym.env_g = 0;
-  ym.env_c = 1;
-  ym.env_e = kEnvMask;
-  ym.env_f = kEnvRestart;
-}
-
 // Envelope: advances one position every P steps; at the end of each fall or
 // rise the shape bits decide whether it turns, holds, or goes silent.
 void envelope_run(int first, int n) {
@@ -210,23 +215,23 @@ void envelope_run(int first, int n) {
   uint32_t *out = env_buf + first;
   while (n > 0) {
     int32_t run;
-    if (period - ym.env_f <= 0) {
-      uint32_t g = ym.env_g + ym.env_c;
-      if ((g ^ ym.env_g) & 32) {
-        if (((shape >> 1) ^ shape) & 1) ym.env_h ^= kEnvMask;
-        ym.env_c = (shape & 1) ? 0 : 1;
-        ym.env_e = (shape & 8) ? kEnvMask : 0;
+    if (period - ym.env.f <= 0) {
+      uint32_t g = ym.env.g + ym.env.c;
+      if ((g ^ ym.env.g) & 32) {
+        if (((shape >> 1) ^ shape) & 1) ym.env.h ^= kEnvMask;
+        ym.env.c = (shape & 1) ? 0 : 1;
+        ym.env.e = (shape & 8) ? kEnvMask : 0;
       }
-      ym.env_g = g;
-      ym.env_f = 0;
+      ym.env.g = g;
+      ym.env.f = 0;
       run = period;
     } else {
-      run = period - ym.env_f;
+      run = period - ym.env.f;
     }
     run = std::min(run, n);
-    uint32_t level = ((ym.env_g ^ ym.env_h) >> 1) & (ym.env_e >> 1);
+    uint32_t level = ((ym.env.g ^ ym.env.h) >> 1) & (ym.env.e >> 1);
     out = std::fill_n(out, run, level * 0x111);
-    ym.env_f += run;
+    ym.env.f += run;
     n -= run;
   }
 }
@@ -239,7 +244,7 @@ uint32_t peak_nibble(uint8_t volume) { return (volume & 0x10) ? 15 : (volume & 1
 int32_t frame_centre() {
   uint32_t index = 0;
   for (int ch = 0; ch < 3; ++ch) index |= peak_nibble(ym.regs[kVolumeA + ch]) << (8 - 4 * ch);
-  int32_t peak = mix[index & ym.voice_mask];
+  int32_t peak = mix[index & voice_mask];
   const YmWriteList &l = ym.tone_list;
   for (int i = 0; i < l.count; ++i) {
     const YmWrite &w = l.entries[i];
@@ -248,7 +253,7 @@ int32_t frame_centre() {
       index = (index & ~(15u << shift)) | (peak_nibble(w.value) << shift);
     }
     if (i + 1 == l.count || l.entries[i + 1].cycle != w.cycle) {
-      peak = std::max(peak, mix[index & ym.voice_mask]);
+      peak = std::max(peak, mix[index & voice_mask]);
     }
   }
   return (peak + 1) >> 1;
@@ -282,7 +287,7 @@ void tone_run(int first, int n, int32_t centre) {
       }
       run = std::min(run, period[ch] - ym.tone_counter[ch]);
     }
-    const uint32_t tone = (ym.tone_out | tone_off) & ym.voice_mask;
+    const uint32_t tone = (ym.tone_out | tone_off) & voice_mask;
     for (int i = 0; i < run; ++i) {
       uint32_t index = tone & noise[i] & ((env_sel & env[i]) | fixed);
       out[i] = mix[index] - centre;
@@ -319,7 +324,7 @@ int resample(int steps) {
   for (int i = 0; i < left; ++i) ym.carry_sum += g[4 * groups + i];
   if (first > 0) s[written++] = carried;
 
-  const uint32_t step = kGroupRateFixed / ym.rate;
+  const uint32_t step = kGroupRateFixed / output_rate;
   const uint32_t end = static_cast<uint32_t>(groups) << 16;
   for (uint32_t pos = 0; pos < end; pos += step) {
     const int32_t *q = g + 4 * (pos >> 16);
@@ -336,12 +341,6 @@ uint32_t read_byte(uint32_t address, uint32_t) {
   return (address & 3) ? 0 : read_register(ym.selected);
 }
 
-uint32_t read_word(uint32_t address, uint32_t cycle) { return read_byte(address, cycle) << 8; }
-
-uint32_t read_long(uint32_t address, uint32_t cycle) {
-  return (read_word(address, cycle) << 16) | read_word(address + 2, cycle);
-}
-
 void write_byte(uint32_t address, uint32_t value, uint32_t cycle) {
   if (address & 2) {
     queue_write(ym.selected, static_cast<uint8_t>(value), cycle);
@@ -350,14 +349,10 @@ void write_byte(uint32_t address, uint32_t value, uint32_t cycle) {
   }
 }
 
-void write_word(uint32_t address, uint32_t value, uint32_t cycle) {
-  write_byte(address, (value >> 8) & 0xFF, cycle);
-}
-
-void write_long(uint32_t address, uint32_t value, uint32_t cycle) {
-  write_word(address, value >> 16, cycle);
-  write_word(address + 2, value & 0xFFFF, cycle);
-}
+// A word reaches the port through its high byte; a long is two words at the
+// same cycle, so 0xRRxxVVxx at the select port selects RR and writes VV.
+constexpr io68_read_t read_word = chips::read_wide<read_byte, 1, chips::Use::kHigh>;
+constexpr io68_write_t write_word = chips::write_wide<write_byte, 1, chips::Use::kHigh>;
 
 // The next frame counts its cycles from 0 again: rebase queued writes and
 // rendered positions by the length of the frame that ended.
@@ -382,10 +377,10 @@ IoPlugin68 ym_io_plugin = {
     .addr_hi = 0xFFFF88FF,
     .read_b = read_byte,
     .read_w = read_word,
-    .read_l = read_long,
+    .read_l = chips::read_wide<read_word, 2>,
     .write_b = write_byte,
     .write_w = write_word,
-    .write_l = write_long,
+    .write_l = chips::write_wide<write_word, 2>,
     .interrupt = nullptr,
     .next_interrupt = nullptr,
     .adjust_cycles = adjust_cycles,
@@ -403,27 +398,13 @@ int ym_init(void) {
 }
 
 int ym_reset(void) {
-  std::memset(ym.regs, 0, sizeof ym.regs);
-  ym.regs[kMixer] = kMixerReset;
-  ym.regs[kEnvShape] = kShapeReset;
-  ym.noise_mixer = ym.tone_mixer = kMixerReset;
-  ym.selected = 0;
-  ym.noise_shift = 1;
-  ym.noise_counter = 0;
-  std::fill_n(ym.tone_counter, 3, 0);
-  ym.tone_out = 0;
-  list_clear(ym.tone_list, 0);
-  list_clear(ym.noise_list, 0);
-  list_clear(ym.env_list, 0);
-  envelope_restart(kShapeReset);
-  ym.carry_steps = 0;
-  ym.carry_sum = 0;
+  ym = Ym{};
   return 0;
 }
 
 unsigned ym_sampling_rate(unsigned hz) {
-  if (hz != 0) ym.rate = std::clamp<unsigned>(hz, YM_RATE_MIN, YM_RATE_MAX);
-  return ym.rate;
+  if (hz != 0) output_rate = std::clamp<unsigned>(hz, YM_RATE_MIN, YM_RATE_MAX);
+  return output_rate;
 }
 
 int ym_render_frame(uint32_t cycles) {
@@ -441,7 +422,7 @@ int ym_render_frame(uint32_t cycles) {
   });
   replay(ym.env_list, steps, envelope_run, [](const YmWrite &w) {
     ym.regs[w.reg] = w.value;
-    if (w.reg == kEnvShape) envelope_restart(w.value);
+    if (w.reg == kEnvShape) ym.env = restarted(w.value);
   });
   const int32_t centre = frame_centre();
   replay(
@@ -463,14 +444,14 @@ int32_t *ym_output_buffer(void) { return out_buf; }
 
 int ym_voice_mask(int voices) {
   if (voices >= 0) {
-    ym.voice_mask = 0;
+    voice_mask = 0;
     for (int ch = 0; ch < 3; ++ch) {
-      if (voices & (1 << ch)) ym.voice_mask |= kNibble[ch];
+      if (voices & (1 << ch)) voice_mask |= kNibble[ch];
     }
   }
   int bits = 0;
   for (int ch = 0; ch < 3; ++ch) {
-    if (ym.voice_mask & kNibble[ch]) bits |= 1 << ch;
+    if (voice_mask & kNibble[ch]) bits |= 1 << ch;
   }
   return bits;
 }

@@ -3,15 +3,18 @@
  * Opening takes the screen over with a real width x height mode when the
  * display offers one, else with the desktop mode and the frame scaled to
  * fit, letter-boxed. Frames go through a streaming texture in the window's
- * own pixel format, filled row by row by the converter for that format.
+ * own pixel format, filled row by row by the converter for that format; a
+ * window format without a converter (a 30-bit screen, say) gets an XRGB8888
+ * texture, the frame's own layout, which SDL converts when it draws.
  * Key presses reach the key queue while the window is pumped inside
  * display_update, and only while the window has the keyboard focus; while
- * it has not, nothing is drawn. Requests to close the window are ignored:
- * the intro ends by ESC.
+ * it has not, nothing is drawn but the frames keep their pace. Requests to
+ * close the window are ignored: the intro ends by ESC.
  */
 #include "display/display.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
@@ -28,6 +31,10 @@
 
 namespace {
 
+// The frame's own layout (0x00RRGGBB in 32 bits); SDL converts a texture of
+// it to any screen format.
+constexpr Uint32 kFallbackFormat = SDL_PIXELFORMAT_RGB888;
+
 struct Display {
   SDL_Window *window = nullptr;
   SDL_Renderer *renderer = nullptr;
@@ -40,11 +47,21 @@ struct Display {
   Uint32 format = SDL_PIXELFORMAT_UNKNOWN;
   const pixconv::Layout *layout = nullptr;
   pacing::FramePacer pacer;
+  // Paces the frames skipped while the window lacks the focus: nothing is
+  // presented then, so the retrace cannot pace them.
+  pacing::FramePacer idle_pacer;
 };
 
 Display d;
 keys::KeyQueue key_queue;
 char key_text[3];
+char error_text[256];
+
+// Records why opening failed, with SDL's reason; returns false.
+bool fail(const char *what) {
+  std::snprintf(error_text, sizeof error_text, "%s: %s", what, SDL_GetError());
+  return false;
+}
 
 bool unpaced_requested() {
   const char *v = std::getenv("VARNKOL_UNPACED");
@@ -53,9 +70,12 @@ bool unpaced_requested() {
 
 // Takes the screen with an exact mode of the frame's size when one exists,
 // else the desktop's mode. The window is created with its full-screen flag
-// rather than switched afterwards, so that it covers the screen even where no
-// window manager acts on full-screen requests.
+// rather than switched afterwards, and at the display's top-left corner, so
+// that it covers the screen even where no window manager acts on full-screen
+// requests (a window centred on the desktop would hang off the smaller mode).
 SDL_Window *create_fullscreen_window(const char *title, int width, int height, bool &exact) {
+  SDL_Rect bounds{};
+  SDL_GetDisplayBounds(0, &bounds);
   std::vector<SDL_DisplayMode> modes(size_t(std::max(SDL_GetNumDisplayModes(0), 0)));
   for (size_t i = 0; i < modes.size(); ++i)
     if (SDL_GetDisplayMode(0, int(i), &modes[i]) != 0) modes[i] = SDL_DisplayMode{};
@@ -63,8 +83,8 @@ SDL_Window *create_fullscreen_window(const char *title, int width, int height, b
 
   exact = false;
   if (chosen >= 0) {
-    SDL_Window *w = SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width,
-                                     height, SDL_WINDOW_FULLSCREEN | SDL_WINDOW_HIDDEN);
+    SDL_Window *w = SDL_CreateWindow(title, bounds.x, bounds.y, width, height,
+                                     SDL_WINDOW_FULLSCREEN | SDL_WINDOW_HIDDEN);
     if (w && SDL_SetWindowDisplayMode(w, &modes[size_t(chosen)]) == 0) {
       SDL_ShowWindow(w);
       SDL_DisplayMode now{};
@@ -82,8 +102,8 @@ SDL_Window *create_fullscreen_window(const char *title, int width, int height, b
     desktop.w = width;
     desktop.h = height;
   }
-  return SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, desktop.w,
-                          desktop.h, SDL_WINDOW_FULLSCREEN_DESKTOP);
+  return SDL_CreateWindow(title, bounds.x, bounds.y, desktop.w, desktop.h,
+                          SDL_WINDOW_FULLSCREEN_DESKTOP);
 }
 
 int refresh_rate(SDL_Window *w, bool exact) {
@@ -101,7 +121,7 @@ SDL_Renderer *create_renderer(SDL_Window *w, bool vsync) {
   return r ? r : SDL_CreateRenderer(w, -1, sync);
 }
 
-// The back buffer: a streaming texture in the window's pixel format.
+// The back buffer: a streaming texture in d.format.
 bool create_texture() {
   d.texture =
       SDL_CreateTexture(d.renderer, d.format, SDL_TEXTUREACCESS_STREAMING, d.width, d.height);
@@ -127,24 +147,21 @@ void release() {
 }
 
 bool open_display(const char *title, int width, int height) {
-  // Ctrl+C in the console keeps ending the process.
+  // SIGINT and SIGTERM stay the program's: SDL's handlers would turn them
+  // into quit events, which the display ignores.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return fail("cannot start SDL video");
   d.video_started = true;
   d.width = width;
   d.height = height;
 
   d.window = create_fullscreen_window(title, width, height, d.exact_mode);
-  if (!d.window) return false;
-
-  d.format = SDL_GetWindowPixelFormat(d.window);
-  d.layout = screen_mode::layout_for_format(d.format);
-  if (!d.layout) return false;
+  if (!d.window) return fail("cannot create the full-screen window");
 
   bool unpaced = unpaced_requested();
   bool want_vsync = !unpaced && screen_mode::is_60_hz(refresh_rate(d.window, d.exact_mode));
   d.renderer = create_renderer(d.window, want_vsync);
-  if (!d.renderer) return false;
+  if (!d.renderer) return fail("cannot create a renderer");
   SDL_RendererInfo info{};
   bool vsync = want_vsync && SDL_GetRendererInfo(d.renderer, &info) == 0 &&
                (info.flags & SDL_RENDERER_PRESENTVSYNC);
@@ -152,12 +169,21 @@ bool open_display(const char *title, int width, int height) {
                                : vsync ? pacing::Mode::vsync
                                        : pacing::Mode::timer,
                                pacing::frame_period);
+  d.idle_pacer = pacing::FramePacer(pacing::Mode::timer, pacing::frame_period);
 
   // Scaled to the desktop, the frame keeps its proportions between black
   // bars and is smoothed.
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
-  if (SDL_RenderSetLogicalSize(d.renderer, width, height) != 0) return false;
-  if (!create_texture()) return false;
+  if (SDL_RenderSetLogicalSize(d.renderer, width, height) != 0)
+    return fail("cannot scale the frame to the screen");
+  // A window format without a converter, or one the renderer refuses for
+  // textures, gets the fallback.
+  d.format = SDL_GetWindowPixelFormat(d.window);
+  if (!screen_mode::layout_for_format(d.format) || !create_texture()) {
+    d.format = kFallbackFormat;
+    if (!create_texture()) return fail("cannot create the frame texture");
+  }
+  d.layout = screen_mode::layout_for_format(d.format);
 
   SDL_ShowCursor(SDL_DISABLE);
   SDL_DisableScreenSaver();
@@ -186,9 +212,9 @@ void pump_events() {
   }
 }
 
-void wait_for_next_frame() {
+void wait_for_next_frame(pacing::FramePacer &pacer) {
   pacing::Clock::time_point now = pacing::Clock::now();
-  pacing::Clock::time_point until = d.pacer.after_present(now);
+  pacing::Clock::time_point until = pacer.after_present(now);
   if (until > now)
     std::this_thread::sleep_until(until);
   else
@@ -198,7 +224,15 @@ void wait_for_next_frame() {
 }  // namespace
 
 extern "C" int display_open(const char *title, int width, int height) {
-  if (d.window || d.video_started || !title || width <= 0 || height <= 0) return 0;
+  error_text[0] = 0;
+  if (d.window || d.video_started) {
+    std::snprintf(error_text, sizeof error_text, "the display is already open");
+    return 0;
+  }
+  if (!title || width <= 0 || height <= 0) {
+    std::snprintf(error_text, sizeof error_text, "no title or no size given");
+    return 0;
+  }
   if (open_display(title, width, height)) return 1;
   release();
   return 0;
@@ -208,7 +242,7 @@ extern "C" int display_update(const uint32_t *pixels) {
   if (!d.window || !pixels) return 0;
   pump_events();
   if (!d.active) {
-    SDL_Delay(1);
+    wait_for_next_frame(d.idle_pacer);
     return 1;
   }
 
@@ -225,7 +259,7 @@ extern "C" int display_update(const uint32_t *pixels) {
   SDL_RenderClear(d.renderer);
   SDL_RenderCopy(d.renderer, d.texture, nullptr, nullptr);
   SDL_RenderPresent(d.renderer);
-  wait_for_next_frame();
+  wait_for_next_frame(d.pacer);
   return 1;
 }
 
@@ -236,6 +270,8 @@ extern "C" const char *display_read_key(void) {
 extern "C" int display_key_waiting(void) { return keys::waiting(key_queue) ? 1 : 0; }
 
 extern "C" void display_close(void) { release(); }
+
+extern "C" const char *display_error(void) { return error_text; }
 
 DisplayInfo display_info() {
   return DisplayInfo{d.window != nullptr,

@@ -19,14 +19,17 @@ int choose_mode(const SDL_DisplayMode *modes, int count, int width, int height) 
   int best_bits = 0, best_distance = 0;
   for (int i = 0; i < count; ++i) {
     const SDL_DisplayMode &m = modes[i];
-    if (m.w != width || m.h != height) continue;
+    if (m.w != width || m.h != height || SDL_ISPIXELFORMAT_INDEXED(m.format) ||
+        SDL_ISPIXELFORMAT_FOURCC(m.format))
+      continue;
+    // Formats without a converter of their own rank last: SDL converts to
+    // them, even to those it cannot name (a 30-bit screen's, for one).
     const pixconv::Layout *layout = layout_for_format(m.format);
-    if (!layout) continue;
+    int bits = layout ? layout->bits : 0;
     int distance = std::abs(m.refresh_rate - 60);
-    if (best < 0 || layout->bits > best_bits ||
-        (layout->bits == best_bits && distance < best_distance)) {
+    if (best < 0 || bits > best_bits || (bits == best_bits && distance < best_distance)) {
       best = i;
-      best_bits = layout->bits;
+      best_bits = bits;
       best_distance = distance;
     }
   }

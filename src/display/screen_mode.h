@@ -15,8 +15,9 @@ const pixconv::Layout *layout_for_format(Uint32 format);
 
 /* Among `count` display modes, the index of the one to take the screen over
  * with at width x height, or -1 when there is none: only modes of exactly
- * that size whose pixel format has a converter count; 32 bits are preferred
- * to 24 and 24 to 16, then the refresh rate nearest 60 Hz. */
+ * that size count, and no palettised ones. Formats with a converter of 32
+ * bits are preferred to 24, 24 to 16, 16 to those without a converter (SDL
+ * converts to them), then the refresh rate nearest 60 Hz. */
 int choose_mode(const SDL_DisplayMode *modes, int count, int width, int height);
 
 /* True for refresh rates that pace frames at 60 per second (SDL rounds

@@ -520,10 +520,14 @@ uint32_t mul(uint32_t pc, uint32_t r9, uint32_t r0) {
 }
 
 // DIVU, DIVS <ea>,Dn: 32 / 16 -> remainder:quotient. On overflow Dn stays.
+// A zero divisor clears N, Z, V and C (X stays) before the trap.
 template <class Bus, bool Signed, int M>
 uint32_t div(uint32_t pc, uint32_t r9, uint32_t r0) {
   uint32_t s = read_src<Bus, 2, M>(pc, r0);
-  if (s == 0) return exception<Bus>(pc, kVecZeroDivide);
+  if (s == 0) {
+    cpu.sr &= ~(kSrN | kSrZ | kSrV | kSrC);
+    return exception<Bus>(pc, kVecZeroDivide);
+  }
   uint32_t n = cpu.d[r9];
   uint32_t q, m;
   bool overflow;

@@ -20,6 +20,7 @@ io68_write_t io_write[3][256];
 namespace {
 
 IoPlugin68 *interrupt_source;
+uint32_t step_limit = EMU68_MAX_STEPS_PER_FRAME;
 
 // Error stack: 4 messages of up to 127 characters; slot count-1 is newest.
 constexpr int kErrorSlots = 4;
@@ -160,10 +161,16 @@ void EMU68_step_one(void) {
   if (cpu.memory != nullptr) cpu.pc = step<MapBus>(cpu.pc);
 }
 
+uint32_t EMU68_set_step_limit(uint32_t steps) {
+  const uint32_t previous = step_limit;
+  step_limit = steps ? steps : EMU68_MAX_STEPS_PER_FRAME;
+  return previous;
+}
+
 int EMU68_run_frame(uint32_t budget) {
   if (cpu.memory == nullptr) return EMU68_push_error("EMU68_run_frame : no memory");
   const uint32_t pc = cpu.pc, watermark = cpu.a[7];
-  uint32_t left = EMU68_MAX_STEPS_PER_FRAME;
+  uint32_t left = step_limit;
   int result = 0;
   cpu.a[7] = watermark - 4;  // stands for the return address; never written
   for (IoPlugin68 *p = cpu.io_list; p != nullptr; p = p->next)
@@ -172,7 +179,7 @@ int EMU68_run_frame(uint32_t budget) {
 
   if (!run_until(watermark, &left)) {
     result = EMU68_push_error("EMU68_run_frame : routine at $%X did not return in %u instructions",
-                              pc, EMU68_MAX_STEPS_PER_FRAME);
+                              pc, step_limit);
   } else if (interrupt_source != nullptr && ((cpu.sr >> 8) & 7) < 6) {
     IoPlugin68 *source = interrupt_source;
     uint32_t t = 0;
@@ -192,7 +199,7 @@ int EMU68_run_frame(uint32_t budget) {
         if (!run_until(watermark, &left)) {
           result = EMU68_push_error(
               "EMU68_run_frame : interrupt handler at cycle %u did not return in %u instructions",
-              t, EMU68_MAX_STEPS_PER_FRAME);
+              t, step_limit);
           break;
         }
       }

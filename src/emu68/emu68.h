@@ -44,6 +44,10 @@ void EMU68_step_one(void);
  * instructions, or when no memory is installed; PC and A7 are restored
  * either way. */
 int EMU68_run_frame(uint32_t budget);
+/* Sets the instruction bound of EMU68_run_frame (0: back to
+ * EMU68_MAX_STEPS_PER_FRAME) and returns the previous one; a host that runs
+ * untrusted code many times (a fuzzer) gives up on runaways sooner. */
+uint32_t EMU68_set_step_limit(uint32_t steps);
 
 int EMU68_push_error(const char *format, ...)
 #if defined(__GNUC__)

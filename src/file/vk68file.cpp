@@ -28,6 +28,8 @@ constexpr uint32_t kDefaultLoadAddress = 0x8000;
 constexpr uint32_t kDefaultFrequency = 50;
 constexpr uint32_t kDefaultHardware = VK68_HW_YM;
 constexpr char kUnknown[] = "???";
+constexpr char kEmptyText[] = "";
+constexpr char kReplayNameRule[] = "letters, digits, '_', '-' and '.' only, not starting with '.'";
 
 // The header check answers a chunk data size (>= 0), -1, or one of these
 // kinds: the negated big-endian value of four ASCII characters.
@@ -121,11 +123,12 @@ bool is_track_chunk(uint16_t code) {
 }
 
 // A text payload; the last payload byte is forced to the terminator so a
-// text never runs into the next chunk. Empty texts count as missing.
+// text never runs into the next chunk. An empty chunk is an empty text: only
+// a missing chunk lets a track inherit the previous track's text.
 const char *text_payload(uint8_t *p, uint32_t size) {
-  if (size == 0) return nullptr;
+  if (size == 0) return kEmptyText;
   p[size - 1] = 0;
-  return p[0] ? reinterpret_cast<const char *>(p) : nullptr;
+  return reinterpret_cast<const char *>(p);
 }
 
 // A number payload; a payload shorter than 4 bytes gives its own bytes.
@@ -155,29 +158,39 @@ void apply_track_chunk(Track68 &t, uint16_t code, uint8_t *p, uint32_t size) {
   }
 }
 
+// A chunk's two code characters as a failure reason.
+const char *chunk_code(uint16_t id, char code[3]) {
+  code[0] = static_cast<char>(id >> 8);
+  code[1] = static_cast<char>(id);
+  code[2] = 0;
+  return code;
+}
+
 // Walks the n bytes of chunk data. Returns null on success, else the
-// failure reason (`code` receives a misplaced chunk's two characters).
+// failure reason (a misplaced or refused chunk's code is put in `code`).
 const char *walk_chunks(Disk68 *disk, uint8_t *cursor, uint32_t n, char code[3]) {
   uint32_t remaining = n;
   Track68 *track = nullptr;
-  while (remaining >= kChunkHeader && cursor[0] == 'S' && cursor[1] == 'C') {
+  while (remaining >= kChunkHeader && cursor[0] == 'V' && cursor[1] == 'K') {
     const uint16_t id = code16(static_cast<char>(cursor[2]), static_cast<char>(cursor[3]));
     const uint32_t size = le32(cursor + 4);
     remaining -= kChunkHeader;
     cursor += kChunkHeader;
-    if (size > remaining) return "prematured end of file";
+    // "EF" and a 100th "MU" end the walk whatever their size says.
     if (id == code16('E', 'F')) return nullptr;
+    if (id == code16('M', 'U') && disk->track_count == DISK68_MAX_TRACKS) return nullptr;
+    if (size > remaining) return "prematured end of file";
     if (id == code16('M', 'U')) {
-      if (disk->track_count == DISK68_MAX_TRACKS) return nullptr;
       track = &disk->tracks[disk->track_count++];
     } else if (is_track_chunk(id)) {
-      if (!track) {
-        code[0] = static_cast<char>(id >> 8);
-        code[1] = static_cast<char>(id);
-        code[2] = 0;
-        return code;
-      }
+      if (!track) return chunk_code(id, code);
       apply_track_chunk(*track, id, cursor, size);
+      // A replay name is a file name in the replay directory: nothing that
+      // could lead out of it.
+      if (id == code16('R', 'E') && !VK68file_replay_name_ok(track->replay)) {
+        vk68_error_add("replay name '%s' refused (%s)", track->replay, kReplayNameRule);
+        return chunk_code(id, code);
+      }
     } else if (id == code16('F', 'N')) {
       disk->name = text_payload(cursor, size);
     } else if (id == code16('D', 'F')) {
@@ -384,15 +397,15 @@ bool write_all(Stream68 *s, const void *p, uint32_t size) {
 }
 
 bool write_chunk(Stream68 *s, const char *code, const void *payload, uint32_t size) {
-  uint8_t header[kChunkHeader] = {'S', 'C', uint8_t(code[0]), uint8_t(code[1])};
+  uint8_t header[kChunkHeader] = {'V', 'K', uint8_t(code[0]), uint8_t(code[1])};
   put_le32(header + 4, size);
   if (!write_all(s, header, kChunkHeader)) return false;
   return size == 0 || !payload || write_all(s, payload, size);
 }
 
-// Present, non-empty texts only; the terminator is written too.
+// Present texts only, empty ones included; the terminator is written too.
 bool write_text(Stream68 *s, const char *code, const char *text) {
-  if (!text || !*text) return true;
+  if (!text) return true;
   return write_chunk(s, code, text, static_cast<uint32_t>(std::strlen(text) + 1));
 }
 
@@ -435,9 +448,8 @@ const char *write_disk(Stream68 *s, const Disk68 *disk) {
   if (stream68_write(s, kMagic, kMagicSize) != kMagicSize) return "header write error";
   const int32_t start = stream68_tell(s);
   if (start < 0) return "tell error";
-  // The base header "VK68" + size; the size is filled in at the end.
-  uint8_t base[kChunkHeader] = {'V', 'K', '6', '8'};
-  if (!write_all(s, base, kChunkHeader)) return "chunk write error";
+  // The base chunk "68"; its size is filled in at the end.
+  if (!write_chunk(s, "68", nullptr, 0)) return "chunk write error";
   if (!write_text(s, "FN", disk->name) || !write_number(s, "DF", uint32_t(disk->default_track)))
     return "chunk write error";
   const char *name = disk->name;
@@ -451,8 +463,8 @@ const char *write_disk(Stream68 *s, const Disk68 *disk) {
   const int32_t end = stream68_tell(s);
   if (end < 0) return "tell error";
   if (stream68_seek(s, start - end) < 0) return "seek error";
-  put_le32(base + 4, static_cast<uint32_t>(end - start));
-  if (!write_all(s, base, kChunkHeader)) return "chunk write error";
+  if (!write_chunk(s, "68", nullptr, static_cast<uint32_t>(end - start)))
+    return "chunk write error";
   return nullptr;
 }
 
@@ -522,6 +534,17 @@ extern "C" int VK68file_probe_path(const char *path) {
 
 extern "C" int VK68file_probe_buffer(const void *bytes, int32_t size) {
   return probe_buffer(bytes, size, 0);
+}
+
+extern "C" int VK68file_replay_name_ok(const char *name) {
+  if (!name || !*name || *name == '.') return 0;
+  for (; *name; ++name) {
+    const char c = *name;
+    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                    c == '_' || c == '-' || c == '.';
+    if (!ok) return 0;
+  }
+  return 1;
 }
 
 extern "C" const char *VK68file_hardware_text(uint32_t hardware) {

@@ -6,6 +6,7 @@
 
 #include "audio/music.h"
 #include "display/display.h"
+#include "intro/host.h"
 #include "intro/runtime.h"
 #include "intro/scene.h"
 #include "intro/text_pages.h"
@@ -81,7 +82,10 @@ int intro_run() {
     sleep_ms(kMusicErrorMs);
     return -1;
   }
-  if (!display_open("VARN KOL", kScreenWidth, kScreenHeight)) return -1;
+  if (!display_open("VARN KOL", kScreenWidth, kScreenHeight)) {
+    print_error("cannot open the display", display_error());
+    return -1;
+  }
 
   init_discs();
   build_shade_palette();
@@ -93,14 +97,14 @@ int intro_run() {
   sleep_ms(kTitleMs);
   music_resume();
 
-  for (;;) {
+  while (!host_stop_requested()) {
     draw_scene_frame();
     display_update(scene.frame_buffer);
     if (is_escape(display_read_key())) break;
   }
   music_stop();
 
-  for (int c = 0;;) {
+  for (int c = 0; !host_stop_requested();) {
     if (c < kBarFrames) draw_bar();
     draw_logo(kLogoX, kLogoY);
     if (++c == kClosingPeriod) c = 0;
@@ -108,5 +112,7 @@ int intro_run() {
     std::memset(scene.frame_buffer, 0, sizeof scene.frame_buffer);
     if (is_escape(display_read_key())) break;
   }
+  // The screen mode, pointer and screen saver go back to the desktop.
+  display_close();
   return 0;
 }

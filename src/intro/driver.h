@@ -9,6 +9,8 @@ void fill_intro_text();
 void draw_scene_frame();
 
 // Runs the whole intro against whichever display, music and host are linked
-// in, starting from the start-of-run state. Returns the exit status: 0 after
-// the closing loop, -1 when the music or the display cannot be started.
+// in, starting from the start-of-run state, and closes the display at the
+// end. A request to end (host_stop_requested) ends the loops early. Returns
+// the exit status: 0 after the closing loop (or such a request), -1 when the
+// music or the display cannot be started.
 int intro_run();

@@ -34,7 +34,7 @@ void sleep_ms(uint32_t ms) {
     host_wait_ms(ms);
     return;
   }
-  while (ms > 0 && !host_console_key()) {
+  while (ms > 0 && !host_console_key() && !host_stop_requested()) {
     const uint32_t step = ms < kSleepStepMs ? ms : kSleepStepMs;
     host_wait_ms(step);
     ms -= step;
@@ -45,4 +45,8 @@ void print_line(const char *text) {
   std::fputs(text, stdout);
   std::fputc('\n', stdout);
   std::fflush(stdout);
+}
+
+void print_error(const char *what, const char *why) {
+  std::fprintf(stderr, "varnkol: %s: %s\n", what, why);
 }

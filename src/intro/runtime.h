@@ -12,9 +12,11 @@ double random_unit();
 void random_reset();
 
 // Sleeps `ms` milliseconds. A sleep of 100 ms or more is taken in 50 ms steps
-// and ends at the first step boundary at which a console key is waiting; a
-// shorter sleep is one uninterrupted wait.
+// and ends at the first step boundary at which a console key is waiting or
+// the program was asked to end; a shorter sleep is one uninterrupted wait.
 void sleep_ms(uint32_t ms);
 
 // Writes `text` and a newline to standard output.
 void print_line(const char *text);
+// Writes "varnkol: <what>: <why>" and a newline to standard error.
+void print_error(const char *what, const char *why);

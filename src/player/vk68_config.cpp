@@ -2,11 +2,12 @@
 // the config.txt reader and writer.
 #include "player/vk68_config.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
-#include "vk68/vk68_msg.h"
 #include "player/vk68_rsc.h"
+#include "vk68/vk68_msg.h"
 
 namespace {
 
@@ -175,6 +176,8 @@ extern "C" int VK68config_save(int32_t *values) {
   Stream68 *s = VK68rsc_share_path(VK68RSC_CONFIG, "config", STREAM68_WRITE);
   if (!s) return -1;
 
+  // Every write and the close must succeed: the close is where a full disk
+  // shows, and where the new file takes the old one's place.
   bool ok = true;
   for (const char *text : kHeader) ok = ok && write_text(s, text) && write_text(s, "\n");
   for (int i = 0; ok && i < VK68CONFIG_COUNT; ++i) {
@@ -184,7 +187,14 @@ extern "C" int VK68config_save(int32_t *values) {
                   int(k.min), int(k.max), int(k.def), k.description);
     ok = write_text(s, line);
   }
+  const char *reason = ok ? nullptr : "write error";
+  errno = 0;
+  if (stream68_close(s) != 0 && ok) reason = errno ? std::strerror(errno) : "close error";
+  if (reason) {
+    const char *name = stream68_name(s);
+    vk68_error_add("VK68config_save(%s) : Failed (%s)", name ? name : "<nil>", reason);
+  }
   stream68_destroy(s);
-  vk68_debug("VK68config_save() : %s\n", ok ? "Success" : "Failed");
-  return ok ? 0 : -1;
+  vk68_debug("VK68config_save() : %s\n", reason ? "Failed" : "Success");
+  return reason ? -1 : 0;
 }

@@ -40,7 +40,8 @@ const VK68configKey *VK68config_key(int id);
 /* Defaults first, then the file (user directory, else shared); 0 or -1.
  * The array holds usable, limited values even when the file is missing. */
 int VK68config_load(int32_t *values);
-/* Limits the values, then writes the file to the user directory; 0 or -1. */
+/* Limits the values, then writes the file to the user directory; 0, or -1
+ * with a message. A failed save leaves the previous file as it was. */
 int VK68config_save(int32_t *values);
 
 /* 0, or -1 with a message for a null array. */

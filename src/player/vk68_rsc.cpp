@@ -6,6 +6,7 @@
 
 #include "player/builtin_replays.h"
 #include "vk68/vk68_msg.h"
+#include "vk68/vk68file.h"
 
 namespace {
 
@@ -28,9 +29,11 @@ constexpr ResourceType kTypes[] = {
 
 constexpr size_t kPathBuffer = 1024;
 
+// Copies before freeing: `path` may be the text the slot holds.
 void replace(char *&slot, const char *path) {
+  char *copy = vk68_strdup(path);
   vk68_free(slot);
-  slot = vk68_strdup(path);
+  slot = copy;
 }
 
 const char *shown(const char *text) { return text ? text : "(null)"; }
@@ -63,7 +66,9 @@ Stream68 *try_open(const char *dir, const ResourceType &t, const char *name, int
   *p = 0;
   vk68_debug("default_open() : path '%s'\n", path);
 
-  Stream68 *stream = stream68_file_create(path, mode);
+  // A resource written is replaced only once the new one is complete.
+  Stream68 *stream =
+      mode == STREAM68_WRITE ? stream68_file_replace(path) : stream68_file_create(path, mode);
   if (!stream) {
     vk68_debug("default_open() : istream create failed\n");
   } else if (stream68_open(stream) == 0) {
@@ -188,6 +193,10 @@ extern "C" Stream68 *VK68rsc_default_open(int type, const char *name, int mode) 
   }
   if (type < 0 || type >= int(sizeof kTypes / sizeof kTypes[0])) {
     vk68_error_add("VK68rsc_open(%d,%s,%d) : invalid resource type", type, name, mode);
+    return nullptr;
+  }
+  if (type == VK68RSC_REPLAY && !VK68file_replay_name_ok(name)) {
+    vk68_error_add("VK68rsc_open(%d,%s,%d) : invalid replay name", type, name, mode);
     return nullptr;
   }
   const ResourceType &t = kTypes[type];

@@ -1,13 +1,18 @@
-// Scene renderer: clipping, keyed pixels, the shade ramp, the horizon, discs
-// and pictures, checked against values derived by hand or recomputed here.
+// Scene renderer and text pages: clipping and the protected colour, the
+// shade ramp, the horizon, discs, pictures, glyphs, the typewriter and the
+// page cycle, against values worked out by hand (or with a calculator) from
+// their description.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "assets/pictures.h"
+#include "intro/driver.h"
 #include "intro/runtime.h"
 #include "intro/scene.h"
+#include "intro/text_pages.h"
 
 namespace {
 
@@ -17,213 +22,119 @@ void fill_frame(uint32_t v) {
   std::fill(std::begin(scene.frame_buffer), std::end(scene.frame_buffer), v);
 }
 uint32_t fb(int x, int y) { return scene.frame_buffer[y * 800 + x]; }
+uint32_t colour(const unsigned char *palette, int v) {
+  return uint32_t(palette[3 * v]) << 16 | uint32_t(palette[3 * v + 1]) << 8 | palette[3 * v + 2];
+}
 
 class SceneTest : public ::testing::Test {
  protected:
   void SetUp() override {
     scene_reset();
+    text_pages_reset();
     random_reset();
   }
 };
 
-TEST_F(SceneTest, PutPixelWritesOnlyInsideTheInnerRectangle) {
-  const int xs[] = {-5, -1, 0, 1, 2, 400, 797, 798, 799, 800, 900};
-  const int ys[] = {-5, -1, 0, 1, 2, 300, 597, 598, 599, 600, 700};
+TEST_F(SceneTest, PixelsClipAndTheKeyedOneKeepsTheProtectedColour) {
   fill_frame(kSentinel);
-  for (int y : ys)
-    for (int x : xs) put_pixel(x, y, 0xABCDEF);
-  for (int y : ys)
-    for (int x : xs) {
-      if (x < 0 || x > 799 || y < 0 || y > 599) continue;
-      const bool inside = x >= 1 && x <= 798 && y >= 1 && y <= 598;
-      EXPECT_EQ(fb(x, y), inside ? 0xABCDEFu : kSentinel) << x << "," << y;
-    }
-}
-
-TEST_F(SceneTest, KeyedPixelSkipsEdgeColumnsAndTheProtectedColour) {
-  fill_frame(kSentinel);
-  for (int y : {0, 1, 300, 598, 599})
-    for (int x : {-1, 0, 1, 400, 798, 799, 800}) put_pixel_keyed(x, y, 0x00FF00);
-  for (int y : {0, 1, 300, 598, 599}) {
-    EXPECT_EQ(fb(0, y), kSentinel);
-    EXPECT_EQ(fb(799, y), kSentinel);
-    // Rows are not clipped like put_pixel's: rows 0 and 599 are written.
-    EXPECT_EQ(fb(1, y), 0x00FF00u);
-    EXPECT_EQ(fb(400, y), 0x00FF00u);
-    EXPECT_EQ(fb(798, y), 0x00FF00u);
-  }
-  scene.frame_buffer[200 * 800 + 200] = kProtectedColour;
-  put_pixel_keyed(200, 200, 0xFFFFFF);
-  put_pixel_keyed(200, 200, 0);
-  EXPECT_EQ(fb(200, 200), kProtectedColour);
-  // Rows outside the buffer are refused instead of written out of bounds.
-  fill_frame(kSentinel);
-  put_pixel_keyed(10, -1, 1);
-  put_pixel_keyed(10, 600, 1);
-  put_pixel_keyed(10, -100000, 1);
-  for (uint32_t p : scene.frame_buffer) ASSERT_EQ(p, kSentinel);
-}
-
-TEST_F(SceneTest, ShadePaletteRampValues) {
-  build_shade_palette();
-  EXPECT_EQ(scene.shade_palette[0], 0x501030u);
-  EXPECT_EQ(scene.shade_palette[10], 0x541031u);
-  EXPECT_EQ(scene.shade_palette[40], 0x601335u);
-  // Red: 80 + 0.4 * 437 = 254.8 at entry 436, clamped to 255 at entry 437.
-  EXPECT_EQ(scene.shade_palette[436], 0xFE326Du);
-  EXPECT_EQ(scene.shade_palette[437], 0xFF336Du);
-  for (int i = 437; i < 4000; ++i) EXPECT_EQ(scene.shade_palette[i] >> 16, 0xFFu) << i;
-  EXPECT_EQ(scene.shade_palette[3999], 0xFFFFFFu);
-  for (int i = 4000; i <= 5000; ++i) EXPECT_EQ(scene.shade_palette[i], 0u) << i;
-}
-
-TEST_F(SceneTest, HorizonRowOfEveryColumn) {
-  build_shade_palette();
-  double sc = 0, wc = 0;
-  const int checks[] = {1, 2, 37, 500, 3001};
-  int frame = 0;
-  for (int target : checks) {
-    while (frame < target) {
-      update_horizon();
-      sc += 1.2;
-      wc += 3.2;
-      ++frame;
-    }
-    shade_to_frame();
-    for (int x = 0; x < 800; ++x) {
-      const int h = static_cast<int>(
-          std::nearbyint(std::sin(sc / 40) * 14 + std::cos((wc + x) / 100) * 20 + 450));
-      ASSERT_GE(h, 416);
-      ASSERT_LE(h, 484);
-      for (int y = 0; y < 600; ++y) {
-        const bool above = y < h;
-        ASSERT_EQ(scene.shade_buffer[y * 800 + x], above ? 40u : 10u)
-            << "frame " << frame << " x " << x << " y " << y;
-        ASSERT_EQ(fb(x, y), above ? 0x601335u : 0x541031u);
-      }
-    }
-  }
-  EXPECT_DOUBLE_EQ(scene.scene_clock, sc);
-  EXPECT_DOUBLE_EQ(scene.wave_clock, wc);
-}
-
-// Widths of the rows of a disc of radius 5, by hand: w = round(sqrt(25 - dy^2))
-// is 0,3,4,5,5,5,5,5,4,3,0 and a row holds 2w - 1 pixels from cx - w.
-TEST_F(SceneTest, DiscRowsAndWidths) {
-  fill_frame(0);
-  draw_disc(100, 100, 5);
-  const int w[] = {0, 3, 4, 5, 5, 5, 5, 5, 4, 3, 0};
-  for (int dy = -7; dy <= 7; ++dy) {
-    int count = 0, first = -1;
+  for (int y = -2; y <= 601; ++y)
+    for (int x = -2; x <= 801; ++x) put_pixel(x, y, 1);
+  for (int y = 0; y < 600; ++y)
     for (int x = 0; x < 800; ++x)
-      if (fb(x, 100 + dy) != 0) {
-        EXPECT_EQ(fb(x, 100 + dy), kDiscColour);
-        if (first < 0) first = x;
-        ++count;
-      }
-    const int expect = (dy < -5 || dy > 5) ? 0 : std::max(0, 2 * w[dy + 5] - 1);
-    EXPECT_EQ(count, expect) << "dy " << dy;
-    if (expect > 0) {
-      EXPECT_EQ(first, 100 - w[dy + 5]) << "dy " << dy;
-    }
-  }
-  fill_frame(0);
-  draw_disc(300, 300, 0);
-  for (uint32_t p : scene.frame_buffer) ASSERT_EQ(p, 0u);
+      ASSERT_EQ(fb(x, y), x % 799 && y % 599 ? 1u : kSentinel) << x << "," << y;
+  // The keyed pixel writes rows 0 and 599 too, but never columns 0 and 799
+  // nor a pixel of the protected colour; rows outside are refused.
+  fill_frame(kSentinel);
+  scene.frame_buffer[300 * 800 + 400] = kProtectedColour;
+  for (int y : {-100000, -1, 600})
+    for (int x = 0; x < 800; ++x) put_pixel_keyed(x, y, 2);
+  for (int y = 0; y < 600; ++y)
+    for (int x = -2; x <= 801; ++x) put_pixel_keyed(x, y, 2);
+  for (int y = 0; y < 600; ++y)
+    for (int x = 0; x < 800; ++x)
+      ASSERT_EQ(fb(x, y), x == 400 && y == 300 ? kProtectedColour
+                          : x % 799            ? 2u
+                                               : kSentinel)
+          << x << "," << y;
 }
 
-TEST_F(SceneTest, DiscClipsAtTheEdges) {
-  fill_frame(0);
-  draw_disc(2, 300, 5);  // x0 raised to 0, x1 = 6: columns 0..5
-  for (int x = 0; x < 10; ++x) EXPECT_EQ(fb(x, 300), x <= 5 ? kDiscColour : 0u) << x;
-  draw_disc(797, 200, 5);  // x1 lowered to 799: columns 792..798, never 799
-  for (int x = 785; x < 800; ++x)
-    EXPECT_EQ(fb(x, 200), (x >= 792 && x <= 798) ? kDiscColour : 0u) << x;
-  fill_frame(0);
-  draw_disc(400, -3, 5);  // rows 0 (w 4) and 1 (w 3) only
-  int row0 = 0, row1 = 0, row2 = 0;
-  for (int x = 0; x < 800; ++x) {
-    row0 += fb(x, 0) != 0;
-    row1 += fb(x, 1) != 0;
-    row2 += fb(x, 2) != 0;
-  }
-  EXPECT_EQ(row0, 7);
-  EXPECT_EQ(row1, 5);
-  EXPECT_EQ(row2, 0);
-  draw_disc(400, 598, 5);  // rows 600..603 are skipped
-  EXPECT_EQ(fb(400, 599), kDiscColour);
+TEST_F(SceneTest, ShadeRamp) {
+  build_shade_palette();
+  const std::pair<int, uint32_t> entries[] = {{0, 0x501030},   {10, 0x541031},  {40, 0x601335},
+                                              {436, 0xFE326D}, {437, 0xFF336D}, {3999, 0xFFFFFF},
+                                              {4000, 0},       {5000, 0}};
+  for (auto [i, c] : entries) EXPECT_EQ(scene.shade_palette[i], c) << i;
+  for (int i = 437; i < 4000; ++i) ASSERT_EQ(scene.shade_palette[i] >> 16, 0xFFu) << i;
 }
 
-TEST_F(SceneTest, InitDiscsDrawsFourValuesPerDiscInOrder) {
+TEST_F(SceneTest, HorizonRows) {
+  build_shade_palette();
+  // (frame, column, first row below the horizon), with a calculator.
+  const int cases[][3] = {{1, 0, 470},     {1, 400, 438},   {1, 799, 447},   {44, 480, 484},
+                          {149, 457, 416}, {500, 157, 465}, {2000, 799, 426}};
+  int frame = 0;
+  for (const auto &c : cases) {
+    while (frame < c[0]) update_horizon(), ++frame;
+    shade_to_frame();
+    for (int y = 0; y < 600; ++y)
+      ASSERT_EQ(fb(c[1], y), y < c[2] ? 0x601335u : 0x541031u) << c[0] << ": " << c[1] << "," << y;
+  }
+}
+
+TEST_F(SceneTest, DiscRowsAndClipping) {
+  fill_frame(0);
+  draw_disc(100, 100, 5);  // half-widths by hand: 0 3 4 5 5 5 5 5 4 3 0
+  draw_disc(2, 300, 5);    // left end raised to column 0
+  draw_disc(797, 200, 5);  // right end lowered to 799, so it stops at 798
+  draw_disc(400, -3, 5);   // rows 0 and 1 only
+  draw_disc(400, 598, 5);  // rows 593..599 (598 + 1: half-width 5)
+  draw_disc(600, 300, 0);  // nothing
+  const int w[] = {0, 3, 4, 5, 5, 5, 5, 5, 4, 3, 0};
+  auto row = [](int y, int from, int to) {
+    int first = -1, count = 0;
+    for (int x = from; x < to; ++x)
+      if (fb(x, y)) first = first < 0 ? x : first, ++count;
+    return std::pair{first, count};
+  };
+  for (int dy = -6; dy <= 6; ++dy) {
+    const int hw = std::abs(dy) > 5 ? 0 : w[dy + 5];
+    EXPECT_EQ(row(100 + dy, 0, 800), (hw > 0 ? std::pair{100 - hw, 2 * hw - 1} : std::pair{-1, 0}))
+        << dy;
+  }
+  EXPECT_EQ(row(300, 0, 20), (std::pair{0, 6}));
+  EXPECT_EQ(row(200, 780, 800), (std::pair{792, 7}));
+  EXPECT_EQ(row(0, 300, 500), (std::pair{396, 7}));
+  EXPECT_EQ(row(1, 300, 500), (std::pair{397, 5}));
+  EXPECT_EQ(row(599, 300, 500), (std::pair{395, 9}));
+  for (int x = 0; x < 800; ++x) ASSERT_EQ(fb(x, 300) == kDiscColour, x <= 5) << x;
+}
+
+TEST_F(SceneTest, DiscTablesTakeFourRandomValuesEachInOrder) {
   std::vector<double> r;
-  for (int i = 0; i < 12; ++i) r.push_back(random_unit());
+  for (int i = 0; i < 4 * 200 + 4 * 50; ++i) r.push_back(random_unit());
   random_reset();
   init_discs();
-  for (int i = 1; i <= 3; ++i) {
-    const double *v = &r[(i - 1) * 4];
-    EXPECT_EQ(scene.disc_y[i], 600);
-    EXPECT_EQ(scene.disc_x[i], std::nearbyint(v[0] * 800));
-    EXPECT_EQ(scene.disc_swing[i], std::nearbyint(v[1] * 20));
-    EXPECT_EQ(scene.disc_rise[i], std::nearbyint(v[2] * 2));
-    EXPECT_EQ(scene.disc_size[i], std::nearbyint(v[3] * 10 + 1));
-  }
   for (int i = 1; i <= 200; ++i) {
-    EXPECT_GE(scene.disc_rise[i], 0);
-    EXPECT_LE(scene.disc_rise[i], 2);
-    EXPECT_GE(scene.disc_size[i], 1);
-    EXPECT_LE(scene.disc_size[i], 11);
+    const double *v = &r[(i - 1) * 4];
+    ASSERT_EQ(scene.disc_y[i], 600);
+    ASSERT_EQ(scene.disc_x[i], std::nearbyint(v[0] * 800)) << i;
+    ASSERT_EQ(scene.disc_swing[i], std::nearbyint(v[1] * 20)) << i;
+    ASSERT_EQ(scene.disc_rise[i], std::nearbyint(v[2] * 2)) << i;
+    ASSERT_EQ(scene.disc_size[i], std::nearbyint(v[3] * 10 + 1)) << i;
   }
-}
-
-// Values number `skip` onwards of the never-seeded sequence, leaving the
-// generator where it was (`skip` values drawn).
-std::vector<double> sequence_at(int skip, int n) {
-  random_reset();
-  for (int k = 0; k < skip; ++k) random_unit();
-  std::vector<double> v;
-  for (int k = 0; k < n; ++k) v.push_back(random_unit());
-  random_reset();
-  for (int k = 0; k < skip; ++k) random_unit();
-  return v;
-}
-
-TEST_F(SceneTest, DiscRestartUsesTheSmallerRanges) {
-  init_discs();
-  int drawn = 4 * 200;
+  // A disc that reached row 0 restarts with the smaller ranges.
   scene.scene_clock = 5000;
-  for (int round = 0; round < 300; ++round) {
-    for (int i = 1; i <= 10; ++i) scene.disc_y[i] = 600;
-    scene.disc_y[1] = 0;
-    const std::vector<double> r = sequence_at(drawn, 4);
+  for (int round = 0; round < 50; ++round) {
+    for (int i = 1; i <= 10; ++i) scene.disc_y[i] = i == 1 ? 0 : 600;
     update_discs();
-    drawn += 4;
-    EXPECT_EQ(scene.disc_y[1], 600);
-    EXPECT_EQ(scene.disc_x[1], std::nearbyint(r[0] * 800));
-    EXPECT_EQ(scene.disc_swing[1], std::nearbyint(r[1] * 10));
-    EXPECT_EQ(scene.disc_rise[1], std::nearbyint(r[2] + 1));
-    EXPECT_EQ(scene.disc_size[1], std::nearbyint(r[3] * 5 + 1));
-    EXPECT_LE(scene.disc_swing[1], 10);
-    EXPECT_GE(scene.disc_rise[1], 1);
-    EXPECT_LE(scene.disc_rise[1], 2);
-    EXPECT_GE(scene.disc_size[1], 1);
-    EXPECT_LE(scene.disc_size[1], 6);
-    // The others only rose, by their rise plus one.
-    for (int i = 2; i <= 10; ++i) EXPECT_EQ(scene.disc_y[i], 600 - scene.disc_rise[i] - 1);
+    const double *v = &r[800 + round * 4];
+    ASSERT_EQ(scene.disc_y[1], 600);
+    ASSERT_EQ(scene.disc_x[1], std::nearbyint(v[0] * 800));
+    ASSERT_EQ(scene.disc_swing[1], std::nearbyint(v[1] * 10));
+    ASSERT_EQ(scene.disc_rise[1], std::nearbyint(v[2] + 1));
+    ASSERT_EQ(scene.disc_size[1], std::nearbyint(v[3] * 5 + 1));
+    for (int i = 2; i <= 10; ++i) ASSERT_EQ(scene.disc_y[i], 599 - scene.disc_rise[i]) << i;
   }
-}
-
-TEST_F(SceneTest, MovingDiscReachesRowZeroThenRestarts) {
-  init_discs();
-  scene.scene_clock = 5000;
-  scene.disc_rise[1] = 2;  // 3 rows per frame
-  int frames = 0;
-  while (scene.disc_y[1] != 0 && frames < 1000) {
-    update_discs();
-    ++frames;
-  }
-  EXPECT_EQ(frames, 200);
-  update_discs();
-  EXPECT_EQ(scene.disc_y[1], 600);
 }
 
 TEST_F(SceneTest, DiscsEnterOneAfterAnother) {
@@ -231,124 +142,186 @@ TEST_F(SceneTest, DiscsEnterOneAfterAnother) {
   for (int i = 1; i <= 20; ++i) {
     scene.disc_x[i] = 20 + 36 * i;
     scene.disc_swing[i] = 0;
-    scene.disc_size[i] = 0;  // radius 4
+    scene.disc_size[i] = 0;
     scene.disc_y[i] = 300;
   }
-  // First frame at which disc i is drawn (clock > 80i + 50) and moved
-  // (clock > 80i + 100), from a clock accumulated here.
+  // Disc i is drawn once the clock (a running sum of 1.2 per frame) passes
+  // 80i + 50 and moves once it passes 80i + 100: worked out by hand, disc 1
+  // is first drawn at frame 109 (130.8), disc 20 at 1375 (1650.00000000004),
+  // and disc 1 moves from frame 151, disc 10 from 750.
   int first_drawn[21] = {}, first_moved[11] = {};
-  double clock = 0;
   for (int frame = 1; frame <= 1500; ++frame) {
-    clock += 1.2;
     update_horizon();
     fill_frame(0);
+    int before[11];
+    for (int i = 1; i <= 10; ++i) before[i] = scene.disc_y[i];
     draw_discs();
-    for (int i = 1; i <= 20; ++i) {
-      const bool drawn = fb(20 + 36 * i, 300) == kDiscColour;
-      EXPECT_EQ(drawn, clock > 80 * i + 50) << "disc " << i << " frame " << frame;
-      if (drawn && !first_drawn[i]) first_drawn[i] = frame;
-    }
-  }
-  // The clock is a running sum of 1.2, so it is not exactly 1.2 * frame:
-  // after 175 frames it is just below 210, after 1375 just above 1650.
-  EXPECT_EQ(first_drawn[1], 109);    // 130.8 > 130
-  EXPECT_EQ(first_drawn[2], 176);    // 211.2 > 210
-  EXPECT_EQ(first_drawn[20], 1375);  // 1650.00000000004 > 1650
-
-  scene_reset();
-  random_reset();
-  init_discs();
-  clock = 0;
-  for (int frame = 1; frame <= 1500; ++frame) {
-    clock += 1.2;
-    update_horizon();
-    const int before[11] = {0,
-                            scene.disc_y[1],
-                            scene.disc_y[2],
-                            scene.disc_y[3],
-                            scene.disc_y[4],
-                            scene.disc_y[5],
-                            scene.disc_y[6],
-                            scene.disc_y[7],
-                            scene.disc_y[8],
-                            scene.disc_y[9],
-                            scene.disc_y[10]};
     update_discs();
+    for (int i = 1; i <= 20; ++i)
+      if (!first_drawn[i] && fb(20 + 36 * i, i <= 10 ? before[i] : 300)) first_drawn[i] = frame;
     for (int i = 1; i <= 10; ++i)
       if (!first_moved[i] && scene.disc_y[i] != before[i]) first_moved[i] = frame;
   }
-  EXPECT_EQ(first_moved[1], 151);   // after 150 frames the sum is just below 180
-  EXPECT_EQ(first_moved[10], 750);  // 900.00000000001 > 900
-  for (int i = 11; i <= 20; ++i) EXPECT_EQ(scene.disc_y[i], 600) << i;
+  EXPECT_EQ(first_drawn[1], 109);
+  EXPECT_EQ(first_drawn[2], 176);
+  EXPECT_EQ(first_drawn[20], 1375);
+  EXPECT_EQ(first_moved[1], 151);
+  EXPECT_EQ(first_moved[10], 750);
+  for (int i = 11; i <= 20; ++i) EXPECT_EQ(scene.disc_y[i], 300) << "never moved: " << i;
 }
 
-TEST_F(SceneTest, PictureLoadingRoundsTheStrideAndSplitsThePalette) {
-  uint8_t bytes[16];
-  for (int i = 0; i < 16; ++i) bytes[i] = static_cast<uint8_t>(i);
-  uint8_t pal[768] = {};
-  for (int v = 0; v < 256; ++v) {
-    pal[3 * v] = static_cast<uint8_t>(v);
-    pal[3 * v + 1] = static_cast<uint8_t>(255 - v);
-    pal[3 * v + 2] = static_cast<uint8_t>(v ^ 0x5A);
-  }
-  Picture pic;
-  load_picture(pic, bytes, 5, 2, pal);
-  EXPECT_EQ(pic.stride, 8);
-  EXPECT_EQ(pic.height, 2);
-  ASSERT_EQ(pic.pixels.size(), 16u);
-  for (int i = 0; i < 16; ++i) EXPECT_EQ(pic.pixels[i], i);
-  EXPECT_EQ(pic.colour(3), 0x03FC59u);
-  EXPECT_EQ(pic.colour(255), 0xFF00A5u);
-}
-
-TEST_F(SceneTest, TitleCoversRowsOneUpAndColumnsTwoTo798) {
+TEST_F(SceneTest, PicturesTitleLogoAndBar) {
   load_title_picture();
-  EXPECT_EQ(scene.title.stride, 800);
-  draw_title_picture(0, 0);
-  auto title_colour = [](int x, int y) {
-    const int v = asset_title_pixels[800 * y + x];
-    return static_cast<uint32_t>(asset_title_palette[3 * v] << 16 |
-                                 asset_title_palette[3 * v + 1] << 8 |
-                                 asset_title_palette[3 * v + 2]);
-  };
-  for (int x = 0; x < 800; ++x) EXPECT_EQ(fb(x, 0), 0u);
-  for (int y = 0; y < 600; ++y) {
-    EXPECT_EQ(fb(0, y), 0u);
-    EXPECT_EQ(fb(1, y), 0u);
-    EXPECT_EQ(fb(799, y), 0u);
-  }
-  for (int y = 1; y < 600; y += 7)
-    for (int x = 2; x <= 798; x += 5) ASSERT_EQ(fb(x, y), title_colour(x, y)) << x << "," << y;
-}
-
-TEST_F(SceneTest, LogoAndBarAreas) {
   load_logo_picture();
   EXPECT_EQ(scene.logo.stride, 780);
+  fill_frame(0);
+  draw_title_picture(0, 0);
+  for (int y = 0; y < 600; ++y)
+    for (int x = 0; x < 800; ++x) {
+      const bool inside = y >= 1 && x >= 2 && x <= 798;
+      ASSERT_EQ(fb(x, y),
+                inside ? colour(asset_title_palette, asset_title_pixels[800 * y + x]) : 0u)
+          << x << "," << y;
+    }
   fill_frame(kSentinel);
   scene.frame_buffer[40 * 800 + 400] = kProtectedColour;
   draw_logo(15, 10);
-  auto logo_colour = [](int x, int y) {
-    const int v = asset_logo_pixels[780 * y + x];
-    return static_cast<uint32_t>(asset_logo_palette[3 * v] << 16 |
-                                 asset_logo_palette[3 * v + 1] << 8 |
-                                 asset_logo_palette[3 * v + 2]);
-  };
   for (int y = 0; y < 100; ++y)
     for (int x = 0; x < 800; ++x) {
       const bool inside = x >= 16 && x <= 787 && y >= 11 && y <= 84;
-      if (x == 400 && y == 40) {
-        ASSERT_EQ(fb(x, y), kProtectedColour);
-      } else {
-        ASSERT_EQ(fb(x, y), inside ? logo_colour(x - 15, y - 10) : kSentinel) << x << "," << y;
-      }
+      const uint32_t want =
+          x == 400 && y == 40 ? kProtectedColour
+          : inside ? colour(asset_logo_palette, asset_logo_pixels[780 * (y - 10) + x - 15])
+                   : kSentinel;
+      ASSERT_EQ(fb(x, y), want) << x << "," << y;
     }
   fill_frame(kSentinel);
   draw_bar();
   for (int y = 0; y < 100; ++y)
-    for (int x = 0; x < 800; ++x) {
-      const bool inside = x >= 1 && x <= 798 && y >= 1 && y <= 95;
-      ASSERT_EQ(fb(x, y), inside ? kBarColour : kSentinel) << x << "," << y;
+    for (int x = 0; x < 800; ++x)
+      ASSERT_EQ(fb(x, y), x >= 1 && x <= 798 && y >= 1 && y <= 95 ? kBarColour : kSentinel)
+          << x << "," << y;
+}
+
+// A font sheet whose palette index v has colour v, so that a drawn pixel
+// tells where in the sheet it came from. Letter n fills columns 8n+1..8n+8 of
+// rows 1..13 with 100 + n, digit d columns 8(26+d)+1.. of rows 0..12 with
+// 200 + d; the rest is transparent (index 1) but for the pixel at column
+// 161, row 13: the first of the blank cell that every other code reads,
+// which is why U's last row stays empty.
+void load_identifying_font() {
+  std::vector<uint8_t> sheet(360 * 51, 1);
+  uint8_t palette[768] = {};
+  for (int v = 0; v < 256; ++v) palette[3 * v + 2] = uint8_t(v);
+  for (int n = 0; n < 26; ++n)
+    for (int r = 1; r <= (n == 20 ? 12 : 13); ++r)
+      for (int c = 1; c <= 8; ++c) sheet[r * 360 + 8 * n + c] = uint8_t(100 + n);
+  for (int d = 0; d < 10; ++d)
+    for (int r = 0; r <= 12; ++r)
+      for (int c = 1; c <= 8; ++c) sheet[r * 360 + 8 * (26 + d) + c] = uint8_t(200 + d);
+  sheet[13 * 360 + 161] = 99;
+  load_picture(text_pages.font, sheet.data(), 360, 51, palette);
+}
+
+// The character shown in the cell whose reference is (x, y), from its
+// top-left glyph pixel; 0 when none.
+char glyph_at(int x, int y) {
+  const uint32_t p = fb(x + 1, y);
+  return p >= 100 && p < 126 ? char('A' + p - 100) : p >= 200 && p < 210 ? char('0' + p - 200) : 0;
+}
+
+void text_frame() {  // as the driver runs it
+  if (text_pages.text_phase == 0) type_page_step();
+  if (text_pages.text_phase == 1) hold_page_step();
+}
+
+TEST_F(SceneTest, TextGlyphCellsAndShadow) {
+  load_identifying_font();
+  const struct {
+    int ch;
+    uint32_t colour;
+  } cases[] = {{'A', 100}, {'K', 110}, {'Z', 125}, {'0', 200}, {'7', 207},
+               {' ', 99},  {0, 99},    {'a', 99},  {'*', 99}};
+  for (const auto &c : cases) {
+    fill_frame(kSentinel);
+    draw_glyph(100, 100, c.ch);
+    for (int y = 95; y < 130; ++y)
+      for (int x = 95; x < 120; ++x) {
+        // Every code but letters and digits reads the blank cell, 13 rows down.
+        const bool blank = c.colour == 99;
+        const bool glyph =
+            blank ? x == 101 && y == 113 : x >= 101 && x <= 108 && y >= 100 && y <= 112;
+        const bool shadow =
+            blank ? x == 103 && y == 115 : x >= 103 && x <= 110 && y >= 102 && y <= 114;
+        ASSERT_EQ(fb(x, y), glyph    ? c.colour
+                            : shadow ? 0
+                                     : kSentinel)
+            << c.ch << ": " << x << "," << y;
+      }
+  }
+  // The real font: letters and digits inked, every other code blank.
+  load_font_picture();
+  for (int ch = 0; ch < 256; ++ch) {
+    fill_frame(kSentinel);
+    draw_glyph(100, 100, ch);
+    int inked = 0;
+    for (uint32_t p : scene.frame_buffer) inked += p != kSentinel;
+    const bool alnum = (ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9');
+    EXPECT_TRUE(alnum ? inked > 20 : inked == 0) << ch;
+  }
+}
+
+TEST_F(SceneTest, TextTypingStartsAfterTheClockPasses150AndShows21Then25Characters) {
+  for (auto &s : intro_text) s.clear();
+  intro_text[1] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123";  // 30 bytes: x = 410 - 150
+  intro_text[2] = "a1*b";                            // x = 390
+  load_identifying_font();
+  // The clock passes 150 at frame 126 (a running sum of 1.2); a column is
+  // typed every 4 frames from then, and the first character shows once
+  // x < 300 + 20 * column, at column 1 here: frame 129.
+  for (int frame = 1; frame <= 129 + 80; ++frame) {
+    update_horizon();
+    fill_frame(kSentinel);
+    text_frame();
+    ASSERT_EQ(glyph_at(260, 220) != 0, frame >= 129) << frame;
+  }
+  ASSERT_EQ(text_pages.column, 21);
+  for (int c = 1; c <= 26; ++c)
+    EXPECT_EQ(glyph_at(250 + 10 * c, 220), c <= 21 ? intro_text[1][c - 1] : 0) << c;
+  for (int frame = 0; frame < 4 + 88; ++frame) fill_frame(kSentinel), text_frame();
+  ASSERT_EQ(text_pages.line, 2);
+  for (int c = 1; c <= 27; ++c)
+    EXPECT_EQ(glyph_at(250 + 10 * c, 220), c <= 25 ? intro_text[1][c - 1] : 0) << c;
+  // Capitals on screen; '*' leaves its 10 pixels empty.
+  EXPECT_EQ(
+      std::string({glyph_at(390, 240), glyph_at(400, 240), glyph_at(410, 240), glyph_at(420, 240)}),
+      std::string({'A', '1', 0, 'B'}));
+}
+
+TEST_F(SceneTest, TextPageCycle) {
+  fill_intro_text();
+  load_font_picture();
+  scene.scene_clock = 1000;  // typing from the first frame
+  // By hand: a line every 88 frames, line 9 at frame 792, which is the first
+  // of 10 counted frames; the tenth (801) hands over to holding, whose first
+  // step runs in that frame; 40 steps of 5 end at 840, which draws nothing,
+  // and the next page types from 841. After page 4 the index is 5; the next
+  // typing frame only wraps it to 0, so that cycle is one frame late.
+  std::vector<int> holds, pages;
+  for (int frame = 1, page = 0; frame <= 5100; ++frame) {
+    const int phase = text_pages.text_phase;
+    fill_frame(kSentinel);
+    text_frame();
+    if (phase == 0 && text_pages.text_phase == 1) holds.push_back(frame);
+    if (text_pages.page != page) {
+      pages.push_back(frame);
+      page = text_pages.page;
+      for (uint32_t p : scene.frame_buffer)
+        ASSERT_EQ(p, kSentinel) << "drawn at the page's end " << frame;
     }
+  }
+  EXPECT_EQ(holds, (std::vector<int>{801, 1641, 2481, 3321, 4161, 5002}));
+  EXPECT_EQ(pages, (std::vector<int>{840, 1680, 2520, 3360, 4200, 4201, 5041}));
 }
 
 }  // namespace

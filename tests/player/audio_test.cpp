@@ -1,5 +1,5 @@
-// What the test tunes sound like through the player: pitch of each channel
-// (0: silent), and for the Amiga voices their level.
+// What the test tunes sound like through the player: the pitch of each
+// channel (0: silent) and, for Amiga voices, their level.
 #include "player/player_fixture.h"
 
 namespace playertest {
@@ -7,27 +7,29 @@ namespace {
 
 constexpr double kYm = 2000000.0 / 16;     // YM tone: clock / (16 x period)
 constexpr double kMfp = 2457600.0 / 2;     // a square wave of two timer periods
-constexpr double kPaula = 3579610.0 / 32;  // 32-byte wave: clock / (32 x period)
+constexpr double kPaula = 3579610.0 / 32;  // a 32-byte wave: clock / (32 x period)
 
 struct Case {
   const char *file;
   int track;
   double left, right;  // Hz
-  int level;           // peak of the sounding side, 0: not checked
+  int level;           // peak of a sounding side (0: not checked)
   int rate = 44100;
   double tolerance = 0.002;
 };
 
+void PrintTo(const Case &c, std::ostream *os) { *os << c.file << " #" << c.track << " " << c.rate; }
+
 const Case kCases[] = {
     {"tone.vk68", 1, kYm / 284, kYm / 284, 0},
     {"tone.vk68", 3, kYm / 1000, kYm / 1000, 0},
-    {"timer.vk68", 1, kMfp / (4 * 246), kMfp / (4 * 246), 0},        // timer A
-    {"timer.vk68", 2, kMfp / (16 * 100), kMfp / (16 * 100), 0},      // B
-    {"timer.vk68", 3, kMfp / (64 * 96), kMfp / (64 * 96), 0},        // C
-    {"timer.vk68", 4, kMfp / (200 * 30), kMfp / (200 * 30), 0},      // D
+    {"timer.vk68", 1, kMfp / (4 * 246), kMfp / (4 * 246), 0},  // timers A-D
+    {"timer.vk68", 2, kMfp / (16 * 100), kMfp / (16 * 100), 0},
+    {"timer.vk68", 3, kMfp / (64 * 96), kMfp / (64 * 96), 0},
+    {"timer.vk68", 4, kMfp / (200 * 30), kMfp / (200 * 30), 0},
     {"ste.vk68", 1, 12516.0 / 128, 12516.0 / 128, 0, 44100, 0.015},  // mono
     {"ste.vk68", 2, 25033.0 / 64, 25033.0 / 32, 0, 44100, 0.015},    // stereo
-    // Sample +-100 at volume v: 100 x gain(v) / 512, gains from Paula's table.
+    // Wave +-100 at volume v: 100 x gain(v) / 512, gains from Paula's table.
     {"paula.vk68", 1, kPaula / 200, 0, 12800},
     {"paula.vk68", 2, 0, kPaula / 300, 9968},
     {"paula.vk68", 3, kPaula / 400, 0, 7024},
@@ -36,10 +38,6 @@ const Case kCases[] = {
     {"tune.sndh", 1, kYm / 284, kYm / 284, 0},
     {"tune.sndh", 2, kYm / 142, kYm / 142, 0},
 };
-
-void PrintTo(const Case &c, std::ostream *os) {
-  *os << c.file << " track " << c.track << " at " << c.rate << " Hz";
-}
 
 class Sound : public PlayerTest, public testing::WithParamInterface<Case> {};
 

@@ -3,7 +3,6 @@
 #ifndef TESTS_PLAYER_PLAYER_FIXTURE_H
 #define TESTS_PLAYER_PLAYER_FIXTURE_H
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -12,20 +11,15 @@
 
 namespace playertest {
 
-// Sample of channel ch (0 left, 1 right).
 inline int sample(uint32_t word, int ch) { return int16_t(word >> (16 * ch)); }
 
-// Frequency from the rising zero crossings (interpolated) of one channel.
+// Frequency from the rising zero crossings (interpolated) of channel ch.
 inline double pitch(const std::vector<uint32_t> &s, int ch, double rate) {
   double first = -1, last = 0;
   int n = 0;
   for (size_t i = 1; i < s.size(); ++i) {
     const double a = sample(s[i - 1], ch), b = sample(s[i], ch);
-    if (a < 0 && b >= 0) {
-      last = double(i - 1) + a / (a - b);
-      if (first < 0) first = last;
-      ++n;
-    }
+    if (a < 0 && b >= 0) last = double(i - 1) + a / (a - b), first = first < 0 ? last : first, ++n;
   }
   return n > 1 ? (n - 1) * rate / (last - first) : 0;
 }
@@ -40,15 +34,11 @@ class PlayerTest : public enginetest::EngineTest {
  protected:
   void SetUp() override {
     EngineTest::SetUp();
-    // No configuration file and no replay files: defaults and built-ins.
-    const std::string none = TUNES "/none";
-    VK68init init{};
+    VK68init init{};  // no configuration or replay files: defaults, built-ins
     init.alloc = enginetest::counting_alloc;
     init.free = enginetest::counting_free;
-    init.user_path = none.c_str();
-    init.shared_path = none.c_str();
-    player_ = vk68_init(&init);
-    ASSERT_NE(player_, nullptr);
+    init.user_path = init.shared_path = TUNES "/none";
+    ASSERT_NE(player_ = vk68_init(&init), nullptr);
     enginetest::messages();
   }
   void TearDown() override {
@@ -56,13 +46,12 @@ class PlayerTest : public enginetest::EngineTest {
     enginetest::messages();
     EngineTest::TearDown();
   }
-
   void load(const char *file) {
     ASSERT_EQ(vk68_load_path(player_, (TUNES "/" + std::string(file)).c_str()), 0);
   }
   // Starts a track (its first sample is dropped) and renders n samples.
   std::vector<uint32_t> render(int track, int n) {
-    std::vector<uint32_t> out(n);
+    std::vector<uint32_t> out(static_cast<size_t>(n));
     EXPECT_EQ(vk68_play(player_, track), 0);
     EXPECT_GE(vk68_process(player_, out.data(), 1), 0);
     EXPECT_GE(vk68_process(player_, out.data(), n), 0);

@@ -1,96 +1,80 @@
-// Configuration store: reading config.txt, the range rule, the number
-// reader, key lookup and the saved file's exact layout.
-#include <climits>
+// Configuration store and resources: config.txt read and written, the range
+// rule, the number reader, and the resource directories.
+#include <gmock/gmock.h>
+#include <sys/resource.h>
 
-#include "fixture.h"
+#include <climits>
+#include <csignal>
+
 #include "player/vk68_config.h"
+#include "player/vk68_rsc.h"
+#include "support/engine_fixture.h"
 
 namespace {
 
-using cfgtest::Fixture;
+namespace fs = std::filesystem;
+using enginetest::messages;
+using Strings = std::vector<std::string>;
+using ::testing::ElementsAre;
 
-class Config : public Fixture {
+class Config : public enginetest::EngineTest {
  protected:
   void SetUp() override {
-    Fixture::SetUp();
-    user_ = dir("user");
-    share_ = dir("share");
-    VK68rsc_set_user(user_.c_str());
-    VK68rsc_set_share(share_.c_str());
+    EngineTest::SetUp();
+    for (const char *v : {"VK68_HOME", "VK68_DATA", "HOME"})
+      env_.emplace_back(v, std::getenv(v) ? std::getenv(v) : "\n");
+    fs::create_directories(dir_ / "user" / "Replay");
+    fs::create_directories(dir_ / "share" / "Sample");
+    VK68rsc_set_user(path("user").c_str());
+    VK68rsc_set_share(path("share").c_str());
   }
-
+  void TearDown() override {
+    VK68rsc_set_share(nullptr);
+    VK68rsc_set_user(nullptr);
+    VK68rsc_set_handler(VK68rsc_default_open);
+    for (const auto &[name, value] : env_)
+      value == "\n" ? unsetenv(name.c_str()) : setenv(name.c_str(), value.c_str(), 1);
+    EngineTest::TearDown();
+  }
   int load(const std::string &text) {
-    write_file(user_ + "/config.txt", text);
+    write("user/config.txt", text);
     return VK68config_load(values_);
   }
+  // Opens a resource for reading and reads it, or says why not.
+  static std::string slurp(int type, const char *name) {
+    Stream68 *s = VK68rsc_share_path(type, name, STREAM68_READ);
+    char buffer[64] = {};
+    stream68_read(s, buffer, sizeof buffer - 1);
+    stream68_destroy(s);
+    return s ? buffer : messages().back();
+  }
 
-  std::string user_, share_;
   int32_t values_[8] = {};
+  std::vector<std::pair<std::string, std::string>> env_;
 };
 
-TEST_F(Config, MissingFileLeavesDefaults) {
+TEST_F(Config, ReadingAppliesTheRangeRule) {
   for (auto &v : values_) v = -77;
-  EXPECT_EQ(VK68config_load(values_), -1);
-  const int32_t want[] = {221, 44100, 20480, 1, 4, 180, 0};
-  for (int i = 0; i < VK68CONFIG_COUNT; ++i) EXPECT_EQ(values_[i], want[i]) << i;
-  EXPECT_EQ(values_[7], -77);  // only seven values belong to the store
-}
-
-TEST_F(Config, ReadsValuesWithTheRangeRule) {
-  ASSERT_EQ(load("sampling_rate = 96000\n"
-                 "Force_Track = 0x10\n"
-                 "amiga_blend = 010\n"
-                 "total_time = -5\n"
-                 "# version = 5\n"
-                 "skip_time 30\n"
-                 "  \tdefault_time\t=\t 0X1F seconds\n"),
+  EXPECT_EQ(VK68config_load(values_), -1);  // no file: the defaults
+  EXPECT_EQ(messages(), Strings{"VK68rsc_open(1,config,1) : not found"});
+  EXPECT_THAT(values_, ElementsAre(221, 44100, 20480, 1, 4, 180, 0, -77));
+  // Limits, hex, octal, comments, lines without "=", unknown keys, and the
+  // tail of a line longer than 1023 characters.
+  ASSERT_EQ(load("sampling_rate = 96000\nForce_Track = 0x10\n  \tamiga_blend\t=\t 010 # octal\n"
+                 "total_time = -5\n# version = 5\nskip_time 30\nvolume = 3\n#" +
+                 std::string(1022, 'x') + "default_time = 7\nversion\n=5\n"),
             0);
-  EXPECT_EQ(values_[VK68CONFIG_SAMPLING_RATE], 50000);
-  EXPECT_EQ(values_[VK68CONFIG_FORCE_TRACK], 16);
-  EXPECT_EQ(values_[VK68CONFIG_AMIGA_BLEND], 8);
-  EXPECT_EQ(values_[VK68CONFIG_TOTAL_TIME], -5);
-  EXPECT_EQ(values_[VK68CONFIG_VERSION], 221);  // comment line
-  EXPECT_EQ(values_[VK68CONFIG_SKIP_TIME], 4);  // no "="
-  EXPECT_EQ(values_[VK68CONFIG_DEFAULT_TIME], 31);
-  EXPECT_TRUE(traced("VK68config_load() : Force_Track=16\n"));
-  EXPECT_TRUE(traced("VK68config_load() : Success\n"));
-}
-
-TEST_F(Config, LowerLimitsUnknownKeysAndOddLines) {
-  ASSERT_EQ(load("sampling_rate = 100\n"
-                 "volume = 3\n"
-                 "force_track=7\n"  // "=" right after the key
-                 "version\n"        // key alone
-                 "=5\n"
-                 "default_time = -1\n"
-                 "skip_time = 99999999999999\n"
-                 "amiga_blend = 12"),  // last line without newline
+  EXPECT_THAT(values_, ElementsAre(221, 50000, 8, 16, 4, 180, -5, -77));
+  EXPECT_EQ(messages(), Strings{"VK68config_get_id(volume) : Not found"});
+  ASSERT_EQ(load("sampling_rate = 100\nforce_track=7\ndefault_time = -1\nskip_time = 99999999999\n"
+                 "amiga_blend = 70000"),
             0);
-  EXPECT_EQ(values_[VK68CONFIG_SAMPLING_RATE], 6000);
-  EXPECT_EQ(values_[VK68CONFIG_FORCE_TRACK], 7);
-  EXPECT_EQ(values_[VK68CONFIG_VERSION], 221);
-  EXPECT_EQ(values_[VK68CONFIG_DEFAULT_TIME], 0);
-  EXPECT_EQ(values_[VK68CONFIG_SKIP_TIME], 86400);
-  EXPECT_EQ(values_[VK68CONFIG_AMIGA_BLEND], 12);
-  EXPECT_TRUE(traced("VK68config_load() : unknown (volume)\n"));
-  EXPECT_EQ(messages(), std::vector<std::string>{"VK68config_get_id(volume) : Not found"});
-}
-
-TEST_F(Config, TailOfAnOverlongLineIsNotASetting) {
-  std::string comment = "#" + std::string(1100, 'x') + "\n";
-  std::string split = "#" + std::string(1022, 'x') + "version = 7\n";
-  ASSERT_EQ(load(comment + split + "force_track = 9\n"), 0);
-  EXPECT_EQ(values_[VK68CONFIG_VERSION], 221);
-  EXPECT_EQ(values_[VK68CONFIG_FORCE_TRACK], 9);
-}
-
-TEST_F(Config, FallsBackToTheSharedFile) {
-  write_file(share_ + "/config.txt", "force_track = 5\n");
+  EXPECT_THAT(values_, ElementsAre(221, 6000, 65536, 7, 86400, 0, 0, -77));
+  // Without a file of the user's, the shared one.
+  fs::remove(path("user/config.txt"));
+  write("share/config.txt", "force_track = 5\n");
   ASSERT_EQ(VK68config_load(values_), 0);
   EXPECT_EQ(values_[VK68CONFIG_FORCE_TRACK], 5);
-  write_file(user_ + "/config.txt", "force_track = 6\n");
-  ASSERT_EQ(VK68config_load(values_), 0);
-  EXPECT_EQ(values_[VK68CONFIG_FORCE_TRACK], 6);
 }
 
 TEST_F(Config, SavedFileLayout) {
@@ -98,98 +82,148 @@ TEST_F(Config, SavedFileLayout) {
   values_[VK68CONFIG_TOTAL_TIME] = 1234567;
   values_[VK68CONFIG_SAMPLING_RATE] = 99999;  // limited before writing
   ASSERT_EQ(VK68config_save(values_), 0);
-  EXPECT_EQ(values_[VK68CONFIG_SAMPLING_RATE], 50000);
-  const std::string want =
-      "# -*- vk68 config file -*-\n"
-      "#\n"
-      "# Generated by vk68 2.2.1\n"
-      "#\n"
-      "#\n"
+  EXPECT_EQ(
+      read(path("user/config.txt")),
+      "# -*- vk68 config file -*-\n#\n# Generated by vk68 2.2.1\n#\n#\n"
       "# You can edit this file. If you remove it, vk68 will generate\n"
       "# a new one at start-up with default values, but you will lost your\n"
       "# total playing time. To avoid it, you should either save its value\n"
       "# or delete all lines you want to be resetted. You can use \"C\" number\n"
-      "# format (e.g.0xFE0120).\n"
-      "#\n"
+      "# format (e.g.0xFE0120).\n#\n"
       "version       =     221   [       0..   10000] (  221) major*100+minor\n"
       "sampling_rate =   50000   [    6000..   50000] (44100) sampling rate in Hz\n"
-      "amiga_blend   =   20480   [       0..   65536] (20480) left/right voices blending factor "
-      "for Amiga\n"
+      "amiga_blend   =   20480   [       0..   65536] (20480) left/right voices blending "
+      "factor for Amiga\n"
       "force_track   =       1   [       0..      99] (    1) override default track (0:OFF)\n"
-      "skip_time     =       4   [       0..   86400] (    4) don't auto-play music which time in "
-      "seconds is less than\n"
-      "default_time  =     180   [       0..   86400] (  180) default time in seconds if unknown\n"
-      "total_time    = 1234567   [       0..       0] (    0) total of music played since first "
-      "launch\n";
-  EXPECT_EQ(read_file(user_ + "/config.txt").value_or("(missing)"), want);
-  EXPECT_FALSE(read_file(share_ + "/config.txt"));
-
-  // What was saved reads back.
+      "skip_time     =       4   [       0..   86400] (    4) don't auto-play music which "
+      "time in seconds is less than\n"
+      "default_time  =     180   [       0..   86400] (  180) default time in seconds if "
+      "unknown\n"
+      "total_time    = 1234567   [       0..       0] (    0) total of music played since "
+      "first launch\n");
+  EXPECT_FALSE(fs::exists(path("share/config.txt")));
   int32_t again[8] = {};
   ASSERT_EQ(VK68config_load(again), 0);
-  for (int i = 0; i < VK68CONFIG_COUNT; ++i) EXPECT_EQ(again[i], values_[i]) << i;
+  EXPECT_TRUE(std::equal(again, again + 7, values_));
 }
 
-TEST_F(Config, SaveFailsWithoutAUserDirectory) {
-  VK68rsc_set_user((root_ + "/absent").c_str());
+TEST_F(Config, FailedSavesKeepThePreviousFile) {
   ASSERT_EQ(VK68config_default(values_), 0);
+  const std::string config = path("user/config.txt"), failed = "VK68config_save(" + config;
+  // A disk that takes no more than 100 bytes of a file.
+  write("user/config.txt", "force_track = 9\n");
+  rlimit old;
+  getrlimit(RLIMIT_FSIZE, &old);
+  const rlimit small = {100, old.rlim_max};
+  auto sigxfsz = std::signal(SIGXFSZ, SIG_IGN);
+  setrlimit(RLIMIT_FSIZE, &small);
+  const int saved = VK68config_save(values_);
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, sigxfsz);
+  EXPECT_EQ(saved, -1);
+  EXPECT_EQ(messages(), Strings{failed + ") : Failed (File too large)"});
+  EXPECT_EQ(read(config), "force_track = 9\n");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_ / "user"), {}), 2);  // no new file left
+  // A full disk behind a link: written in place, and the link stays.
+  fs::remove(config);
+  fs::create_symlink("/dev/full", config);
   EXPECT_EQ(VK68config_save(values_), -1);
-  EXPECT_FALSE(read_file(share_ + "/config.txt"));
-  EXPECT_TRUE(traced("VK68config_save() : enter\n"));
+  EXPECT_EQ(messages(), Strings{failed + ") : Failed (No space left on device)"});
+  EXPECT_TRUE(fs::is_symlink(config));
+  // Writes that come up short; no directory at all.
+  VK68rsc_set_handler([](int, const char *, int mode) {
+    static char room[600];
+    Stream68 *s = stream68_mem_create(room, sizeof room, mode);
+    stream68_open(s);
+    return s;
+  });
+  EXPECT_EQ(VK68config_save(values_), -1);
+  EXPECT_THAT(messages(), ElementsAre(::testing::EndsWith(") : Failed (write error)")));
+  VK68rsc_set_handler(VK68rsc_default_open);
+  VK68rsc_set_user(path("absent").c_str());
+  EXPECT_EQ(VK68config_save(values_), -1);
+  EXPECT_EQ(messages(), Strings{"VK68rsc_open(1,config,2) : not found"});
 }
 
-TEST_F(Config, NullArraysAndKeyLookup) {
-  EXPECT_EQ(VK68config_load(nullptr), -1);
-  EXPECT_EQ(VK68config_save(nullptr), -1);
-  EXPECT_EQ(VK68config_default(nullptr), -1);
-  EXPECT_EQ(VK68config_valid(nullptr), -1);
-  EXPECT_EQ(VK68config_check(nullptr), -1);
-  auto m = messages();
-  ASSERT_EQ(m.size(), 5u);
-  for (const auto &s : m) EXPECT_EQ(s, "VK68config_check() : NULL pointer");
-
-  EXPECT_EQ(VK68config_get_id("SAMPLING_RATE"), VK68CONFIG_SAMPLING_RATE);
-  EXPECT_EQ(VK68config_get_id("Total_Time"), VK68CONFIG_TOTAL_TIME);
-  EXPECT_EQ(VK68config_get_id("total_tim"), -1);
-  EXPECT_EQ(VK68config_get_id(nullptr), -1);
-  EXPECT_EQ(messages(), (std::vector<std::string>{"VK68config_get_id() : NULL pointer",
-                                                  "VK68config_get_id(total_tim) : Not found"}));
-  ASSERT_NE(VK68config_key(VK68CONFIG_AMIGA_BLEND), nullptr);
-  EXPECT_STREQ(VK68config_key(VK68CONFIG_AMIGA_BLEND)->name, "amiga_blend");
-  EXPECT_EQ(VK68config_key(VK68CONFIG_COUNT), nullptr);
-}
-
-TEST(ConfigNumbers, ReadsLikeCSource) {
-  struct Case {
-    const char *text;
-    int base;
-    int32_t value;
-    int end;
-  };
-  const Case cases[] = {
-      {"  -0x1F;", 0, -31, 7},
-      {"+077", 0, 63, 4},
-      {"12abc", 10, 12, 2},
-      {"0xff", 16, 255, 4},
-      {"fF", 16, 255, 2},
-      {"z", 36, 35, 1},
-      {"", 0, 0, 0},
-      {"\n\t 5", 0, 5, 4},
-      {"08", 0, 0, 1},
-      {"0x", 0, 0, 2},
-      {"101", 2, 5, 3},
-      {"-", 10, 0, 1},
-      {"2147483647", 0, INT32_MAX, 10},
-      {"99999999999", 0, INT32_MAX, 11},
-      {"-2147483648", 0, INT32_MIN, 11},
-      {"-99999999999", 10, INT32_MIN, 12},
-  };
-  for (const Case &c : cases) {
+TEST_F(Config, NumbersAndKeys) {
+  // clang-format off
+  const std::tuple<const char *, int, int32_t, int> cases[] = {
+      {"  -0x1F;", 0, -31, 7}, {"+077", 0, 63, 4}, {"12abc", 10, 12, 2}, {"0xff", 16, 255, 4},
+      {"z", 36, 35, 1}, {"\n\t 5", 0, 5, 4}, {"08", 0, 0, 1}, {"0x", 0, 0, 2}, {"-", 10, 0, 1},
+      {"99999999999", 0, INT32_MAX, 11}, {"-2147483648", 0, INT32_MIN, 11}};
+  // clang-format on
+  for (const auto &[text, base, value, length] : cases) {
     const char *end = nullptr;
-    EXPECT_EQ(VK68config_strtol(c.text, c.base, &end), c.value) << '"' << c.text << '"';
-    EXPECT_EQ(end - c.text, c.end) << '"' << c.text << '"';
+    EXPECT_EQ(VK68config_strtol(text, base, &end), value) << text;
+    EXPECT_EQ(end - text, length) << text;
   }
-  EXPECT_EQ(VK68config_strtol("42", 0, nullptr), 42);
+  EXPECT_EQ(VK68config_get_id("Total_Time"), VK68CONFIG_TOTAL_TIME);
+  EXPECT_EQ(VK68config_get_id("total_tim") + VK68config_valid(nullptr), -2);
+  EXPECT_EQ(messages(), (Strings{"VK68config_get_id(total_tim) : Not found",
+                                 "VK68config_check() : NULL pointer"}));
+}
+
+TEST_F(Config, ResourceDirectoriesFromTheEnvironment) {
+  VK68rsc_set_user(nullptr);
+  VK68rsc_set_share(nullptr);
+  unsetenv("VK68_HOME");
+  unsetenv("VK68_DATA");
+  setenv("HOME", "/home/someone", 1);
+  const char *share = "x", *user = "x";
+  VK68rsc_set_defaults(&share, &user);
+  EXPECT_EQ(std::string(share) + "|" + user, "|/home/someone/.vk68");
+  setenv("VK68_HOME", "/elsewhere", 1);  // paths already set are kept
+  VK68rsc_set_defaults(&share, &user);
+  EXPECT_STREQ(user, "/home/someone/.vk68");
+  VK68rsc_set_user(nullptr);
+  VK68rsc_set_defaults(&share, &user);
+  VK68rsc_set_user(user);  // set again from the text it holds
+  EXPECT_STREQ(VK68rsc_get_user(), "/elsewhere");
+  unsetenv("VK68_HOME");
+  unsetenv("HOME");
+  VK68rsc_set_default_user();  // nothing to go by: unchanged
+  EXPECT_STREQ(VK68rsc_get_user(), "/elsewhere");
+}
+
+TEST_F(Config, ResourceLookup) {
+  write("share/Sample/drum", "shared drum");
+  write("user/Replay/sndh_ice.bin", "replay");
+  write("user/Config.txt", "Config");
+  EXPECT_EQ(slurp(VK68RSC_SAMPLE, "drum"), "shared drum");
+  fs::create_directories(dir_ / "user" / "Sample");
+  write("user/Sample/drum", "user drum");
+  EXPECT_EQ(slurp(VK68RSC_SAMPLE, "drum"), "user drum");
+  EXPECT_EQ(slurp(VK68RSC_REPLAY, "Sndh_Ice"), "replay");  // replay names lowered
+  EXPECT_EQ(slurp(VK68RSC_CONFIG, "Config"), "Config");
+  EXPECT_EQ(slurp(VK68RSC_CONFIG, "config"), "VK68rsc_open(1,config,1) : not found");
+  // Writing goes only to the user directory.
+  VK68rsc_set_user(path("absent").c_str());
+  write("share/notes.txt", "shared");
+  EXPECT_EQ(VK68rsc_share_path(VK68RSC_CONFIG, "notes", STREAM68_WRITE), nullptr);
+  EXPECT_EQ(read(path("share/notes.txt")), "shared");
+  // A path longer than the working buffer.
+  std::string deep = "user";
+  for (int i = 0; i < 5; ++i) deep += "/" + std::string(200, char('a' + i));
+  fs::create_directories(dir_ / deep);
+  write(deep + "/long.txt", "found");
+  VK68rsc_set_user(path(deep).c_str());
+  EXPECT_EQ(slurp(VK68RSC_CONFIG, "long"), "found");
+  messages();
+}
+
+TEST_F(Config, ResourceRefusals) {
+  EXPECT_EQ(VK68rsc_share_path(4, "x", STREAM68_READ), nullptr);
+  EXPECT_EQ(VK68rsc_share_path(0, nullptr, STREAM68_READ), nullptr);
+  EXPECT_EQ(VK68rsc_share_path(0, "x", 3), nullptr);
+  for (const char *name : {"../user/config", "a/b", ".hidden", ""})
+    EXPECT_EQ(VK68rsc_share_path(VK68RSC_REPLAY, name, STREAM68_READ), nullptr);
+  EXPECT_EQ(messages(),
+            (Strings{"VK68rsc_open(4,x,1) : invalid resource type",
+                     "share_path() : NULL resource name", "share_path(x) : invalid open mode (3)",
+                     "VK68rsc_open(0,../user/config,1) : invalid replay name",
+                     "VK68rsc_open(0,a/b,1) : invalid replay name",
+                     "VK68rsc_open(0,.hidden,1) : invalid replay name",
+                     "VK68rsc_open(0,,1) : invalid replay name"}));
 }
 
 }  // namespace

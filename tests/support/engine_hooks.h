@@ -1,6 +1,6 @@
-// Allocation hooks that count the engine's live blocks, so a test or fuzz
-// target can check that every block an operation took was given back, and
-// a helper that pops the engine's messages.
+// Allocation hooks that count the engine's live blocks, so that a test or a
+// fuzz target can check that every block taken was given back; and the
+// engine's messages, popped.
 #ifndef TESTS_SUPPORT_ENGINE_HOOKS_H
 #define TESTS_SUPPORT_ENGINE_HOOKS_H
 
@@ -16,24 +16,22 @@ inline long live_blocks = 0;
 
 inline void *counting_alloc(size_t n) {
   void *p = std::malloc(n ? n : 1);
-  if (p) ++live_blocks;
+  live_blocks += p != nullptr;
   return p;
 }
-
 inline void counting_free(void *p) {
-  if (p) --live_blocks;
+  live_blocks -= p != nullptr;
   std::free(p);
 }
-
 inline void install_counting_hooks() {
   vk68_set_alloc(counting_alloc);
   vk68_set_free(counting_free);
 }
 
-// Pops every message, newest first.
+// Pops every message; returns them oldest first.
 inline std::vector<std::string> messages() {
   std::vector<std::string> out;
-  while (const char *m = vk68_error_get()) out.emplace_back(m);
+  while (const char *m = vk68_error_get()) out.insert(out.begin(), m);
   return out;
 }
 

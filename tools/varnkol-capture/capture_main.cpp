@@ -8,8 +8,8 @@
 // scene frame. LIST is comma-separated numbers or ranges A-B. A key scheduled
 // for frame F enters the key queue while frame F is presented, like a key
 // pressed in the window; KEY is esc, enter, space, tab, backspace, up, down,
-// left, right, insert, delete, home, end, pageup, pagedown, f1..f10 or a
-// single character. Each listed frame is written to DIR/frame-NNNNNN.png.
+// left, right, insert, delete, home, end, pageup, pagedown, f1..f10 (in any
+// case) or a single character. Each listed frame is written to DIR/frame-NNNNNN.png.
 //
 // Exit status: the intro's own (0 after its closing screen, 255 when it
 // cannot start); 3 when it was stopped after N presented frames (default
@@ -44,8 +44,8 @@ constexpr const char *kUsage =
     "  --frames LIST   frames to save as DIR/frame-NNNNNN.png (e.g. 0,10,100-120)\n"
     "  --keys LIST     FRAME:KEY pairs; the key enters the queue while FRAME is\n"
     "                  presented. KEY: esc enter space tab backspace up down left\n"
-    "                  right insert delete home end pageup pagedown f1..f10 or a\n"
-    "                  single character\n"
+    "                  right insert delete home end pageup pagedown f1..f10 (in\n"
+    "                  any case: esc, Esc, ESC) or a single character\n"
     "  --max-frames N  stop after N presented frames (default 36000)\n"
     "  Exit status: the intro's (0, or 255 when it cannot start), 3 when stopped\n"
     "  by --max-frames, 2 for bad arguments, 1 when a PNG cannot be written.\n";

@@ -1,6 +1,8 @@
 // Key names of the capture tool (see key_names.h).
 #include "key_names.h"
 
+#include <cctype>
+
 namespace {
 
 struct KeyName {
@@ -18,11 +20,20 @@ constexpr KeyName kKeyNames[] = {
     {"f6", 272},     {"f7", 273},   {"f8", 274},   {"f9", 275},     {"f10", 276},
 };
 
+// Names compare without regard to case (ESC, Esc, esc); lone characters do
+// not go through here, they stand for themselves.
+bool same_name(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) != b[i]) return false;
+  return true;
+}
+
 }  // namespace
 
 uint16_t key_code_from_name(std::string_view name) {
   for (const KeyName &k : kKeyNames)
-    if (k.name == name) return k.code;
+    if (same_name(name, k.name)) return k.code;
   if (name.size() == 1 && static_cast<unsigned char>(name[0]) > 32 &&
       static_cast<unsigned char>(name[0]) < 127)
     return static_cast<unsigned char>(name[0]);

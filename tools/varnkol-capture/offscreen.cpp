@@ -118,6 +118,10 @@ extern "C" int display_key_waiting(void) { return state.read != state.write; }
 
 extern "C" void display_close(void) { state.open = false; }
 
+extern "C" const char *display_error(void) { return state.open_result ? "" : "refused"; }
+
 void host_wait_ms(uint32_t ms) { state.clock += ms; }
 
 bool host_console_key() { return state.clock >= state.console_key_at; }
+
+bool host_stop_requested() { return false; }

@@ -14,18 +14,21 @@ int cmd_ice(const Args &args) {
   const std::string &action = line.operands[0];
   const std::string &in = line.operands[1];
   if (action != "pack" && action != "unpack")
-    return usage_error("unknown ice action '" + action + "' (pack or unpack)");
+    return usage_error("unknown ice action '" + escaped(action) + "' (pack or unpack)");
+  Bytes bytes;
+  if (!read_file(in, bytes)) return kExitFailure;
   int32_t size = 0;
   void *result = nullptr;
   if (action == "pack") {
-    std::vector<uint8_t> bytes;
-    if (!read_file(in, bytes)) return kExitFailure;
-    if (bytes.size() > size_t(INT32_MAX)) return failure(in + " is too large");
     result = ice_pack(bytes.data(), int32_t(bytes.size()), &size);
+    if (!result) return engine_failure();
   } else {
-    result = ice_load_file(in.c_str(), &size);
+    Stream68 *stream = stream68_mem_create(bytes.data(), int32_t(bytes.size()), STREAM68_READ);
+    if (stream68_open(stream) == 0) result = ice_load(stream, &size);
+    if (!result) engine_failure(stream, in);
+    stream68_destroy(stream);
+    if (!result) return kExitFailure;
   }
-  if (!result) return engine_failure();
   const bool written = write_file(line.operands[2], result, size_t(size));
   vk68_free(result);
   return written ? kExitOk : kExitFailure;

@@ -2,7 +2,6 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
-#include <iostream>
 
 #include "tool.h"
 #include "vk68/vk68_msg.h"
@@ -60,25 +59,28 @@ nlohmann::ordered_json disk_json(const std::string &path, const Disk68 &d,
   };
 }
 
-const char *or_none(const char *s) { return s ? s : "(none)"; }
+std::string shown(const char *s) { return s ? escaped(s) : "(none)"; }
+
+// Times are shown in whole seconds, rounded down, for the disk and for each
+// track alike.
+int seconds(uint32_t ms) { return int(ms / 1000); }
 
 void print_disk(const std::string &path, const Disk68 &d, const VK68fileKind &kind) {
-  std::printf("file:      %s\n", path.c_str());
+  std::printf("file:      %s\n", escaped(path).c_str());
   std::printf("format:    %s (packing: %s)\n", format_name(kind.format),
               packing_name(kind.packing));
-  std::printf("name:      %s\n", or_none(d.name));
+  std::printf("name:      %s\n", shown(d.name).c_str());
   std::printf("tracks:    %d (default %d)\n", d.track_count, d.default_track + 1);
-  std::printf("time:      %s (%u ms)\n", vk68_long_time_str(nullptr, int(d.total_ms / 1000)),
+  std::printf("time:      %s (%u ms)\n", vk68_long_time_str(nullptr, seconds(d.total_ms)),
               d.total_ms);
   std::printf("hardware:  %s\n", VK68file_hardware_text(d.hardware));
   for (int i = 0; i < d.track_count; ++i) {
     const Track68 &t = d.tracks[i];
-    std::printf("\ntrack %d: %s\n", i + 1,
-                vk68_time_str(nullptr, i + 1, int((t.time_ms + 999) / 1000)));
-    std::printf("  name:      %s\n", or_none(t.name));
-    std::printf("  author:    %s\n", or_none(t.author));
-    std::printf("  composer:  %s\n", or_none(t.composer));
-    std::printf("  replay:    %s\n", t.replay ? t.replay : "built-in");
+    std::printf("\ntrack %d: %s\n", i + 1, vk68_time_str(nullptr, i + 1, seconds(t.time_ms)));
+    std::printf("  name:      %s\n", shown(t.name).c_str());
+    std::printf("  author:    %s\n", shown(t.author).c_str());
+    std::printf("  composer:  %s\n", shown(t.composer).c_str());
+    std::printf("  replay:    %s\n", t.replay ? escaped(t.replay).c_str() : "built-in");
     std::printf("  hardware:  %s\n", VK68file_hardware_text(t.hardware));
     std::printf("  rate:      %u Hz, %u frames, %u ms from %u ms\n", t.frequency, t.frames,
                 t.time_ms, t.start_ms);
@@ -97,9 +99,9 @@ int cmd_info(const Args &args) {
   Disk68 *disk = load_disk(path, &kind);
   if (!disk) return kExitFailure;
   if (line.has("--json")) {
-    std::cout << disk_json(path, *disk, kind)
-                     .dump(2, ' ', false, nlohmann::json::error_handler_t::replace)
-              << '\n';
+    const std::string json =
+        disk_json(path, *disk, kind).dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+    std::printf("%s\n", json.c_str());
   } else {
     print_disk(path, *disk, kind);
   }

@@ -1,9 +1,12 @@
 // vk68: shows what a music file holds, converts it to a VK68 file, and packs
 // or unpacks ICE files. Each command lives in its own cmd_<name>.cpp; this
 // file holds the command table and the usage text.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
+#include <new>
 
 #include "tool.h"
 #include "vk68/vk68_msg.h"
@@ -14,6 +17,8 @@ int cmd_info(const Args &args);
 int cmd_convert(const Args &args);
 int cmd_ice(const Args &args);
 int cmd_import(const Args &args);
+int cmd_render(const Args &args);
+int cmd_play(const Args &args);
 
 namespace {
 
@@ -34,6 +39,10 @@ constexpr Command kCommands[] = {
     {"import", cmd_import,
      "  import MODULE [-o OUT] [--name TEXT] [--author TEXT]\n"
      "                         an Amiga module as a VK68 file played by our replay\n"},
+    {"render", cmd_render,
+     "  render FILE -o OUT.wav [--track N|--all] [--seconds S] [--rate HZ] [--blend F]\n"
+     "                         render tracks to a 16-bit stereo WAV file\n"},
+    {"play", cmd_play, "  play FILE [--track N]  play through the sound device\n"},
 };
 
 void print_usage() {
@@ -55,8 +64,19 @@ int main(int argc, char **argv) {
     print_usage();
     return kExitOk;
   }
-  const Args args(argv + 2, argv + argc);
-  for (const Command &c : kCommands)
-    if (command == c.name) return c.run(args);
-  return usage_error("unknown command '" + command + "'");
+  int status = -1;
+  try {
+    const Args args(argv + 2, argv + argc);
+    for (const Command &c : kCommands)
+      if (command == c.name) status = c.run(args);
+  } catch (const std::bad_alloc &) {
+    return failure("out of memory");
+  } catch (const std::exception &e) {
+    return failure(e.what());
+  }
+  if (status < 0) return usage_error("unknown command '" + escaped(command) + "'");
+  // Output that did not reach its file is a failure too (a full disk).
+  if (std::fflush(stdout) != 0 || std::ferror(stdout))
+    return failure(std::string("cannot write the output: ") + std::strerror(errno));
+  return status;
 }

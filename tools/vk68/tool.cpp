@@ -1,13 +1,85 @@
 // Shared pieces of the vk68 command: argument parsing, reporting, files.
 #include "tool.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <climits>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
+#include <cstring>
 
 #include "vk68/vk68_msg.h"
 
 namespace vk68tool {
+namespace {
+
+constexpr char kMissingId[] = "Not VK68 file : Missing ID";
+constexpr char kNotVk68[] = "Not VK68 file : ";
+constexpr char kNotMusic[] = "not a music file (no VK68, SNDH, ICE or gzip signature)";
+constexpr char kLoadPrefix[] = "VK68file_load(";
+constexpr char kMemPrefix[] = "mem://";
+constexpr char kPackedContent[] = "packed content";
+
+std::string quoted(const std::string &path) {
+  std::string out(1, '\'');
+  out += escaped(path);
+  return out += '\'';
+}
+
+std::string system_error(const std::string &what, const std::string &path) {
+  return what + " " + quoted(path) + ": " + std::strerror(errno);
+}
+
+// Length of the memory stream name at `at` ("mem://" + two pointers as the
+// C library prints them, "0x..." or "(nil)", joined by ':'), or 0.
+size_t mem_name_length(const std::string &text, size_t at) {
+  if (text.compare(at, sizeof kMemPrefix - 1, kMemPrefix) != 0) return 0;
+  size_t i = at + sizeof kMemPrefix - 1;
+  for (int part = 0; part < 2; ++part) {
+    if (part == 1) {
+      if (text[i] != ':') return 0;
+      ++i;
+    }
+    if (text.compare(i, 5, "(nil)") == 0) {
+      i += 5;
+    } else if (text.compare(i, 2, "0x") == 0) {
+      i += 2;
+      while (i < text.size() && std::isxdigit(static_cast<unsigned char>(text[i]))) ++i;
+    } else {
+      return 0;
+    }
+  }
+  return i - at;
+}
+
+// One engine message as the user should read it.
+std::string user_text(const std::string &message, const std::string &stream,
+                      const std::string &path) {
+  std::string out;
+  for (size_t i = 0; i < message.size();) {
+    const size_t n = mem_name_length(message, i);
+    if (n == 0) {
+      out += message[i++];
+    } else {
+      out += !stream.empty() && message.compare(i, n, stream) == 0 ? path : kPackedContent;
+      i += n;
+    }
+  }
+  return out;
+}
+
+// The file a failed load was about: the name in "VK68file_load(<name>) ...".
+std::string load_subject(const std::string &message) {
+  if (message.rfind(kLoadPrefix, 0) != 0) return "";
+  const size_t end = message.find(") : Failed (");
+  constexpr size_t kStart = sizeof kLoadPrefix - 1;
+  return end == std::string::npos ? "" : message.substr(kStart, end - kStart);
+}
+
+}  // namespace
 
 bool parse(const Args &args, const std::vector<std::string> &flags,
            const std::vector<std::string> &valued, CommandLine &out) {
@@ -29,7 +101,7 @@ bool parse(const Args &args, const std::vector<std::string> &flags,
       if (i + 1 == args.size()) return usage_error("option '" + a + "' needs a value"), false;
       out.options[a] = args[++i];
     } else {
-      return usage_error("unknown option '" + a + "'"), false;
+      return usage_error("unknown option '" + escaped(a) + "'"), false;
     }
   }
   return true;
@@ -39,7 +111,7 @@ bool expect_operands(const CommandLine &line, const std::vector<std::string> &na
   if (line.operands.size() < names.size())
     return usage_error("missing " + names[line.operands.size()]), false;
   if (line.operands.size() > names.size())
-    return usage_error("unexpected argument '" + line.operands[names.size()] + "'"), false;
+    return usage_error("unexpected argument '" + escaped(line.operands[names.size()]) + "'"), false;
   return true;
 }
 
@@ -53,34 +125,121 @@ int failure(const std::string &what) {
   return kExitFailure;
 }
 
-int engine_failure() {
-  while (const char *message = vk68_error_get()) std::fprintf(stderr, "vk68: %s\n", message);
+int engine_failure(Stream68 *stream, const std::string &path) {
+  std::vector<std::string> newest_first;
+  while (const char *message = vk68_error_get()) newest_first.emplace_back(message);
+  const char *name = stream68_name(stream);
+  const std::string stream_name = name ? name : "";
+  std::vector<std::string> lines;
+  for (auto m = newest_first.rbegin(); m != newest_first.rend(); ++m)
+    lines.push_back(user_text(*m, stream_name, path));
+  for (size_t i = 0; i < lines.size(); ++i) {
+    std::string text = lines[i];
+    // The header check's messages do not say which file they are about: the
+    // loader's own message right after them does.
+    if (text.rfind(kNotVk68, 0) == 0) {
+      if (text == kMissingId) text = kNotMusic;
+      for (size_t j = i + 1; j < lines.size(); ++j) {
+        const std::string subject = load_subject(lines[j]);
+        if (!subject.empty()) {
+          text = subject + ": " + text;
+          break;
+        }
+      }
+    }
+    failure(escaped(text));
+  }
   return kExitFailure;
 }
 
-std::string escaped(const char *text) { return text ? text : ""; }
+std::string escaped(const char *text) { return escaped(std::string(text ? text : "")); }
 
-Disk68 *load_disk(const std::string &path, VK68fileKind *kind) {
-  Stream68 *stream = stream68_file_create(path.c_str(), STREAM68_READ);
-  if (!stream) return nullptr;
-  Disk68 *disk = VK68file_load_kind(stream, kind);
-  stream68_destroy(stream);
-  if (!disk) engine_failure();
-  return disk;
+std::string escaped(const std::string &text) {
+  std::string out;
+  auto hex = [&out](unsigned char c) {
+    char code[5];
+    std::snprintf(code, sizeof code, "\\x%02X", c);
+    out += code;
+  };
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+    if (c == '\\') {
+      out += "\\\\";
+    } else if (c < 0x20 || c == 0x7F || (c >= 0x80 && c <= 0x9F)) {
+      hex(c);  // C0 and DEL, and C1 as single bytes
+    } else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {
+      hex(c);  // C1 in UTF-8
+      hex(next);
+      ++i;
+    } else {
+      out += char(c);
+    }
+  }
+  return out;
 }
 
-bool read_file(const std::string &path, std::vector<uint8_t> &bytes) {
-  std::ifstream in(path, std::ios::binary);
-  if (in) bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  if (!in || in.bad()) return failure("cannot read " + path), false;
-  return true;
+bool read_file(const std::string &path, Bytes &bytes) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return failure(system_error("cannot read", path)), false;
+  struct stat st;
+  bool ok = fstat(fd, &st) == 0;
+  if (ok && S_ISDIR(st.st_mode)) {
+    errno = EISDIR;
+    ok = false;
+  } else if (ok && S_ISREG(st.st_mode) && st.st_size > INT32_MAX) {
+    ::close(fd);
+    return failure("cannot read " + quoted(path) + ": file too large (" +
+                   std::to_string(st.st_size) + " bytes, at most " + std::to_string(INT32_MAX) +
+                   ")"),
+           false;
+  }
+  bytes.clear();
+  uint8_t block[65536];
+  while (ok) {
+    const ssize_t got = ::read(fd, block, sizeof block);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) {
+      ok = got == 0;
+      break;
+    }
+    bytes.insert(bytes.end(), block, block + got);
+    if (bytes.size() > size_t(INT32_MAX)) {
+      errno = EFBIG;
+      ok = false;
+    }
+  }
+  if (!ok) failure(system_error("cannot read", path));
+  ::close(fd);
+  return ok;
 }
 
 bool write_file(const std::string &path, const void *bytes, size_t size) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(static_cast<const char *>(bytes), std::streamsize(size));
-  if (!out.flush()) return failure("cannot write " + path), false;
-  return true;
+  std::FILE *f = std::fopen(path.c_str(), "wb");
+  if (!f) return failure(system_error("cannot write", path)), false;
+  errno = 0;
+  bool ok = std::fwrite(bytes, 1, size, f) == size && std::fflush(f) == 0;
+  int error = ok ? 0 : errno;
+  if (std::fclose(f) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
+  if (!ok) {
+    errno = error ? error : EIO;
+    failure(system_error("cannot write", path));
+  }
+  return ok;
+}
+
+Disk68 *load_disk(const std::string &path, VK68fileKind *kind) {
+  Bytes bytes;
+  if (!read_file(path, bytes)) return nullptr;
+  if (bytes.empty()) return failure(escaped(path) + ": empty file"), nullptr;
+  Stream68 *stream = stream68_mem_create(bytes.data(), int32_t(bytes.size()), STREAM68_READ);
+  Disk68 *disk = VK68file_load_kind(stream, kind);
+  if (!disk) engine_failure(stream, path);
+  stream68_destroy(stream);
+  return disk;
 }
 
 }  // namespace vk68tool

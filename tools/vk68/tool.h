@@ -1,6 +1,11 @@
 // Shared pieces of the vk68 command: exit statuses, argument parsing,
 // reporting, and loading and writing files. Each command lives in its own
 // cmd_<name>.cpp and has one line in the command table of main.cpp.
+//
+// Reporting rules: every message goes to stderr as "vk68: ...", the cause
+// before its consequence; a file is named as the user gave it (escaped), and
+// bytes unpacked from it as "packed content". Usage mistakes are one line
+// and a hint to --help (status 2); everything else that fails is status 1.
 #ifndef TOOLS_VK68_TOOL_H
 #define TOOLS_VK68_TOOL_H
 
@@ -10,11 +15,13 @@
 #include <string>
 #include <vector>
 
+#include "vk68/stream68.h"
 #include "vk68/vk68file.h"
 
 namespace vk68tool {
 
 using Args = std::vector<std::string>;
+using Bytes = std::vector<uint8_t>;
 
 // Exit statuses: success, a failure (I/O or engine), a usage mistake.
 enum { kExitOk = 0, kExitFailure = 1, kExitUsage = 2 };
@@ -34,27 +41,32 @@ struct CommandLine {
 bool parse(const Args &args, const std::vector<std::string> &flags,
            const std::vector<std::string> &valued, CommandLine &out);
 // Checks that the operands are exactly the ones named (e.g. "input file",
-// "output file"); reports "missing <name>" or "unexpected argument" and
-// returns false otherwise.
+// "output file"); reports "missing <name>" or "unexpected argument '...'"
+// and returns false otherwise.
 bool expect_operands(const CommandLine &line, const std::vector<std::string> &names);
 
 // "vk68: <what>" and a hint to --help on stderr; returns kExitUsage.
 int usage_error(const std::string &what);
 // "vk68: <what>" on stderr; returns kExitFailure.
 int failure(const std::string &what);
-// Prints the engine's messages on stderr and returns kExitFailure.
-int engine_failure();
+// Prints the engine's messages, oldest (the cause) first, and returns
+// kExitFailure. `stream` is the engine stream that stood for `path`: its
+// name is shown as the path; every other memory stream is "packed content".
+int engine_failure(Stream68 *stream = nullptr, const std::string &path = "");
 
-// A text taken from a file, with control characters escaped so that
-// printing it cannot drive the terminal.
+// Text from a file or the user, safe to print: control characters (C0, DEL,
+// C1) become \xNN and a backslash \\; other bytes pass unchanged.
+std::string escaped(const std::string &text);
 std::string escaped(const char *text);
 
-// Loads a music file; reports why and returns null when it cannot.
-Disk68 *load_disk(const std::string &path, VK68fileKind *kind);
-// Whole-file reading and writing; each reports the file and the reason and
-// returns false on failure.
-bool read_file(const std::string &path, std::vector<uint8_t> &bytes);
+// Reads a whole file; a directory, a file the engine cannot address (over
+// INT32_MAX bytes) or any system failure is reported with the file's name.
+bool read_file(const std::string &path, Bytes &bytes);
+// Writes a whole file, checking every write and the close.
 bool write_file(const std::string &path, const void *bytes, size_t size);
+// Reads a file and loads it as music; reports why and returns null when it
+// cannot ("empty file", "not a music file (...)", the engine's messages).
+Disk68 *load_disk(const std::string &path, VK68fileKind *kind);
 
 }  // namespace vk68tool
 

@@ -1,0 +1,38 @@
+// One second of output at a time through vk68_process; the "x_realtime"
+// counter is seconds rendered per second of CPU time.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "vk68/vk68.h"
+
+namespace {
+
+constexpr int kRate = 44100;
+
+void Render(benchmark::State &state, int track) {
+  VK68init init{};
+  init.alloc = std::malloc;
+  init.free = std::free;
+  init.user_path = init.shared_path = "/nonexistent";
+  Player68 *player = vk68_init(&init);
+  if (!player || vk68_load_path(player, TUNES) != 0 || vk68_play(player, track) != 0) {
+    state.SkipWithError("cannot load the benchmark tunes");
+    return;
+  }
+  std::vector<uint32_t> second(kRate);
+  for (auto _ : state) {
+    if (vk68_process(player, second.data(), kRate) < 0) state.SkipWithError("process failed");
+    benchmark::DoNotOptimize(second.data());
+  }
+  state.counters["x_realtime"] =
+      benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+  vk68_shutdown(player);
+}
+
+BENCHMARK_CAPTURE(Render, ym_timer_200hz, 1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Render, paula_4_voices, 2)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Render, ste_dma_stereo, 3)->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -1,0 +1,92 @@
+// Every chip starts in its reset state, before any init or reset (checked
+// in a freshly started copy of this program), and the video shifter's two
+// registers.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "chips/mfp68901.h"
+#include "chips/microwire.h"
+#include "chips/paula.h"
+#include "chips/shifter.h"
+#include "chips/ym2149.h"
+
+namespace {
+
+// What a program and the player can observe of all chips.
+std::vector<uint32_t> observe() {
+  std::vector<uint32_t> o;
+  o.push_back(ym_io_plugin.read_b(0xFFFF8800, 0));  // the selected register
+  for (uint32_t r = 0; r < 16; ++r) {
+    ym_io_plugin.write_b(0xFFFF8800, r, 0);
+    o.push_back(ym_io_plugin.read_b(0xFFFF8800, 0));
+  }
+  for (const IoPlugin68 *p : {&mfp_io_plugin, &mw_io_plugin, &paula_io_plugin, &shifter_io_plugin})
+    for (uint32_t a = p->addr_lo; a <= p->addr_hi; ++a) o.push_back(p->read_b(a, 0));
+  o.push_back(static_cast<uint32_t>(mfp_io_plugin.next_interrupt(0)));
+  for (int v = 0; v < 4; ++v) {
+    const PaulaVoiceState *s = paula_voice_state(v);
+    o.insert(o.end(), {s->position, s->loop_start, s->loop_end});
+  }
+  const MwLmc1992 *l = mw_lmc1992();
+  for (int x :
+       {l->mixer, l->master_db, l->left_db, l->right_db, l->lr_db, l->bass_db, l->treble_db})
+    o.push_back(static_cast<uint32_t>(x));
+  o.insert(o.end(), {ym_sampling_rate(0), static_cast<uint32_t>(ym_voice_mask(-1)),
+                     mw_sampling_rate(0), paula_sampling_rate(0)});
+  return o;
+}
+
+TEST(ChipsPowerOn, StateBeforeTheFirstResetIsTheResetState) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");  // the child starts afresh
+  EXPECT_EXIT(
+      {
+        const std::vector<uint32_t> before = observe();
+        ym_reset();
+        mfp_reset();
+        mw_reset();
+        paula_reset();
+        shifter_reset();
+        const std::vector<uint32_t> after = observe();
+        for (size_t i = 0; i < before.size(); ++i)
+          if (before[i] != after[i]) std::fprintf(stderr, "observation %zu differs\n", i);
+        // Every output rate is 44100 Hz until one is set.
+        const auto n = before.size();
+        const bool rates =
+            before[n - 4] == 44100 && before[n - 2] == 44100 && before[n - 1] == 44100;
+        std::exit(before == after && rates ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+  // A timer started and read before any init counts from 256: after 1000
+  // cycles at 4 ticks a count, 76 counts have passed.
+  EXPECT_EXIT(
+      {
+        mfp_io_plugin.write_b(0xFFFFFA19, 1, 0);
+        std::exit(mfp_io_plugin.read_b(0xFFFFFA1F, 1000) == 180 ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+// The sync mode answers 50 Hz (bit 1); a register is picked by the low 8
+// address bits alone; words and longs are big-endian byte sequences.
+TEST(Shifter, Registers) {
+  IoPlugin68 &sh = shifter_io_plugin;
+  ASSERT_EQ(shifter_reset(), 0);
+  EXPECT_EQ(sh.read_w(0xFFFF820A, 0), 0xFE00u);
+  EXPECT_EQ(sh.read_w(0xFFFF8209, 0), 0x00FEu);
+  EXPECT_EQ(sh.read_l(0x00FF8208, 0), 0x0000FE00u);
+  sh.write_w(0xFFFF820A, 0x0200, 0);
+  sh.write_w(0xFFFF825F, 0x1201, 0);  // the low byte lands on 0x60
+  sh.write_b(0xFFFF820B, 0x55, 0);    // no register
+  EXPECT_EQ(sh.read_l(0xFFFF820A, 0), 0x02000000u);
+  EXPECT_EQ(sh.read_w(0x00808260, 0), 0x0100u);
+  sh.write_l(0xFFFF8208, 0x0000FC00, 0);
+  EXPECT_EQ(sh.read_b(0xFFFF820A, 0), 0xFCu);
+  ASSERT_EQ(sh.reset(), 0);
+  EXPECT_EQ(sh.read_w(0xFFFF820A, 0) | sh.read_b(0xFFFF8260, 0), 0xFE00u);
+}
+
+}  // namespace
