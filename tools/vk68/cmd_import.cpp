@@ -34,18 +34,17 @@ int cmd_import(const Args &args) {
     return kExitUsage;
   const std::string &in = line.operands[0];
   const std::string out = line.has("-o") ? line.options.at("-o") : default_output(in);
-  std::vector<uint8_t> bytes;
+  Bytes bytes;
   if (!read_file(in, bytes)) return kExitFailure;
-  if (bytes.size() > size_t(INT32_MAX)) return failure(in + ": not an Amiga module (too large)");
   Mod68Info info;
   if (mod68_check(bytes.data(), int32_t(bytes.size()), &info) < 0) {
     const char *why = vk68_error_get();
-    return failure(in + ": " + (why ? why : "not an Amiga module"));
+    return failure(escaped(in) + ": " + (why ? why : "not an Amiga module"));
   }
   if (info.missing > 0)
     std::fprintf(stderr,
                  "vk68: warning: %s: sample data cut short by %d bytes, played as silence\n",
-                 in.c_str(), int(info.missing));
+                 escaped(in).c_str(), int(info.missing));
   std::string name = line.has("--name") ? line.options.at("--name") : info.title;
   if (name.empty()) name = base_name(in);
   const std::string author = line.has("--author") ? line.options.at("--author") : "";
@@ -53,11 +52,25 @@ int cmd_import(const Args &args) {
   Disk68 *disk = mod68_disk(bytes.data(), int32_t(bytes.size()), name.c_str(),
                             author.empty() ? nullptr : author.c_str(), &track, 1);
   if (!disk) return engine_failure();
-  const int saved = VK68file_save_path(out.c_str(), disk);
+  // Built in memory (the magic, a dozen chunks, the texts and the data),
+  // then written, so that a failing disk is reported.
+  Bytes file(1024 + disk->tracks[0].data_size + 2 * (name.size() + author.size()));
+  Stream68 *stream = stream68_mem_create(file.data(), int32_t(file.size()), STREAM68_WRITE);
+  const int saved = VK68file_save(stream, disk);
   const uint32_t ms = disk->tracks[0].time_ms;
   vk68_free(disk);
-  if (saved < 0) return engine_failure();
-  std::printf("%s: \"%s\", %u:%02u.%03u\n", out.c_str(), escaped(name.c_str()).c_str(), ms / 60000,
+  if (saved < 0) {
+    const int status = engine_failure(stream, out);
+    stream68_destroy(stream);
+    return status;
+  }
+  stream68_destroy(stream);
+  // The file is the 56-byte magic and the base chunk, whose size the writer set.
+  const uint8_t *base_size = file.data() + 56 + 4;
+  const size_t length =
+      56 + (base_size[0] | base_size[1] << 8 | base_size[2] << 16 | size_t{base_size[3]} << 24);
+  if (!write_file(out, file.data(), length)) return kExitFailure;
+  std::printf("%s: \"%s\", %u:%02u.%03u\n", escaped(out).c_str(), escaped(name).c_str(), ms / 60000,
               ms / 1000 % 60, ms % 1000);
   return kExitOk;
 }
