@@ -205,6 +205,20 @@ TEST_F(SongWalk, MeasuresTheSongAsTheReplayPlaysIt) {
   }
 }
 
+// A module too large for the default load address loads lower and plays
+// its last sample, near the top of the 68000's memory.
+TEST_F(ModTest, LargeModuleLoadsLower) {
+  std::string text = "order 0\n";
+  for (int s = 1; s <= 4; ++s)
+    text += "instrument " + std::to_string(s) + "\n  length " + (s < 4 ? "131070" : "100000") +
+            "\n  wave saw 32\n";
+  const Track68 &track =
+      load(module_from_text(text + "pattern 0\n  --- 00 000 --- 00 000 --- 00 000 C-2 04 000\n"));
+  EXPECT_EQ(track.load_address, 0x800u);
+  const Channel left = render(44100)[0];
+  EXPECT_GT(*std::max_element(left.begin(), left.end()), 8000);
+}
+
 struct Outcome {
   int status;
   std::string out, err;
