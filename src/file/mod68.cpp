@@ -151,6 +151,7 @@ class SongWalk {
  private:
   void tick() {
     if (tick_ == 0) {
+      row_position_ = position_;  // a jump on this row may change position_
       if (delay_left_ == 0) {
         const uint8_t *cell = patterns_ + positions_[position_] * kPatternBytes + row_ * 16;
         for (int c = 0; c < 4; ++c, cell += 4) {
@@ -221,7 +222,7 @@ class SongWalk {
     if (loop_jump_) {
       loop_jump_ = false;
       // The loop's rows play again: they are not a return to a played state.
-      for (int r = break_row_; r <= row_; ++r) visited_[position_][r] = false;
+      for (int r = break_row_; r <= row_; ++r) visited_[row_position_][r] = false;
       row = break_row_;
       break_row_ = 0;
     }
@@ -240,7 +241,7 @@ class SongWalk {
   int32_t song_length_ = 0;
   const uint8_t *positions_ = nullptr;
   const uint8_t *patterns_ = nullptr;
-  int position_ = 0, row_ = 0, tick_ = 0, speed_ = kDefaultSpeed;
+  int position_ = 0, row_position_ = 0, row_ = 0, tick_ = 0, speed_ = kDefaultSpeed;
   int break_row_ = 0, delay_ = 0, delay_left_ = 0;
   bool jump_ = false, loop_jump_ = false;
   uint32_t tick_length_ = tick_length(kDefaultTempo);

@@ -709,17 +709,14 @@ note_delay:
         jbra    restart_voice
 1:      rts
 
-| E9x: the sample again every x ticks (on tick 0 only without a note).
+| E9x: the sample again every x ticks (on tick 0 a note has just started
+| it anyway).
 retrig:
         tst.b   d1
         jbeq    1f
         moveq   #0,d0
         move.b  W_TICK(a6),d0
-        jbne    2f
-        move.w  C_NOTE(a4),d2
-        and.w   #0xFFF,d2
-        jbne    1f
-2:      divu    d1,d0
+        divu    d1,d0
         swap    d0
         tst.w   d0
         jbne    1f

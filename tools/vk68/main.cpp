@@ -16,6 +16,7 @@ namespace vk68tool {
 int cmd_info(const Args &args);
 int cmd_convert(const Args &args);
 int cmd_ice(const Args &args);
+int cmd_import(const Args &args);
 int cmd_render(const Args &args);
 int cmd_play(const Args &args);
 
@@ -35,6 +36,9 @@ constexpr Command kCommands[] = {
     {"ice", cmd_ice,
      "  ice pack IN OUT        pack a file with ICE\n"
      "  ice unpack IN OUT      unpack an ICE file\n"},
+    {"import", cmd_import,
+     "  import MODULE [-o OUT] [--name TEXT] [--author TEXT]\n"
+     "                         an Amiga module as a VK68 file played by our replay\n"},
     {"render", cmd_render,
      "  render FILE -o OUT.wav [--track N|--all] [--seconds S] [--rate HZ] [--blend F]\n"
      "                         render tracks to a 16-bit stereo WAV file\n"},

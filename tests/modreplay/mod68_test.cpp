@@ -1,0 +1,273 @@
+// Modules before they play: the text generator's layout, the checks that
+// refuse what is not a playable module, the song walk that measures a
+// track (checked against durations worked out by hand and against where the
+// replay itself is when the track ends), and the `vk68 import` command.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstring>
+
+#include "mod_fixture.h"
+
+namespace modtest {
+namespace {
+
+using ::testing::HasSubstr;
+
+constexpr char kInstrument[] =
+    "instrument 1 \"click\"\n  length 40\n  wave square 8\n"
+    "instrument 31 \"tone\"\n  volume 48\n  finetune -3\n  length 64\n  loop 32 32\n"
+    "  wave saw 32\n";
+
+std::string song(const std::string &order, const std::string &patterns) {
+  return "title \"walk\"\norder " + order + "\n" + kInstrument + patterns;
+}
+
+// A pattern of 64 rows with a click on every row; `effects` are
+// "ROW:CHANNEL:EFFECT" entries (three hex digits).
+std::string pattern(int number, std::vector<std::string> effects = {}) {
+  std::string text = "pattern " + std::to_string(number) + "\n";
+  for (int row = 0; row < 64; ++row) {
+    std::string cells[4] = {"C-2 01 000", "--- 00 000", "--- 00 000", "--- 00 000"};
+    for (const std::string &e : effects)
+      if (std::stoi(e.substr(0, e.find(':'))) == row)
+        cells[e[e.find(':') + 1] - '0'] = "--- 00 " + e.substr(e.rfind(':') + 1);
+    text += "  " + cells[0] + " " + cells[1] + " " + cells[2] + " " + cells[3] + "\n";
+  }
+  return text;
+}
+
+TEST(ModuleText, LayoutOfTheModuleBytes) {
+  const std::vector<uint8_t> m = module_from_text(
+      song("0 2", pattern(0) + "pattern 2\n  3: D#3 1F A0F --- 00 000 ... .. ... --- -- ---\n"));
+  ASSERT_EQ(m.size(), 1084u + 3 * 1024 + 40 + 64);
+  EXPECT_EQ(std::string(m.begin(), m.begin() + 4), "walk");
+  const uint8_t *tone = &m[20 + 30 * 30];  // slot 31: length, finetune, volume, loop
+  EXPECT_EQ(std::vector<uint8_t>(tone + 22, tone + 30),
+            (std::vector<uint8_t>{0, 32, 0x0D, 48, 0, 16, 0, 16}));
+  EXPECT_EQ(m[950], 2);  // song length
+  EXPECT_EQ(std::vector<uint8_t>(&m[952], &m[955]), (std::vector<uint8_t>{0, 2, 0}));
+  EXPECT_EQ(std::string(&m[1080], &m[1084]), "M.K.");
+  const uint8_t *cell = &m[1084 + 2 * 1024 + 3 * 16];  // D#3 (period 180) with slot 31 and A0F
+  EXPECT_EQ(std::vector<uint8_t>(cell, cell + 4), (std::vector<uint8_t>{0x10, 180, 0xFA, 0x0F}));
+  const uint8_t *click = &m[1084 + 3 * 1024];  // a square of 8-byte cycles, silent first word
+  EXPECT_EQ(std::vector<uint8_t>(click, click + 10),
+            (std::vector<uint8_t>{0, 0, 127, 127, 129, 129, 129, 129, 127, 127}));
+}
+
+TEST(ModuleText, MistakesNameTheirLine) {
+  const struct {
+    const char *text;
+    const char *error;
+  } cases[] = {
+      {"order 0\npattern 0\n  C-4 01 000 --- 00 000 --- 00 000 --- 00 000\n",
+       "line 3: expected a note"},
+      {"order 0\ninstrument 32\n", "line 2: expected a number from 1 to 31"},
+      {"order 1\npattern 2\n", "line 2: pattern 2 is not ordered"},
+      {"samples 15\norder 0\npattern 0\n  C-2 10 000 --- 00 000 --- 00 000 --- 00 000\n",
+       "line 4: instrument 10 is beyond"},
+  };
+  for (const auto &c : cases) {
+    modgen::Module m;
+    std::string error;
+    EXPECT_FALSE(modgen::parse_module(c.text, m, error)) << c.text;
+    EXPECT_THAT(error, HasSubstr(c.error));
+  }
+}
+
+class ModuleChecks : public enginetest::EngineTest {};
+
+TEST_F(ModuleChecks, RefusesWhatCannotPlay) {
+  const std::vector<uint8_t> good = module_from_text(song("0", pattern(0)));
+  auto with = [&](size_t at, const char *bytes) {
+    std::vector<uint8_t> m = good;
+    std::memcpy(&m[at], bytes, std::strlen(bytes));
+    return m;
+  };
+  std::vector<uint8_t> no_song = good;
+  no_song[950] = 0;
+  std::vector<uint8_t> huge = good;
+  huge[20 + 22] = huge[20 + 23] = 0xFF;  // slot 1: 128 KiB of sample
+  for (int s = 1; s < 5; ++s) huge[20 + 30 * s + 22] = 0xFF;
+  const struct {
+    std::vector<uint8_t> bytes;
+    const char *message;
+  } cases[] = {
+      {std::vector<uint8_t>(3000, 'x'), "not an Amiga module"},
+      {with(1080, "8CHN"), "more than 4 channels (8CHN)"},
+      {std::vector<uint8_t>(good.begin(), good.begin() + 600), "cut short in its header"},
+      {std::vector<uint8_t>(good.begin(), good.begin() + 1000), "cut short in its header"},
+      {std::vector<uint8_t>(good.begin(), good.begin() + 2000), "cut short in its patterns"},
+      {with(950, "\x81"), "song length 129"},
+      {no_song, "song length 0"},
+      {huge, "module too large"},
+  };
+  for (const auto &c : cases) {
+    Mod68Info info;
+    EXPECT_EQ(mod68_check(c.bytes.data(), int32_t(c.bytes.size()), &info), -1) << c.message;
+    EXPECT_THAT(enginetest::messages(), ::testing::Contains(HasSubstr(c.message)));
+  }
+  // Sample data cut short plays as silence.
+  Mod68Info info;
+  ASSERT_EQ(mod68_check(good.data(), int32_t(good.size()) - 50, &info), 0);
+  EXPECT_EQ(info.missing, 50);
+  EXPECT_EQ(info.slots, 31);
+  EXPECT_STREQ(info.title, "walk");
+}
+
+// Loops that run past their sample are cut to it; in the original layout
+// a loop start counts bytes when that makes the loop fit.
+TEST_F(ModuleChecks, CutsLoopsToTheirSample) {
+  const struct {
+    int slots, start, length;  // loop of a 32-word sample, in words
+    int cut_start, cut_length;
+  } cases[] = {{31, 16, 40, 16, 16}, {31, 40, 8, 0, 1}, {15, 32, 16, 16, 16}, {31, 8, 24, 8, 24}};
+  for (const auto &c : cases) {
+    std::vector<uint8_t> m = module_from_text(
+        std::string(c.slots == 15 ? "samples 15\n" : "") +
+        "order 0\ninstrument 1\n  length 64\n  loop 0 64\n  wave saw 32\npattern 0\n");
+    uint8_t *loop = &m[20 + 26];
+    loop[0] = uint8_t(c.start >> 8), loop[1] = uint8_t(c.start);
+    loop[2] = uint8_t(c.length >> 8), loop[3] = uint8_t(c.length);
+    const Mod68Track track{0, nullptr};
+    Disk68 *disk = mod68_disk(m.data(), int32_t(m.size()), nullptr, nullptr, &track, 1);
+    ASSERT_NE(disk, nullptr);
+    const uint8_t *header = disk->tracks[0].data + disk->tracks[0].data_size - m.size() + 20;
+    EXPECT_EQ(header[26] << 8 | header[27], c.cut_start) << c.slots << " " << c.start;
+    EXPECT_EQ(header[28] << 8 | header[29], c.cut_length) << c.slots << " " << c.start;
+    vk68_free(disk);
+  }
+}
+
+// Frames of a song whose ticks (in order) last `ticks` samples each: the
+// replay starts a tick in the frame whose start is nearest to its time, so
+// the end is the frame nearest to the time the first repeated tick is due.
+uint32_t frames_for(const std::vector<std::pair<int, int>> &ticks) {
+  uint64_t samples = 0;
+  for (auto [count, length] : ticks) samples += uint64_t(count) * uint64_t(length);
+  return uint32_t((samples + kFrameSamples / 2) / kFrameSamples);
+}
+
+class SongWalk : public ModTest {};
+
+TEST_F(SongWalk, MeasuresTheSongAsTheReplayPlaysIt) {
+  constexpr int k125 = 882;  // samples per tick: 110250 / tempo
+  const struct {
+    const char *name;
+    std::string text;
+    int start;
+    uint32_t frames;
+    int end_position, end_row;  // where the song returns to
+  } cases[] = {
+      {"two patterns", song("0 1", pattern(0) + pattern(1)), 0, frames_for({{128 * 6, k125}}), 0,
+       0},
+      {"start at 1", song("0 1", pattern(0) + pattern(1)), 1, frames_for({{128 * 6, k125}}), 1, 0},
+      {"break to row 10", song("0 1", pattern(0, {"3:1:D10"}) + pattern(1)), 0,
+       frames_for({{(4 + 54) * 6, k125}}), 0, 0},
+      {"jump back into a pattern", song("0 1", pattern(0) + pattern(1, {"5:0:B00", "5:2:D20"})), 0,
+       frames_for({{(64 + 6) * 6, k125}}), 0, 20},
+      {"jump ahead", song("0 1 0 2", pattern(0, {"0:3:B03"}) + pattern(1) + pattern(2)), 0,
+       frames_for({{(1 + 64) * 6, k125}}), 0, 0},
+      {"jump past the song on a loop's last row",
+       song("0 1", pattern(0, {"2:1:E60", "5:1:E61", "5:0:B92"}) + pattern(1)), 0,
+       frames_for({{6 * 6, k125}}), 0, 0},
+      {"pattern loop", song("0", pattern(0, {"4:1:E60", "7:1:E62"})), 0,
+       frames_for({{(64 + 8) * 6, k125}}), 0, 0},
+      {"pattern delay", song("0", pattern(0, {"10:2:EE3"})), 0, frames_for({{(64 + 3) * 6, k125}}),
+       0, 0},
+      {"speed 3", song("0", pattern(0, {"0:1:F03"})), 0, frames_for({{64 * 3, k125}}), 0, 0},
+      {"tempo 150 from the next tick", song("0", pattern(0, {"0:1:F96"})), 0,
+       frames_for({{1, k125}, {64 * 6 - 1, 735}}), 0, 0},
+      {"tempo 35 and 245", song("0", pattern(0, {"0:0:F23", "32:0:FF5"})), 0,
+       frames_for({{1, k125}, {32 * 6, 3150}, {32 * 6 - 1, 450}}), 0, 0},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::vector<uint8_t> module = module_from_text(c.text);
+    const Track68 &track = load(module, c.start);
+    EXPECT_EQ(track.frames, c.frames);
+    EXPECT_EQ(track.frequency, uint32_t(MOD68_CALL_RATE));
+    EXPECT_EQ(track.hardware, 4u);
+    // At the end the replay's next tick is the repeated row, due now.
+    const size_t played = render(size_t(c.frames + 1) * kFrameSamples)[0].size();
+    EXPECT_EQ(played, size_t(c.frames) * kFrameSamples);
+    const uint8_t *memory = player_->memory;
+    auto load32 = [memory](uint32_t a) {
+      return uint32_t(memory[a] << 24 | memory[a + 1] << 16 | memory[a + 2] << 8 | memory[a + 3]);
+    };
+    const uint32_t work = load32(track.load_address + 4);  // the replay's work area
+    EXPECT_EQ(int(memory[work + 18]), c.end_position);
+    EXPECT_EQ(int(memory[work + 19]), c.end_row);
+    EXPECT_EQ(memory[work + 17], 0) << "tick";
+    EXPECT_LT(int32_t(load32(work)), kFrameSamples << 15) << "time to the next tick";
+    vk68_close(player_);
+  }
+}
+
+// A module too large for the default load address loads lower and plays
+// its last sample, near the top of the 68000's memory.
+TEST_F(ModTest, LargeModuleLoadsLower) {
+  std::string text = "order 0\n";
+  for (int s = 1; s <= 4; ++s)
+    text += "instrument " + std::to_string(s) + "\n  length " + (s < 4 ? "131070" : "100000") +
+            "\n  wave saw 32\n";
+  const Track68 &track =
+      load(module_from_text(text + "pattern 0\n  --- 00 000 --- 00 000 --- 00 000 C-2 04 000\n"));
+  EXPECT_EQ(track.load_address, 0x800u);
+  const Channel left = render(44100)[0];
+  EXPECT_GT(*std::max_element(left.begin(), left.end()), 8000);
+}
+
+struct Outcome {
+  int status;
+  std::string out, err;
+};
+
+class ImportCommand : public ModTest {
+ protected:
+  Outcome run(const std::string &args) {
+    const fs::path out = dir_ / "out.txt", err = dir_ / "err.txt";
+    const int raw = std::system(
+        (std::string(VK68_TOOL) + " " + args + " >" + out.string() + " 2>" + err.string()).c_str());
+    auto text = [](const fs::path &p) {
+      const std::vector<uint8_t> b = read_bytes(p);
+      return std::string(b.begin(), b.end());
+    };
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, text(out), text(err)};
+  }
+  fs::path write(const std::string &name, const std::vector<uint8_t> &bytes) {
+    const fs::path p = dir_ / name;
+    std::ofstream(p, std::ios::binary)
+        .write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
+    return p;
+  }
+};
+
+TEST_F(ImportCommand, WritesAPlayableDiskOrSaysWhyNot) {
+  const std::vector<uint8_t> module = module_from_text(song("0 1", pattern(0) + pattern(1)));
+  const fs::path cut = write("cut.mod", std::vector<uint8_t>(module.begin(), module.end() - 30));
+  Outcome r = run("import " + cut.string() + " --author Someone");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_THAT(r.err, HasSubstr("cut short by 30 bytes"));
+  Disk68 *disk = VK68file_load_path((dir_ / "cut.vk68").string().c_str());
+  ASSERT_NE(disk, nullptr);
+  EXPECT_STREQ(disk->tracks[0].name, "walk");
+  EXPECT_STREQ(disk->tracks[0].author, "Someone");
+  EXPECT_EQ(disk->tracks[0].frames, frames_for({{128 * 6, 882}}));
+  EXPECT_EQ(disk->tracks[0].frequency, uint32_t(MOD68_CALL_RATE));
+  EXPECT_EQ(disk->tracks[0].hardware, 4u);
+  vk68_free(disk);
+  ASSERT_EQ(vk68_load_path(player_, (dir_ / "cut.vk68").string().c_str()), 0);
+  EXPECT_GT(render(44100)[0].size(), 44000u);
+
+  const fs::path text = write("notes.txt", std::vector<uint8_t>(2000, 'a'));
+  r = run("import " + text.string() + " -o " + (dir_ / "x.vk68").string());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_THAT(r.err, HasSubstr("notes.txt: not an Amiga module"));
+  EXPECT_FALSE(fs::exists(dir_ / "x.vk68"));
+  EXPECT_EQ(run("import").status, 2);
+}
+
+}  // namespace
+}  // namespace modtest

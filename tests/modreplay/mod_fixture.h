@@ -1,0 +1,191 @@
+// Modules through the whole engine: a player (counting hooks, no resource
+// files, voices hard left and right), modules made from text descriptions,
+// a scratch folder per process, and the measures the tests compare.
+#ifndef TESTS_MODREPLAY_MOD_FIXTURE_H
+#define TESTS_MODREPLAY_MOD_FIXTURE_H
+
+#include <unistd.h>
+
+#include <array>
+#include <cmath>
+#include <complex>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "file/mod68.h"
+#include "modtext.h"
+#include "support/engine_fixture.h"
+#include "vk68/vk68.h"
+
+namespace modtest {
+
+namespace fs = std::filesystem;
+
+// Output samples per replay frame (500 Hz: 16000 cycles, at 44100 Hz).
+constexpr int kFrameSamples = 88;
+
+inline std::vector<uint8_t> read_bytes(const fs::path &p) {
+  std::ifstream in(p, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline std::vector<uint8_t> module_from_text(const std::string &text) {
+  modgen::Module m;
+  std::string error;
+  EXPECT_TRUE(modgen::parse_module(text, m, error)) << error;
+  return modgen::build_module(m);
+}
+
+// One channel (0 left, 1 right) of interleaved 16-bit stereo.
+using Channel = std::vector<double>;
+
+// RMS of consecutive windows (441 samples: 10 ms).
+inline std::vector<double> rms_envelope(const Channel &x, size_t window = 441) {
+  std::vector<double> out;
+  for (size_t i = 0; i + window <= x.size(); i += window) {
+    double sum = 0;
+    for (size_t k = i; k < i + window; ++k) sum += x[k] * x[k];
+    out.push_back(std::sqrt(sum / double(window)));
+  }
+  return out;
+}
+
+inline double correlation(const std::vector<double> &a, const std::vector<double> &b) {
+  const size_t n = std::min(a.size(), b.size());
+  double ma = 0, mb = 0;
+  for (size_t i = 0; i < n; ++i) ma += a[i], mb += b[i];
+  ma /= double(n), mb /= double(n);
+  double ab = 0, aa = 0, bb = 0;
+  for (size_t i = 0; i < n; ++i) {
+    ab += (a[i] - ma) * (b[i] - mb);
+    aa += (a[i] - ma) * (a[i] - ma);
+    bb += (b[i] - mb) * (b[i] - mb);
+  }
+  return ab / std::sqrt(aa * bb);
+}
+
+// In-place radix-2 FFT (n a power of two; inverse without the 1/n).
+inline void fft(std::vector<std::complex<double>> &a, bool inverse) {
+  const size_t n = a.size();
+  for (size_t i = 1, j = 0; i < n; ++i) {
+    size_t bit = n >> 1;
+    for (; j & bit; bit >>= 1) j ^= bit;
+    j ^= bit;
+    if (i < j) std::swap(a[i], a[j]);
+  }
+  for (size_t len = 2; len <= n; len <<= 1) {
+    const double angle = (inverse ? 2 : -2) * M_PI / double(len);
+    const std::complex<double> step(std::cos(angle), std::sin(angle));
+    for (size_t i = 0; i < n; i += len) {
+      std::complex<double> w(1);
+      for (size_t k = 0; k < len / 2; ++k, w *= step) {
+        const std::complex<double> u = a[i + k], v = a[i + k + len / 2] * w;
+        a[i + k] = u + v;
+        a[i + k + len / 2] = u - v;
+      }
+    }
+  }
+}
+
+// Dominant pitch of n samples from the normalised autocorrelation: the
+// first peak within 90 % of the highest (lags for 43 Hz to 2.2 kHz),
+// refined by a parabola. clarity is the peak's height (1: periodic).
+struct Pitch {
+  double hz = 0;
+  double clarity = 0;
+};
+
+inline Pitch pitch(const double *x, size_t n) {
+  size_t size = 1;
+  while (size < 2 * n) size <<= 1;
+  std::vector<std::complex<double>> f(size);
+  for (size_t i = 0; i < n; ++i) f[i] = x[i];
+  fft(f, false);
+  for (auto &v : f) v = std::norm(v);
+  fft(f, true);
+  std::vector<double> energy(n + 1, 0.0);  // prefix sums of x^2
+  for (size_t i = 0; i < n; ++i) energy[i + 1] = energy[i] + x[i] * x[i];
+  const size_t low = 20, high = n / 2;
+  std::vector<double> ac(high + 2, 0.0);
+  for (size_t lag = low - 1; lag <= high + 1; ++lag) {
+    const double head = energy[n - lag], tail = energy[n] - energy[lag];
+    ac[lag] = head > 0 && tail > 0 ? f[lag].real() / double(size) / std::sqrt(head * tail) : 0;
+  }
+  size_t top = low;
+  for (size_t lag = low; lag <= high; ++lag)
+    if (ac[lag] > ac[top]) top = lag;
+  for (size_t lag = low; lag <= high; ++lag) {
+    if (ac[lag] >= 0.9 * ac[top] && ac[lag] >= ac[lag - 1] && ac[lag] >= ac[lag + 1]) {
+      top = lag;
+      break;
+    }
+  }
+  const double a = ac[top - 1], b = ac[top], c = ac[top + 1];
+  const double bend = a - 2 * b + c;
+  const double shift = bend != 0 ? (a - c) / (2 * bend) : 0;
+  return {44100.0 / (double(top) + shift), b};
+}
+
+class ModTest : public enginetest::EngineTest {
+ protected:
+  void SetUp() override {
+    EngineTest::SetUp();
+    dir_ = fs::temp_directory_path() / ("modreplay_test_" + std::to_string(getpid()));
+    fs::create_directories(dir_);
+    const std::string none = (dir_ / "no-resources").string();
+    VK68init init{};
+    init.alloc = enginetest::counting_alloc;
+    init.free = enginetest::counting_free;
+    init.user_path = none.c_str();
+    init.shared_path = none.c_str();
+    player_ = vk68_init(&init);
+    ASSERT_NE(player_, nullptr);
+    ASSERT_EQ(vk68_config_set(player_, vk68_config_id("amiga_blend"), 0), 0);
+    ASSERT_EQ(vk68_config_apply(player_), 0);
+    enginetest::messages();
+  }
+  void TearDown() override {
+    vk68_shutdown(player_);
+    enginetest::messages();
+    fs::remove_all(dir_);
+    EngineTest::TearDown();
+  }
+
+  // Loads a one-track disk of the module starting at song position `start`.
+  const Track68 &load(const std::vector<uint8_t> &module, int start = 0) {
+    const Mod68Track track{start, nullptr};
+    Disk68 *disk = mod68_disk(module.data(), int32_t(module.size()), nullptr, nullptr, &track, 1);
+    EXPECT_NE(disk, nullptr) << enginetest::messages().front();
+    EXPECT_EQ(vk68_load_disk(player_, disk), 0);
+    return player_->disk->tracks[0];
+  }
+
+  // Up to n samples of the loaded track (fewer when it ends), split into
+  // the left and right channels.
+  std::array<Channel, 2> render(size_t n) {
+    std::array<Channel, 2> out;
+    std::vector<uint32_t> buffer(kFrameSamples);
+    while (out[0].size() < n) {
+      const int status = vk68_process(player_, buffer.data(), kFrameSamples);
+      EXPECT_GE(status, 0);
+      if (status < 0) break;
+      for (uint32_t w : buffer) {
+        out[0].push_back(int16_t(w));
+        out[1].push_back(int16_t(w >> 16));
+      }
+      if (status & VK68_PROCESS_END) break;
+    }
+    return out;
+  }
+
+  fs::path dir_;
+  Player68 *player_ = nullptr;
+};
+
+}  // namespace modtest
+
+#endif
