@@ -108,6 +108,12 @@ TEST_F(Ste, LoopsStayInsideTheirFrame) {
   const auto wrap = std::find(s.begin(), s.end(), word(7 * 256, 7 * 256));
   EXPECT_NEAR(wrap - s.begin(), (0x400 - kFrame * 12516.0 / 44100) * 44100 / 12516, 2);
   EXPECT_EQ(std::count(s.begin(), wrap, word(10 * 256, 10 * 256)), wrap - s.begin());
+  // At the DMA's own rate every step lands exactly on the frame end.
+  mw_sampling_rate(25033);
+  for (int i = 0; i < 4; ++i) mem[0x6000 + i] = static_cast<uint8_t>(i + 1);
+  play(0x6000, 0x6004, 0x82, 3);
+  const std::vector<uint32_t> exact = mix(12);
+  for (int k = 0; k < 12; ++k) EXPECT_EQ(exact[k], word((k % 4 + 1) * 256, (k % 4 + 1) * 256)) << k;
 }
 
 // Without loop the DMA stops at the frame end: control 0, the counter at

@@ -78,6 +78,8 @@ TEST_F(Streams, GenericSeeks) {
   r.position = INT32_MAX - 1;
   EXPECT_EQ(stream68_seek(s, 10), -1);
   EXPECT_EQ(stream68_seek(s, 1), INT32_MAX);
+  r.position = INT32_MAX;
+  EXPECT_EQ(stream68_seek(s, 1), -1);  // one past the top
   EXPECT_EQ(stream68_seek_to(s, -5), -1);
   r.position = 10;
   EXPECT_EQ(stream68_seek(s, INT32_MIN), -1);
