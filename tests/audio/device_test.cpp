@@ -1,5 +1,6 @@
-// The music on an SDL audio device: the disk driver writing into /dev/null
-// as fast as it can, so that refills follow each other without a pause.
+// The embedded tune on an SDL audio device: the disk driver writing into
+// /dev/null as fast as it can, so that refills follow each other without a
+// pause.
 // Nothing is played before music_resume; started and stopped again and
 // again, no refill may still run when the player is shut down (the
 // ThreadSanitizer build checks that, the others catch a player used after
@@ -7,22 +8,15 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <fstream>
-#include <iterator>
 #include <thread>
-#include <vector>
 
+#include "assets/music_data.h"
 #include "audio/music.h"
 #include "audio/music_buffers.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-
-std::vector<char> tune() {
-  std::ifstream in(TUNE, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
 
 // Waits up to 30 s (the machine may be loaded) for `n` buffers played.
 bool wait_played(uint32_t n) {
@@ -39,11 +33,10 @@ class Device : public ::testing::Test {
     setenv("SDL_DISKAUDIOFILE", "/dev/null", 1);
     setenv("SDL_DISKAUDIODELAY", "0", 1);
   }
-  const std::vector<char> tune_ = tune();
 };
 
 TEST_F(Device, PlaysAndRefillsOnlyAfterResume) {
-  ASSERT_EQ(music_start(tune_.data(), tune_.size()), 1);
+  ASSERT_EQ(music_start(asset_music, asset_music_size), 1);
   EXPECT_TRUE(music_buffers.queued[0] && music_buffers.queued[1]);
   std::this_thread::sleep_for(300ms);
   EXPECT_EQ(music_buffers.played.load(), 0u);
@@ -56,7 +49,7 @@ TEST_F(Device, PlaysAndRefillsOnlyAfterResume) {
 
 TEST_F(Device, StoppedWhileRefillsRunAgainAndAgain) {
   for (uint32_t round = 0; round < 12; ++round) {
-    ASSERT_EQ(music_start(tune_.data(), tune_.size()), 1);
+    ASSERT_EQ(music_start(asset_music, asset_music_size), 1);
     music_resume();
     // Stop right after a buffer was played: its refill is then running.
     ASSERT_TRUE(wait_played(1 + round % 3));
@@ -70,7 +63,7 @@ TEST_F(Device, WithoutADeviceTheMusicIsLoadedButSilent) {
   unsetenv("DISPLAY");
   unsetenv("WAYLAND_DISPLAY");
   testing::internal::CaptureStderr();
-  ASSERT_EQ(music_start(tune_.data(), tune_.size()), 1);
+  ASSERT_EQ(music_start(asset_music, asset_music_size), 1);
   EXPECT_EQ(testing::internal::GetCapturedStderr().rfind("Error: ", 0), 0u);
   EXPECT_NE(music_buffers.player, nullptr);
   EXPECT_FALSE(music_buffers.queued[0] || music_buffers.queued[1]);
@@ -84,7 +77,7 @@ TEST_F(Device, FileThatIsNoMusicFailsToStart) {
   EXPECT_EQ(music_start(junk, sizeof junk), 0);
   EXPECT_EQ(music_start(nullptr, 0), 0);
   // Nothing was left behind: a real start works.
-  ASSERT_EQ(music_start(tune_.data(), tune_.size()), 1);
+  ASSERT_EQ(music_start(asset_music, asset_music_size), 1);
   music_stop();
 }
 
