@@ -18,11 +18,16 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Waits up to 30 s (the machine may be loaded) for `n` buffers played.
+// Waits up to 30 s (the machine may be loaded) for `n` buffers played, and
+// returns as soon as the device has taken the n-th: its refill has only
+// begun then.
 bool wait_played(uint32_t n) {
-  for (int i = 0; i < 3000 && music_buffers.played.load() < n; ++i)
-    std::this_thread::sleep_for(10ms);
-  return music_buffers.played.load() >= n;
+  const auto end = std::chrono::steady_clock::now() + 30s;
+  while (music_buffers.played.load() < n) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::yield();
+  }
+  return true;
 }
 
 class Device : public ::testing::Test {
