@@ -150,7 +150,7 @@ TEST_F(MusicTest, LoopJoinsWithoutAGap) {
     append(out, sample);
   }
   ASSERT_EQ(ends, 1);
-  EXPECT_NEAR(double(join), double(end - lead_in), 2 * 88.0);  // the last frame
+  EXPECT_NEAR(double(join), double(end - lead_in), 2.0 * modtest::kFrameSamples);
   for (int ch = 0; ch < 2; ++ch) {
     SCOPED_TRACE(ch ? "right" : "left");
     ASSERT_GE(out[ch].size(), join + kRate);
