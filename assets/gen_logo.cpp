@@ -1,6 +1,6 @@
 // Paints the closing logo (779x75, stride 780, 256 colours): a dark banner
 // edged with neon lines, a small striped sun, VARN KOL in chrome letters and
-// the motto THE SILENT ENGINE in neon on the right. Only columns 1..772 and
+// the motto THE ENGINE SINGS in neon on the right. Only columns 1..772 and
 // rows 1..74 are ever shown; the rest is plain banner.
 // Usage: gen_logo <out.c> [preview.png]
 #include <cmath>
@@ -62,7 +62,7 @@ int main(int argc, char **argv) {
                   smoothstep(14, 24, static_cast<float>(y)) *
                   smoothstep(62, 52, static_cast<float>(y)));
   constexpr float kMottoScale = 3.0f, kMottoAdvance = 6.2f, kMottoSpace = 6.0f;
-  const std::string motto = "THE SILENT ENGINE";
+  const std::string motto = "THE ENGINE SINGS";
   const float mw = strokes_width(motto, kMottoScale, kMottoAdvance, kMottoSpace);
   draw_neon_text(
       c, layout_strokes(motto, kShownRight - 24 - mw, 29, kMottoScale, kMottoAdvance, kMottoSpace),

@@ -1,7 +1,7 @@
 // Paints the title picture (800x600, 256 colours): a night sky with stars
 // over a striped setting sun, mountain ridges on both sides, a glowing
 // perspective grid floor, the group name VARN KOL in chrome letters and the
-// motto THE SILENT ENGINE in neon underneath.
+// motto THE ENGINE SINGS in neon underneath.
 // Usage: gen_title <out.c> [preview.png]
 #include <cmath>
 #include <cstdio>
@@ -110,7 +110,7 @@ void paint_lettering(Canvas &c) {
   draw_chrome_text(c, layout_strokes(name, (kWidth - w) / 2, 66, kScale, kAdvance, kSpace), 21, 9);
 
   constexpr float kMottoScale = 4.6f, kMottoAdvance = 6.2f, kMottoSpace = 6;
-  const std::string motto = "THE SILENT ENGINE";
+  const std::string motto = "THE ENGINE SINGS";
   const float mw = strokes_width(motto, kMottoScale, kMottoAdvance, kMottoSpace);
   draw_neon_text(
       c, layout_strokes(motto, (kWidth - mw) / 2, 206, kMottoScale, kMottoAdvance, kMottoSpace),

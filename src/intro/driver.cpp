@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "assets/music_data.h"
 #include "audio/music.h"
 #include "display/display.h"
 #include "intro/host.h"
@@ -27,7 +28,7 @@ struct TextEntry {
 // Entries 23..26 greet four pairs of (fictional) groups.
 constexpr TextEntry kIntroText[] = {
     {1, " V A R N  K O L "},
-    {2, "THE SILENT ENGINE"},
+    {2, "THE ENGINE SINGS"},
     {4, "PROUDLY PRESENTS"},
     {5, "ON 17-09-2008"},
     {7, "Quillon"},
@@ -76,8 +77,7 @@ int intro_run() {
   random_reset();
 
   fill_intro_text();
-  // The music file is not embedded yet; the player gets an empty file.
-  if (!music_start(nullptr, 0)) {
+  if (!music_start(asset_music, asset_music_size)) {
     print_line("Error loading song...");
     sleep_ms(kMusicErrorMs);
     return -1;

@@ -3,21 +3,31 @@
 // offers an 800x600 mode besides its own. The varnkol program takes that
 // mode, shows the title (also on a 30-bit desktop) and the scene, and the
 // desktop's mode is back after two ESC presses or SIGTERM; it runs on as a
-// background job of a terminal and says why when it cannot start.
+// background job of a terminal and says why when it cannot start. Through
+// SDL's disk audio driver, its sound is silence through the title and then
+// the embedded tune.
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <regex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "assets/music_data.h"
 #include "assets/pictures.h"
+#include "vk68/vk68.h"
 
 // After gtest, whose names X11's macros (None) would clash with.
 #include <X11/Xlib.h>
@@ -121,7 +131,8 @@ class Desktop : public ::testing::Test {
     if (offer_800x600) server_->add_800x600();
     desktop_ = server_->mode_size();
     scale_ = offer_800x600 ? 1 : desktop_.first / 800;
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    setenv("SDL_AUDIODRIVER", audio_driver_, 1);
+    setenv("VK68_HOME", "/nonexistent", 1);  // the music's default settings
     unsetenv("SDL_VIDEODRIVER");
     char *argv[] = {const_cast<char *>(VARNKOL), nullptr};
     ASSERT_EQ(posix_spawn(&pid_, VARNKOL, nullptr, nullptr, argv, environ), 0);
@@ -153,19 +164,69 @@ class Desktop : public ::testing::Test {
     EXPECT_TRUE(expected(status)) << status;
     EXPECT_EQ(server_->mode_size(), desktop_) << "the desktop's mode is not back";
   }
+  // Presses ESC in the program's window.
+  static void escape() {
+    EXPECT_EQ(std::system("xdotool search --name '^VARN KOL$' windowfocus --sync key Escape"), 0);
+  }
+  const char *audio_driver_ = "dummy";
   std::unique_ptr<Xvfb> server_;
   Size desktop_;
   int scale_ = 1;
   pid_t pid_ = -1;
 };
 
+bool exit_0(int status) { return WIFEXITED(status) && WEXITSTATUS(status) == 0; }
+
 TEST_F(Desktop, TwoEscapesEndTheProgramWithTheDesktopModeBack) {
   start("1024x768x16", true);
-  const char *escape = "xdotool search --name '^VARN KOL$' windowfocus --sync key Escape";
-  EXPECT_EQ(std::system(escape), 0);
+  escape();
   EXPECT_TRUE(wait_for_colour(5, 50, 0xF71F00, 0xF71F00)) << "no closing screen";
-  EXPECT_EQ(std::system(escape), 0);
-  end([](int status) { return WIFEXITED(status) && WEXITSTATUS(status) == 0; });
+  escape();
+  end(exit_0);
+}
+
+// Track 1 of the embedded tune from its start, as the player renders it.
+std::vector<uint32_t> tune_start(int samples) {
+  VK68init init{};
+  init.alloc = std::malloc;
+  init.free = std::free;
+  init.user_path = init.shared_path = "/nonexistent";
+  Player68 *player = vk68_init(&init);
+  std::vector<uint32_t> out(samples);
+  if (player && vk68_load_buffer(player, asset_music, int32_t(asset_music_size)) == 0 &&
+      vk68_play(player, 1) == 0)
+    for (uint32_t &w : out) vk68_process(player, &w, 1);
+  vk68_shutdown(player);
+  return out;
+}
+
+// The sound device is a file written in real time (16-bit stereo, 44100 Hz):
+// silent while the title shows (6 s), then the tune, sample for sample.
+TEST_F(Desktop, SilentThroughTheTitleThenTheTune) {
+  char file[] = "/tmp/varnkol-sound-XXXXXX";
+  close(mkstemp(file));
+  setenv("SDL_DISKAUDIOFILE", file, 1);
+  audio_driver_ = "disk";
+  start("1024x768x24", true);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  escape();
+  EXPECT_TRUE(wait_for_colour(5, 50, 0xF71F00, 0xF71F00)) << "no closing screen";
+  escape();
+  end(exit_0);
+
+  std::ifstream in(file, std::ios::binary);
+  const std::vector<char> bytes{std::istreambuf_iterator<char>(in), {}};
+  std::remove(file);
+  std::vector<uint32_t> sound(bytes.size() / 4);
+  std::memcpy(sound.data(), bytes.data(), sound.size() * 4);
+  const auto nonzero = [](uint32_t w) { return w != 0; };
+  const size_t heard = std::find_if(sound.begin(), sound.end(), nonzero) - sound.begin();
+  EXPECT_GT(heard, 5u * 44100) << "sound before the end of the title";
+  const std::vector<uint32_t> tune = tune_start(22050);
+  const size_t first = std::find_if(tune.begin(), tune.end(), nonzero) - tune.begin();
+  ASSERT_LT(first, tune.size());
+  ASSERT_GT(sound.size(), heard + tune.size() - first) << "less than half a second of the tune";
+  EXPECT_TRUE(std::equal(tune.begin() + first, tune.end(), sound.begin() + heard));
 }
 
 // Ended by the signal, as by its default action.
@@ -185,7 +246,8 @@ TEST_F(Desktop, ThirtyBitDesktopShowsTheTitle) {
 }
 
 TEST(Program, StartUpFailureSaysWhyOnOneLine) {
-  const std::string cmd = "SDL_VIDEODRIVER=none " + std::string(VARNKOL) + " 2>&1 >/dev/null";
+  const std::string cmd =
+      "SDL_VIDEODRIVER=none SDL_AUDIODRIVER=dummy " + std::string(VARNKOL) + " 2>&1 >/dev/null";
   FILE *p = popen(cmd.c_str(), "r");
   std::string out;
   for (int c; (c = std::fgetc(p)) != EOF;) out += char(c);

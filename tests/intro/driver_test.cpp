@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "assets/music_data.h"
 #include "assets/pictures.h"
 #include "audio/music.h"
 #include "intro/driver.h"
@@ -26,11 +27,15 @@ namespace {
 // "start", "resume", "stop", each with the number of frames presented before it.
 std::vector<std::pair<std::string, uint64_t>> music_calls;
 bool music_start_result = true;
+const void *music_file;
+size_t music_size;
 
 }  // namespace
 
-extern "C" int music_start(const void *, size_t) {
+extern "C" int music_start(const void *file, size_t size) {
   music_calls.push_back({"start", offscreen::frames_presented()});
+  music_file = file;
+  music_size = size;
   return music_start_result;
 }
 extern "C" void music_resume(void) {
@@ -122,6 +127,8 @@ TEST_F(DriverTest, TitleSceneAndClosingEndedByEscapes) {
     EXPECT_EQ(clock_at[1], c.title_ms);
     EXPECT_EQ(music_calls,
               (decltype(music_calls){{"start", 0}, {"resume", 1}, {"stop", c.stop_frame}}));
+    EXPECT_EQ(music_file, asset_music);
+    EXPECT_EQ(music_size, 51464u);
     EXPECT_EQ(std::string(offscreen::open_title()) + std::to_string(offscreen::open_width()) + "x" +
                   std::to_string(offscreen::open_height()),
               "VARN KOL800x600");

@@ -1,0 +1,109 @@
+// The two sound buffers on track 1 of a test tune (100 frames of a Paula
+// tone): what the device gets across refills and the gapless restart, what
+// it gets once the refill records are cleared, and silence from a player
+// that fails.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "audio/music_buffers.h"
+#include "support/engine_fixture.h"
+
+namespace {
+
+// The device takes samples in pieces that do not divide a buffer.
+constexpr int kPiece = 1024;
+
+class Buffers : public enginetest::EngineTest {
+ protected:
+  void SetUp() override {
+    EngineTest::SetUp();
+    start();
+    // Track 1 from its start, samples one at a time, up to the first sample
+    // of its last frame, where it reports its end: the loop.
+    track_.resize((player_->frames_to_play - 1) * player_->samples_per_frame + 1);
+    int status = 0;
+    for (uint32_t &w : track_) ASSERT_GE(status = vk68_process(player_, &w, 1), 0);
+    ASSERT_TRUE(status & VK68_PROCESS_END);
+    vk68_shutdown(player_);
+    // As music_start leaves it: both buffers filled and queued, nothing
+    // played yet.
+    start();
+    music_buffers_reset(player_);
+    music_fill(0);
+    music_fill(1);
+    music_queue(0, music_refill);
+    music_queue(1, music_refill);
+  }
+  void TearDown() override {
+    vk68_shutdown(player_);
+    music_buffers_reset(nullptr);
+    enginetest::messages();
+    EngineTest::TearDown();
+  }
+  void start() {
+    VK68init init{};
+    init.alloc = enginetest::counting_alloc;
+    init.free = enginetest::counting_free;
+    init.user_path = init.shared_path = "/nonexistent";
+    ASSERT_NE(player_ = vk68_init(&init), nullptr);
+    ASSERT_EQ(vk68_load_path(player_, TUNE), 0);
+    ASSERT_EQ(vk68_play(player_, 1), 0);
+    uint32_t first;
+    ASSERT_GE(vk68_process(player_, &first, 0), 0);  // starts the track
+  }
+  // What the device gets for n samples, taken in pieces.
+  std::vector<uint32_t> output(int n) {
+    std::vector<uint32_t> out(n);
+    for (int i = 0; i < n; i += kPiece)
+      music_output(reinterpret_cast<uint8_t *>(&out[i]), std::min(kPiece, n - i));
+    return out;
+  }
+
+  Player68 *player_ = nullptr;
+  std::vector<uint32_t> track_;
+};
+
+TEST_F(Buffers, DeviceGetsTheTrackLoopedWithoutAGap) {
+  EXPECT_EQ(music_buffers.played.load(), 0u);
+  // The restart falls inside the 8th buffer.
+  const size_t loop = track_.size();
+  ASSERT_LT(loop, size_t(8 * kMusicBufferSamples));
+  ASSERT_GT(loop, size_t(7 * kMusicBufferSamples));
+  const std::vector<uint32_t> out = output(9 * kMusicBufferSamples + 77);
+  for (size_t i = 0; i < out.size(); ++i) ASSERT_EQ(out[i], track_[i % loop]) << "sample " << i;
+  EXPECT_EQ(music_buffers.played.load(), 9u);
+  // Buffer 1, played last, is queued again behind buffer 2 with what
+  // follows it.
+  EXPECT_TRUE(music_buffers.queued[0] && music_buffers.queued[1]);
+  EXPECT_EQ(music_buffers.samples[0][0], track_[10 * kMusicBufferSamples % loop]);
+}
+
+TEST_F(Buffers, ClearedRecordsLeaveThePlayerAloneAndTheDeviceSilent) {
+  const std::vector<uint32_t> before = output(kMusicBufferSamples + 500);
+  music_clear_refills();
+  const uint32_t frames = player_->frames_played;
+  // What was queued still plays (the rest of buffer 2, then buffer 1 as
+  // refilled), then silence.
+  const std::vector<uint32_t> after = output(3 * kMusicBufferSamples);
+  EXPECT_EQ(player_->frames_played, frames);
+  EXPECT_TRUE(std::equal(after.begin(), after.begin() + 2 * kMusicBufferSamples - 500,
+                         track_.begin() + before.size()));
+  EXPECT_TRUE(std::all_of(after.end() - kMusicBufferSamples - 500, after.end(),
+                          [](uint32_t w) { return w == 0; }));
+  EXPECT_FALSE(music_buffers.queued[0] || music_buffers.queued[1]);
+}
+
+TEST_F(Buffers, FailingPlayerFillsSilence) {
+  vk68_stop(player_);
+  uint32_t w;
+  EXPECT_EQ(vk68_process(player_, &w, 1), VK68_PROCESS_STOPPED);  // no track from now on
+  std::memset(music_buffers.samples[0], 0x5A, sizeof music_buffers.samples[0]);
+  music_fill(0);
+  EXPECT_TRUE(std::all_of(std::begin(music_buffers.samples[0]), std::end(music_buffers.samples[0]),
+                          [](uint32_t s) { return s == 0; }));
+}
+
+}  // namespace

@@ -1,0 +1,210 @@
+// The intro's embedded music: the file and its two tracks, track 1 played as
+// the intro plays it (default settings, its loop rule across the end), and
+// its module against the independent player openmpt123.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "assets/music_data.h"
+#include "modreplay/mod_fixture.h"
+
+namespace {
+
+using modtest::Channel;
+using Stereo = std::array<Channel, 2>;
+
+constexpr size_t kRate = 44100;
+
+void append(Stereo &out, uint32_t word) {
+  out[0].push_back(int16_t(word));
+  out[1].push_back(int16_t(word >> 16));
+}
+
+double rms(const Channel &x, size_t from, size_t count) {
+  double sum = 0;
+  for (size_t i = from; i < from + count; ++i) sum += x[i] * x[i];
+  return std::sqrt(sum / double(count));
+}
+
+// A player as the intro makes it: default settings (no resource files).
+class MusicTest : public enginetest::EngineTest {
+ protected:
+  void SetUp() override {
+    EngineTest::SetUp();
+    const std::string none = path("no-resources");
+    VK68init init{};
+    init.alloc = enginetest::counting_alloc;
+    init.free = enginetest::counting_free;
+    init.user_path = none.c_str();
+    init.shared_path = none.c_str();
+    player_ = vk68_init(&init);
+    ASSERT_NE(player_, nullptr);
+    ASSERT_EQ(vk68_load_buffer(player_, asset_music, int32_t(asset_music_size)), 0)
+        << enginetest::messages().front();
+  }
+  void TearDown() override {
+    vk68_shutdown(player_);
+    EngineTest::TearDown();
+  }
+
+  // Track t from its start on a freshly loaded disk, so that the first call
+  // of vk68_process starts it and renders at once.
+  void start(int t) {
+    vk68_close(player_);
+    ASSERT_EQ(vk68_load_buffer(player_, asset_music, int32_t(asset_music_size)), 0);
+    ASSERT_EQ(vk68_play(player_, t), 0);
+  }
+
+  // The first n samples of track t (fewer when it ends), a replay frame per
+  // call.
+  Stereo render(int t, size_t n) {
+    start(t);
+    Stereo out;
+    std::vector<uint32_t> buffer(modtest::kFrameSamples);
+    while (out[0].size() < n) {
+      const int status = vk68_process(player_, buffer.data(), int(buffer.size()));
+      EXPECT_GE(status, 0);
+      if (status < 0) break;
+      for (uint32_t w : buffer) append(out, w);
+      if (status & VK68_PROCESS_END) break;
+    }
+    for (Channel &c : out) c.resize(std::min(c.size(), n));
+    return out;
+  }
+
+  Player68 *player_ = nullptr;
+};
+
+TEST_F(MusicTest, FileHoldsTwoAmigaTracksOfTheirOwn) {
+  EXPECT_EQ(asset_music_size, 51464u);
+  const Disk68 *disk = player_->disk;
+  ASSERT_EQ(disk->track_count, 2);
+  for (int t = 0; t < 2; ++t) {
+    EXPECT_EQ(disk->tracks[t].hardware, uint32_t(VK68_HW_AMIGA)) << t;
+    EXPECT_EQ(disk->tracks[t].frequency, uint32_t(MOD68_CALL_RATE)) << t;
+  }
+  EXPECT_STRNE(disk->tracks[0].name, disk->tracks[1].name);
+  // Track 1 plays at least 90 s before it loops; track 2 is a shorter
+  // piece that loops onto itself, not the whole song from a later start.
+  EXPECT_GE(disk->tracks[0].time_ms, 90000u);
+  EXPECT_GE(disk->tracks[1].time_ms, 20000u);
+  EXPECT_LT(disk->tracks[1].time_ms, disk->tracks[0].time_ms);
+}
+
+// Both tracks keep 2 dB of headroom (two voices at full volume on one side
+// reach full scale; the mix stays well clear of it); their first ten
+// seconds sound on both channels and are different music.
+TEST_F(MusicTest, TracksSoundWithHeadroomAndDiffer) {
+  const size_t n = 10 * kRate;
+  const Stereo tracks[2] = {render(1, 200 * kRate), render(2, 200 * kRate)};
+  for (int t = 0; t < 2; ++t) {
+    ASSERT_GE(tracks[t][0].size(), n);
+    for (int ch = 0; ch < 2; ++ch) {
+      SCOPED_TRACE("track " + std::to_string(t + 1) + (ch ? " right" : " left"));
+      const Channel &x = tracks[t][ch];
+      double peak = 0;
+      for (double v : x) peak = std::max(peak, std::abs(v));
+      std::printf("track %d %s: peak %.0f (%.2f dBFS), RMS %.0f\n", t + 1, ch ? "right" : "left",
+                  peak, 20 * std::log10(peak / 32768), rms(x, 0, x.size()));
+      EXPECT_LT(peak, 26000);  // -2 dBFS
+      EXPECT_GT(rms(x, 0, n), 1000);
+      double difference = 0;
+      for (size_t i = 0; i < n; ++i)
+        difference += (x[i] - tracks[1 - t][ch][i]) * (x[i] - tracks[1 - t][ch][i]);
+      EXPECT_GT(std::sqrt(difference / double(n)), 0.5 * rms(x, 0, n));
+    }
+  }
+}
+
+// Across the end of track 1 with the intro's loop rule (one sample per
+// call; at the end, a restart and the same sample again): the samples after
+// the join are track 1 from its start, sample for sample, and the music
+// goes on without a quiet stretch.
+TEST_F(MusicTest, LoopJoinsWithoutAGap) {
+  const Stereo first = render(1, kRate);
+  start(1);
+  const size_t end = size_t(player_->disk->tracks[0].frames) * modtest::kFrameSamples;
+  const size_t lead_in = end - kRate;  // in blocks up to a second before the end
+  std::vector<uint32_t> buffer(kRate / 4);
+  size_t done = 0;
+  while (done < lead_in) {
+    const int count = int(std::min(buffer.size(), lead_in - done));
+    ASSERT_EQ(vk68_process(player_, buffer.data(), count) & VK68_PROCESS_END, 0);
+    done += size_t(count);
+  }
+  Stereo out;
+  size_t join = 0;
+  int ends = 0;
+  while (out[0].size() < 3 * kRate) {
+    uint32_t sample = 0;
+    const int status = vk68_process(player_, &sample, 1);
+    ASSERT_GE(status, 0);
+    if (status & VK68_PROCESS_END) {
+      ++ends;
+      join = out[0].size() + 1;
+      vk68_restart(player_);
+      vk68_process(player_, &sample, 1);
+    }
+    append(out, sample);
+  }
+  ASSERT_EQ(ends, 1);
+  EXPECT_NEAR(double(join), double(end - lead_in), 2.0 * modtest::kFrameSamples);
+  for (int ch = 0; ch < 2; ++ch) {
+    SCOPED_TRACE(ch ? "right" : "left");
+    ASSERT_GE(out[ch].size(), join + kRate);
+    EXPECT_TRUE(std::equal(first[ch].begin(), first[ch].end(), out[ch].begin() + long(join)));
+  }
+  // 20 ms windows from a second before the join to a second after it.
+  double quietest = 1e9;
+  for (size_t at = 0; at + 882 <= join + kRate; at += 882)
+    quietest = std::min(quietest, rms(out[0], at, 882) + rms(out[1], at, 882));
+  EXPECT_GT(quietest, 300);
+}
+
+// The module in the file as openmpt123 plays it, against our replay of its
+// two tracks with voices hard left and right.
+class MusicAgainstOpenmpt : public modtest::ModTest {};
+
+TEST_F(MusicAgainstOpenmpt, EnvelopeAndPitchAgree) {
+  if (std::string(OPENMPT123).empty()) GTEST_SKIP() << "openmpt123 is not installed";
+  Disk68 *disk = VK68file_load_buffer(asset_music, int32_t(asset_music_size));
+  ASSERT_NE(disk, nullptr);
+  // The module follows the replay in the track data: find its signature.
+  const Track68 &track = disk->tracks[0];
+  const uint32_t track_starts[2] = {disk->tracks[0].d0, disk->tracks[1].d0};
+  std::vector<uint8_t> module;
+  for (uint32_t at = 0; at + 1084 <= track.data_size && module.empty(); ++at) {
+    const uint8_t *m = track.data + at;
+    Mod68Info info;
+    if (std::memcmp(m + 1080, "M.K.", 4) == 0 &&
+        mod68_check(m, int32_t(track.data_size - at), &info) == 0 &&
+        uint32_t(info.size) == track.data_size - at)
+      module.assign(m, m + info.size);
+  }
+  vk68_free(disk);
+  enginetest::messages();
+  ASSERT_FALSE(module.empty());
+  const modtest::fs::path file = dir_ / "music.mod";
+  std::ofstream(file, std::ios::binary)
+      .write(reinterpret_cast<const char *>(module.data()), std::streamsize(module.size()));
+  // openmpt123 sees each part of the song that loops onto itself as a
+  // subsong: our two tracks.
+  for (int t = 0; t < 2; ++t) {
+    SCOPED_TRACE("track " + std::to_string(t + 1));
+    const Stereo theirs = modtest::render_openmpt(file, "--subsong " + std::to_string(t));
+    load(module, int32_t(track_starts[t]));
+    const Stereo ours = render(theirs[0].size());
+    vk68_close(player_);
+    // openmpt123 goes on a few ticks past the loop point.
+    EXPECT_NEAR(double(ours[0].size()), double(theirs[0].size()), 0.2 * kRate);
+    const auto figures = modtest::expect_agreement(ours, theirs);
+    for (int ch = 0; ch < 2; ++ch)
+      std::printf("track %d %s: envelopes correlate at %.4f, %d held pitches within %.3f %%\n",
+                  t + 1, ch ? "right" : "left", figures[ch].correlation, figures[ch].compared,
+                  100 * figures[ch].worst_off);
+  }
+}
+
+}  // namespace
