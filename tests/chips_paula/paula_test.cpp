@@ -144,20 +144,6 @@ TEST_F(Paula, RendererMatchesTheModel) {
   }
 }
 
-// With a short period a step from the top of memory passes the 32-bit
-// position range; it must loop like any other, never play what lies after.
-TEST_F(Paula, StepsPastTheTopOfThePositionRangeLoop) {
-  std::fill(mem.begin(), mem.end(), 100);
-  std::fill_n(mem.begin() + 0x7FF00, 0xFE, static_cast<uint8_t>(-50));
-  for (uint32_t period : {1u, 20u, 40u}) {
-    SCOPED_TRACE(period);
-    paula_reset();
-    set_voice(0, 0x7FF00, 0x7F, period, 64);  // ends 2 bytes below the top
-    ww(0x96, 0x8001);
-    for (uint32_t w : render(20000)) ASSERT_EQ(left(w), -50 * 128);
-  }
-}
-
 // A voice starts from its registers when its DMA (or the master's) goes on,
 // or when its INTREQ bit is set while masked or already pending; other
 // register changes wait for its loop.
