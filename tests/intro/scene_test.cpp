@@ -22,6 +22,12 @@ void fill_frame(uint32_t v) {
   std::fill(std::begin(scene.frame_buffer), std::end(scene.frame_buffer), v);
 }
 uint32_t fb(int x, int y) { return scene.frame_buffer[y * 800 + x]; }
+// Every pixel of the top `rows` rows against want(x, y).
+template <class Want>
+void expect_rows(int rows, Want want) {
+  for (int y = 0; y < rows; ++y)
+    for (int x = 0; x < 800; ++x) ASSERT_EQ(fb(x, y), want(x, y)) << x << "," << y;
+}
 uint32_t colour(const unsigned char *palette, int v) {
   return uint32_t(palette[3 * v]) << 16 | uint32_t(palette[3 * v + 1]) << 8 | palette[3 * v + 2];
 }
@@ -39,9 +45,7 @@ TEST_F(SceneTest, PixelsClipAndTheKeyedOneKeepsTheProtectedColour) {
   fill_frame(kSentinel);
   for (int y = -2; y <= 601; ++y)
     for (int x = -2; x <= 801; ++x) put_pixel(x, y, 1);
-  for (int y = 0; y < 600; ++y)
-    for (int x = 0; x < 800; ++x)
-      ASSERT_EQ(fb(x, y), x % 799 && y % 599 ? 1u : kSentinel) << x << "," << y;
+  expect_rows(600, [](int x, int y) { return x % 799 && y % 599 ? 1u : kSentinel; });
   // The keyed pixel writes rows 0 and 599 too, but never columns 0 and 799
   // nor a pixel of the protected colour; rows outside are refused.
   fill_frame(kSentinel);
@@ -50,12 +54,9 @@ TEST_F(SceneTest, PixelsClipAndTheKeyedOneKeepsTheProtectedColour) {
     for (int x = 0; x < 800; ++x) put_pixel_keyed(x, y, 2);
   for (int y = 0; y < 600; ++y)
     for (int x = -2; x <= 801; ++x) put_pixel_keyed(x, y, 2);
-  for (int y = 0; y < 600; ++y)
-    for (int x = 0; x < 800; ++x)
-      ASSERT_EQ(fb(x, y), x == 400 && y == 300 ? kProtectedColour
-                          : x % 799            ? 2u
-                                               : kSentinel)
-          << x << "," << y;
+  expect_rows(600, [](int x, int y) {
+    return x == 400 && y == 300 ? kProtectedColour : x % 799 ? 2u : kSentinel;
+  });
 }
 
 TEST_F(SceneTest, ShadeRamp) {
@@ -176,31 +177,24 @@ TEST_F(SceneTest, PicturesTitleLogoAndBar) {
   EXPECT_EQ(scene.logo.stride, 780);
   fill_frame(0);
   draw_title_picture(0, 0);
-  for (int y = 0; y < 600; ++y)
-    for (int x = 0; x < 800; ++x) {
-      const bool inside = y >= 1 && x >= 2 && x <= 798;
-      ASSERT_EQ(fb(x, y),
-                inside ? colour(asset_title_palette, asset_title_pixels[800 * y + x]) : 0u)
-          << x << "," << y;
-    }
+  expect_rows(600, [](int x, int y) {
+    const bool inside = y >= 1 && x >= 2 && x <= 798;
+    return inside ? colour(asset_title_palette, asset_title_pixels[800 * y + x]) : 0u;
+  });
   fill_frame(kSentinel);
   scene.frame_buffer[40 * 800 + 400] = kProtectedColour;
   draw_logo(15, 10);
-  for (int y = 0; y < 100; ++y)
-    for (int x = 0; x < 800; ++x) {
-      const bool inside = x >= 16 && x <= 787 && y >= 11 && y <= 84;
-      const uint32_t want =
-          x == 400 && y == 40 ? kProtectedColour
-          : inside ? colour(asset_logo_palette, asset_logo_pixels[780 * (y - 10) + x - 15])
-                   : kSentinel;
-      ASSERT_EQ(fb(x, y), want) << x << "," << y;
-    }
+  expect_rows(100, [](int x, int y) {
+    const bool inside = x >= 16 && x <= 787 && y >= 11 && y <= 84;
+    return x == 400 && y == 40 ? kProtectedColour
+           : inside ? colour(asset_logo_palette, asset_logo_pixels[780 * (y - 10) + x - 15])
+                    : kSentinel;
+  });
   fill_frame(kSentinel);
   draw_bar();
-  for (int y = 0; y < 100; ++y)
-    for (int x = 0; x < 800; ++x)
-      ASSERT_EQ(fb(x, y), x >= 1 && x <= 798 && y >= 1 && y <= 95 ? kBarColour : kSentinel)
-          << x << "," << y;
+  expect_rows(100, [](int x, int y) {
+    return x >= 1 && x <= 798 && y >= 1 && y <= 95 ? kBarColour : kSentinel;
+  });
 }
 
 // A font sheet whose palette index v has colour v, so that a drawn pixel
