@@ -227,27 +227,17 @@ struct Outcome {
 class ImportCommand : public ModTest {
  protected:
   Outcome run(const std::string &args) {
-    const fs::path out = dir_ / "out.txt", err = dir_ / "err.txt";
-    const int raw = std::system(
-        (std::string(VK68_TOOL) + " " + args + " >" + out.string() + " 2>" + err.string()).c_str());
-    auto text = [](const fs::path &p) {
-      const std::vector<uint8_t> b = read_bytes(p);
-      return std::string(b.begin(), b.end());
-    };
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, text(out), text(err)};
-  }
-  fs::path write(const std::string &name, const std::vector<uint8_t> &bytes) {
-    const fs::path p = dir_ / name;
-    std::ofstream(p, std::ios::binary)
-        .write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
-    return p;
+    const std::string out = path("out.txt"), err = path("err.txt");
+    const int raw =
+        std::system((std::string(VK68_TOOL) + " " + args + " >" + out + " 2>" + err).c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read(out), read(err)};
   }
 };
 
 TEST_F(ImportCommand, WritesAPlayableDiskOrSaysWhyNot) {
   const std::vector<uint8_t> module = module_from_text(song("0 1", pattern(0) + pattern(1)));
-  const fs::path cut = write("cut.mod", std::vector<uint8_t>(module.begin(), module.end() - 30));
-  Outcome r = run("import " + cut.string() + " --author Someone");
+  const std::string cut = write("cut.mod", std::string(module.begin(), module.end() - 30));
+  Outcome r = run("import " + cut + " --author Someone");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_THAT(r.err, HasSubstr("cut short by 30 bytes"));
   Disk68 *disk = VK68file_load_path((dir_ / "cut.vk68").string().c_str());
@@ -261,8 +251,7 @@ TEST_F(ImportCommand, WritesAPlayableDiskOrSaysWhyNot) {
   ASSERT_EQ(vk68_load_path(player_, (dir_ / "cut.vk68").string().c_str()), 0);
   EXPECT_GT(render(44100)[0].size(), 44000u);
 
-  const fs::path text = write("notes.txt", std::vector<uint8_t>(2000, 'a'));
-  r = run("import " + text.string() + " -o " + (dir_ / "x.vk68").string());
+  r = run("import " + write("notes.txt", std::string(2000, 'a')) + " -o " + path("x.vk68"));
   EXPECT_EQ(r.status, 1);
   EXPECT_THAT(r.err, HasSubstr("notes.txt: not an Amiga module"));
   EXPECT_FALSE(fs::exists(dir_ / "x.vk68"));

@@ -1,7 +1,7 @@
 // Modules through the whole engine: a player (counting hooks, no resource
 // files, voices hard left and right), modules made from text descriptions,
-// a scratch folder per process, the measures the tests compare, and the
-// independent reference render of openmpt123 with its agreement check.
+// the measures the tests compare, and the independent reference render of
+// openmpt123 with its agreement check.
 #ifndef TESTS_MODREPLAY_MOD_FIXTURE_H
 #define TESTS_MODREPLAY_MOD_FIXTURE_H
 
@@ -47,14 +47,16 @@ inline std::vector<uint8_t> module_from_text(const std::string &text) {
 // One channel (0 left, 1 right) of interleaved 16-bit stereo.
 using Channel = std::vector<double>;
 
+inline double rms(const Channel &x, size_t from, size_t count) {
+  double sum = 0;
+  for (size_t i = from; i < from + count; ++i) sum += x[i] * x[i];
+  return std::sqrt(sum / double(count));
+}
+
 // RMS of consecutive windows (441 samples: 10 ms).
 inline std::vector<double> rms_envelope(const Channel &x, size_t window = 441) {
   std::vector<double> out;
-  for (size_t i = 0; i + window <= x.size(); i += window) {
-    double sum = 0;
-    for (size_t k = i; k < i + window; ++k) sum += x[k] * x[k];
-    out.push_back(std::sqrt(sum / double(window)));
-  }
+  for (size_t i = 0; i + window <= x.size(); i += window) out.push_back(rms(x, i, window));
   return out;
 }
 
@@ -232,19 +234,39 @@ inline std::array<Agreement, 2> expect_agreement(const std::array<Channel, 2> &o
   return figures;
 }
 
+// A player with the counting hooks and no resource files: default settings.
+inline Player68 *player_without_resources(const std::string &none) {
+  VK68init init{};
+  init.alloc = enginetest::counting_alloc;
+  init.free = enginetest::counting_free;
+  init.user_path = none.c_str();
+  init.shared_path = none.c_str();
+  return vk68_init(&init);
+}
+
+// Up to n samples of the player's track (fewer when it ends), a replay
+// frame per call, split into the left and right channels.
+inline std::array<Channel, 2> render_frames(Player68 *player, size_t n) {
+  std::array<Channel, 2> out;
+  std::vector<uint32_t> buffer(kFrameSamples);
+  while (out[0].size() < n) {
+    const int status = vk68_process(player, buffer.data(), kFrameSamples);
+    EXPECT_GE(status, 0);
+    if (status < 0) break;
+    for (uint32_t w : buffer) {
+      out[0].push_back(int16_t(w));
+      out[1].push_back(int16_t(w >> 16));
+    }
+    if (status & VK68_PROCESS_END) break;
+  }
+  return out;
+}
+
 class ModTest : public enginetest::EngineTest {
  protected:
   void SetUp() override {
     EngineTest::SetUp();
-    dir_ = fs::temp_directory_path() / ("modreplay_test_" + std::to_string(getpid()));
-    fs::create_directories(dir_);
-    const std::string none = (dir_ / "no-resources").string();
-    VK68init init{};
-    init.alloc = enginetest::counting_alloc;
-    init.free = enginetest::counting_free;
-    init.user_path = none.c_str();
-    init.shared_path = none.c_str();
-    player_ = vk68_init(&init);
+    player_ = player_without_resources(path("no-resources"));
     ASSERT_NE(player_, nullptr);
     ASSERT_EQ(vk68_config_set(player_, vk68_config_id("amiga_blend"), 0), 0);
     ASSERT_EQ(vk68_config_apply(player_), 0);
@@ -253,7 +275,6 @@ class ModTest : public enginetest::EngineTest {
   void TearDown() override {
     vk68_shutdown(player_);
     enginetest::messages();
-    fs::remove_all(dir_);
     EngineTest::TearDown();
   }
 
@@ -266,25 +287,8 @@ class ModTest : public enginetest::EngineTest {
     return player_->disk->tracks[0];
   }
 
-  // Up to n samples of the loaded track (fewer when it ends), split into
-  // the left and right channels.
-  std::array<Channel, 2> render(size_t n) {
-    std::array<Channel, 2> out;
-    std::vector<uint32_t> buffer(kFrameSamples);
-    while (out[0].size() < n) {
-      const int status = vk68_process(player_, buffer.data(), kFrameSamples);
-      EXPECT_GE(status, 0);
-      if (status < 0) break;
-      for (uint32_t w : buffer) {
-        out[0].push_back(int16_t(w));
-        out[1].push_back(int16_t(w >> 16));
-      }
-      if (status & VK68_PROCESS_END) break;
-    }
-    return out;
-  }
+  std::array<Channel, 2> render(size_t n) { return render_frames(player_, n); }
 
-  fs::path dir_;
   Player68 *player_ = nullptr;
 };
 

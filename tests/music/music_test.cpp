@@ -13,33 +13,17 @@
 namespace {
 
 using modtest::Channel;
+using modtest::rms;
 using Stereo = std::array<Channel, 2>;
 
 constexpr size_t kRate = 44100;
-
-void append(Stereo &out, uint32_t word) {
-  out[0].push_back(int16_t(word));
-  out[1].push_back(int16_t(word >> 16));
-}
-
-double rms(const Channel &x, size_t from, size_t count) {
-  double sum = 0;
-  for (size_t i = from; i < from + count; ++i) sum += x[i] * x[i];
-  return std::sqrt(sum / double(count));
-}
 
 // A player as the intro makes it: default settings (no resource files).
 class MusicTest : public enginetest::EngineTest {
  protected:
   void SetUp() override {
     EngineTest::SetUp();
-    const std::string none = path("no-resources");
-    VK68init init{};
-    init.alloc = enginetest::counting_alloc;
-    init.free = enginetest::counting_free;
-    init.user_path = none.c_str();
-    init.shared_path = none.c_str();
-    player_ = vk68_init(&init);
+    player_ = modtest::player_without_resources(path("no-resources"));
     ASSERT_NE(player_, nullptr);
     ASSERT_EQ(vk68_load_buffer(player_, asset_music, int32_t(asset_music_size)), 0)
         << enginetest::messages().front();
@@ -61,15 +45,7 @@ class MusicTest : public enginetest::EngineTest {
   // call.
   Stereo render(int t, size_t n) {
     start(t);
-    Stereo out;
-    std::vector<uint32_t> buffer(modtest::kFrameSamples);
-    while (out[0].size() < n) {
-      const int status = vk68_process(player_, buffer.data(), int(buffer.size()));
-      EXPECT_GE(status, 0);
-      if (status < 0) break;
-      for (uint32_t w : buffer) append(out, w);
-      if (status & VK68_PROCESS_END) break;
-    }
+    Stereo out = modtest::render_frames(player_, n);
     for (Channel &c : out) c.resize(std::min(c.size(), n));
     return out;
   }
@@ -147,7 +123,8 @@ TEST_F(MusicTest, LoopJoinsWithoutAGap) {
       vk68_restart(player_);
       vk68_process(player_, &sample, 1);
     }
-    append(out, sample);
+    out[0].push_back(int16_t(sample));
+    out[1].push_back(int16_t(sample >> 16));
   }
   ASSERT_EQ(ends, 1);
   EXPECT_NEAR(double(join), double(end - lead_in), 2.0 * modtest::kFrameSamples);
@@ -186,9 +163,7 @@ TEST_F(MusicAgainstOpenmpt, EnvelopeAndPitchAgree) {
   vk68_free(disk);
   enginetest::messages();
   ASSERT_FALSE(module.empty());
-  const modtest::fs::path file = dir_ / "music.mod";
-  std::ofstream(file, std::ios::binary)
-      .write(reinterpret_cast<const char *>(module.data()), std::streamsize(module.size()));
+  const std::string file = write("music.mod", std::string(module.begin(), module.end()));
   // openmpt123 sees each part of the song that loops onto itself as a
   // subsong: our two tracks.
   for (int t = 0; t < 2; ++t) {
