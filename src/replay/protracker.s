@@ -167,18 +167,23 @@ effects_all:
         dbra    d7,1b
         rts
 
-| Effects of the ticks after a row's first (and of a delayed row's first).
-tick_effects:
-        move.w  C_CMD(a4),d0
-        and.w   #0xFFF,d0
-        jbeq    period_only
+| Jumps through `table` by the channel's command, with its parameter in d1.
+        .macro  by_command table
         moveq   #0,d1
         move.b  C_CMD+1(a4),d1
         move.b  C_CMD(a4),d0
         and.w   #15,d0
         add.w   d0,d0
-        move.w  tick_table(pc,d0.w),d0
-        jmp     tick_table(pc,d0.w)
+        move.w  \table(pc,d0.w),d0
+        jmp     \table(pc,d0.w)
+        .endm
+
+| Effects of the ticks after a row's first (and of a delayed row's first).
+tick_effects:
+        move.w  C_CMD(a4),d0
+        and.w   #0xFFF,d0
+        jbeq    period_only
+        by_command tick_table
 tick_table:
         .word   arpeggio-tick_table, porta_up-tick_table, porta_down-tick_table
         .word   toneporta-tick_table, vibrato-tick_table, toneporta_slide-tick_table
@@ -189,13 +194,7 @@ tick_table:
 
 | Effects of a row's first tick, after its note.
 more_effects:
-        moveq   #0,d1
-        move.b  C_CMD+1(a4),d1
-        move.b  C_CMD(a4),d0
-        and.w   #15,d0
-        add.w   d0,d0
-        move.w  more_table(pc,d0.w),d0
-        jmp     more_table(pc,d0.w)
+        by_command more_table
 more_table:
         .word   period_only-more_table, period_only-more_table, period_only-more_table
         .word   period_only-more_table, period_only-more_table, period_only-more_table
