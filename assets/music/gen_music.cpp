@@ -14,7 +14,6 @@
 
 #include "file/mod68.h"
 #include "modtext.h"
-#include "vk68/stream68.h"
 #include "vk68/vk68_msg.h"
 #include "vk68/vk68file.h"
 
@@ -57,9 +56,7 @@ std::vector<uint8_t> vk68_file(const std::vector<uint8_t> &module, const std::st
     return {};
   }
   std::vector<uint8_t> file(kChunkRoom + disk->tracks[0].data_size);
-  Stream68 *stream = stream68_mem_create(file.data(), int32_t(file.size()), STREAM68_WRITE);
-  const int saved = stream ? VK68file_save(stream, disk) : -1;
-  stream68_destroy(stream);
+  const int saved = VK68file_save_buffer(file.data(), int32_t(file.size()), disk);
   vk68_free(disk);
   if (saved < 0) {
     fail("cannot write the disk: " + engine_message());
