@@ -8,8 +8,7 @@ int cmd_convert(const Args &args) {
   CommandLine line;
   if (!parse(args, {}, {}, line) || !expect_operands(line, {"input file", "output file"}))
     return kExitUsage;
-  VK68fileKind kind{};
-  Disk68 *disk = load_disk(line.operands[0], &kind);
+  Disk68 *disk = load_disk(line.operands[0], nullptr);
   if (!disk) return kExitFailure;
   const int status = save_disk(*disk, line.operands[0], line.operands[1]);
   vk68_free(disk);

@@ -22,8 +22,7 @@ Player68 *open_player(const std::string &path, int rate, int blend) {
     vk68_config_apply(player);
   }
   if (rate) vk68_sampling_rate(player, rate);
-  VK68fileKind kind{};
-  Disk68 *disk = load_disk(path, &kind);
+  Disk68 *disk = load_disk(path, nullptr);
   if (!disk || vk68_load_disk(player, disk) != 0) {
     if (disk) engine_failure();
     close_player(player);
