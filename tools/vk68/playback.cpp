@@ -1,7 +1,7 @@
 // A player on a music file, and frame-exact pulls of its samples.
 #include "playback.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 
 #include "tool.h"
@@ -50,13 +50,6 @@ bool pull(Player68 *player, uint32_t *buffer, int n, Pull &out) {
   out.changed = had_track && (status & VK68_PROCESS_CHANGE) != 0;
   out.written = out.changed ? 0 : k;
   return true;
-}
-
-std::string clock_text(uint64_t seconds) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%02llu:%02llu", (unsigned long long)(seconds / 60),
-                (unsigned long long)(seconds % 60));
-  return text;
 }
 
 }  // namespace vk68tool
