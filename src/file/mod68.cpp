@@ -46,7 +46,6 @@ constexpr int32_t kTickAt1Bpm = 110250;
 constexpr int kDefaultSpeed = 6;
 constexpr int kDefaultTempo = 125;
 constexpr uint32_t kMaxFrames = 2u * 3600u * MOD68_CALL_RATE;
-constexpr uint32_t kHardwareAmiga = 4;
 
 const char *const kSignatures[] = {"M.K.", "M!K!", "4CHN", "FLT4"};
 
@@ -302,8 +301,7 @@ int mod68_check(const uint8_t *b, int32_t size, Mod68Info *info) {
     return vk68_error_add("module cut short in its patterns (%d of %d bytes)", int(size),
                           int(need));
   const uint32_t total = uint32_t(need) + sample_bytes(b, slots);
-  const uint32_t room =
-      kMemory - kLowLoadAddress - uint32_t(replay_protracker_size) - kWorkArea;
+  const uint32_t room = kMemory - kLowLoadAddress - uint32_t(replay_protracker_size) - kWorkArea;
   if (total > room)
     return vk68_error_add(
         "module too large: %u bytes, at most %u fit in the 68000's memory with the replay",
@@ -363,7 +361,7 @@ Disk68 *mod68_disk(const uint8_t *bytes, int32_t size, const char *name, const c
   std::memcpy(text, texts.data(), texts.size());
   disk->track_count = count;
   disk->name = text + disk_name;
-  disk->hardware = kHardwareAmiga;
+  disk->hardware = VK68_HW_AMIGA;
   for (int i = 0; i < count; ++i) {
     Track68 &t = disk->tracks[i];
     t.d0 = uint32_t(tracks[i].start);
@@ -373,7 +371,7 @@ Disk68 *mod68_disk(const uint8_t *bytes, int32_t size, const char *name, const c
     t.time_ms = t.frames * (1000 / MOD68_CALL_RATE);
     t.start_ms = disk->total_ms;
     disk->total_ms += t.time_ms;
-    t.hardware = kHardwareAmiga;
+    t.hardware = VK68_HW_AMIGA;
     t.name = text + track_names[i];
     t.author = author ? text + author_at : nullptr;
     t.composer = t.author;

@@ -62,8 +62,9 @@ std::FILE *open_replacement(FileStream *f) {
   if (exists && !S_ISREG(st.st_mode)) return std::fopen(path, "wb");
 
   const size_t length = std::strlen(path);
-  constexpr size_t kSuffix = 32;  // ".new-<pid>-<try>"
-  f->target = static_cast<char *>(vk68_alloc(2 * length + kSuffix));
+  constexpr size_t kSuffix = 32;  // ".new-<pid>-<try>" and its terminator
+  // The path and its terminator, then the new file's name.
+  f->target = static_cast<char *>(vk68_alloc(length + 1 + length + kSuffix));
   if (!f->target) return nullptr;
   char *temp = f->target + length + 1;
   std::memcpy(f->target, path, length + 1);

@@ -52,24 +52,10 @@ int cmd_import(const Args &args) {
   Disk68 *disk = mod68_disk(bytes.data(), int32_t(bytes.size()), name.c_str(),
                             author.empty() ? nullptr : author.c_str(), &track, 1);
   if (!disk) return engine_failure();
-  // Built in memory (the magic, a dozen chunks, the texts and the data),
-  // then written, so that a failing disk is reported.
-  Bytes file(1024 + disk->tracks[0].data_size + 2 * (name.size() + author.size()));
-  Stream68 *stream = stream68_mem_create(file.data(), int32_t(file.size()), STREAM68_WRITE);
-  const int saved = VK68file_save(stream, disk);
   const uint32_t ms = disk->tracks[0].time_ms;
+  const int status = save_disk(*disk, in, out);
   vk68_free(disk);
-  if (saved < 0) {
-    const int status = engine_failure(stream, out);
-    stream68_destroy(stream);
-    return status;
-  }
-  stream68_destroy(stream);
-  // The file is the 56-byte magic and the base chunk, whose size the writer set.
-  const uint8_t *base_size = file.data() + 56 + 4;
-  const size_t length =
-      56 + (base_size[0] | base_size[1] << 8 | base_size[2] << 16 | size_t{base_size[3]} << 24);
-  if (!write_file(out, file.data(), length)) return kExitFailure;
+  if (status != kExitOk) return status;
   std::printf("%s: \"%s\", %u:%02u.%03u\n", escaped(out).c_str(), escaped(name).c_str(), ms / 60000,
               ms / 1000 % 60, ms % 1000);
   return kExitOk;

@@ -127,6 +127,14 @@ bool read_keys(std::string &keys) {
   return true;
 }
 
+// "MM:SS" for a number of seconds.
+std::string clock_text(uint64_t seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%02llu:%02llu", (unsigned long long)(seconds / 60),
+                (unsigned long long)(seconds % 60));
+  return text;
+}
+
 void show_track(const Player68 *player, bool live) {
   VK68trackInfo info;
   if (vk68_track_info(player, nullptr, &info, -1) != 0) return;

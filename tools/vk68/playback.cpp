@@ -1,7 +1,7 @@
 // A player on a music file, and frame-exact pulls of its samples.
 #include "playback.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 
 #include "tool.h"
@@ -22,8 +22,7 @@ Player68 *open_player(const std::string &path, int rate, int blend) {
     vk68_config_apply(player);
   }
   if (rate) vk68_sampling_rate(player, rate);
-  VK68fileKind kind{};
-  Disk68 *disk = load_disk(path, &kind);
+  Disk68 *disk = load_disk(path, nullptr);
   if (!disk || vk68_load_disk(player, disk) != 0) {
     if (disk) engine_failure();
     close_player(player);
@@ -51,13 +50,6 @@ bool pull(Player68 *player, uint32_t *buffer, int n, Pull &out) {
   out.changed = had_track && (status & VK68_PROCESS_CHANGE) != 0;
   out.written = out.changed ? 0 : k;
   return true;
-}
-
-std::string clock_text(uint64_t seconds) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%02llu:%02llu", (unsigned long long)(seconds / 60),
-                (unsigned long long)(seconds % 60));
-  return text;
 }
 
 }  // namespace vk68tool

@@ -30,9 +30,6 @@ struct Pull {
 // written. False (with the engine's messages) when the player fails.
 bool pull(Player68 *player, uint32_t *buffer, int n, Pull &out);
 
-// "MM:SS" for a number of seconds.
-std::string clock_text(uint64_t seconds);
-
 }  // namespace vk68tool
 
 #endif

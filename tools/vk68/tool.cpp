@@ -79,6 +79,25 @@ std::string load_subject(const std::string &message) {
   return end == std::string::npos ? "" : message.substr(kStart, end - kStart);
 }
 
+// Room for everything the writer can put in a file: the magic, a header for
+// every chunk, every text with its terminator, every block of data once.
+size_t saved_size_bound(const Disk68 &d) {
+  constexpr size_t kMagicAndBase = 64;
+  constexpr size_t kChunksPerTrack = 14;  // MU MN AN CN RE D0 AT FR TI FQ TY DA, with margin
+  constexpr size_t kChunk = 12;           // header and a 4-byte number
+  auto text = [](const char *s) { return s ? std::strlen(s) + 1 : 0; };
+  size_t bound = kMagicAndBase + 4 * kChunk + text(d.name);
+  const uint8_t *data = nullptr;
+  for (int i = 0; i < d.track_count; ++i) {
+    const Track68 &t = d.tracks[i];
+    bound += kChunksPerTrack * kChunk + text(t.name) + text(t.author) + text(t.composer) +
+             text(t.replay);
+    if (t.data != data) bound += t.data_size;
+    data = t.data;
+  }
+  return bound;
+}
+
 }  // namespace
 
 bool parse(const Args &args, const std::vector<std::string> &flags,
@@ -240,6 +259,23 @@ Disk68 *load_disk(const std::string &path, VK68fileKind *kind) {
   if (!disk) engine_failure(stream, path);
   stream68_destroy(stream);
   return disk;
+}
+
+int save_disk(const Disk68 &disk, const std::string &in, const std::string &out) {
+  const size_t bound = saved_size_bound(disk);
+  if (bound > size_t(INT32_MAX)) return failure(escaped(in) + ": too large to convert");
+  Bytes file(bound);
+  Stream68 *stream = stream68_mem_create(file.data(), int32_t(bound), STREAM68_WRITE);
+  const int saved = VK68file_save(stream, &disk);
+  const int status = saved == 0 ? kExitOk : engine_failure(stream, out);
+  stream68_destroy(stream);
+  if (status != kExitOk) return status;
+  // The file is the magic and the base chunk, whose size the writer set.
+  constexpr size_t kMagicSize = 56;
+  const uint8_t *base_size = file.data() + kMagicSize + 4;
+  const size_t length = kMagicSize + (base_size[0] | base_size[1] << 8 | base_size[2] << 16 |
+                                      size_t{base_size[3]} << 24);
+  return write_file(out, file.data(), length) ? kExitOk : kExitFailure;
 }
 
 }  // namespace vk68tool

@@ -64,9 +64,14 @@ std::string escaped(const char *text);
 bool read_file(const std::string &path, Bytes &bytes);
 // Writes a whole file, checking every write and the close.
 bool write_file(const std::string &path, const void *bytes, size_t size);
-// Reads a file and loads it as music; reports why and returns null when it
-// cannot ("empty file", "not a music file (...)", the engine's messages).
+// Reads a file and loads it as music (`kind`, when not null, tells what it
+// was); reports why and returns null when it cannot ("empty file", "not a
+// music file (...)", the engine's messages).
 Disk68 *load_disk(const std::string &path, VK68fileKind *kind);
+// Writes a disk as a VK68 file. The file is made in memory first, so that a
+// disk the writer refuses is reported before `out` is written; `in` names
+// where the disk came from. Returns an exit status.
+int save_disk(const Disk68 &disk, const std::string &in, const std::string &out);
 
 }  // namespace vk68tool
 
