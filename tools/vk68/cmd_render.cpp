@@ -110,7 +110,7 @@ int64_t render(Job &job, Progress &progress) {
       ended = p.ended;
       for (int k = 0; k < p.written; ++k) put_le(&bytes[4 * size_t(k)], buffer[size_t(k)], 4);
       if (std::fwrite(bytes.data(), 4, size_t(p.written), job.out) != size_t(p.written))
-        return failure("cannot write " + job.path + ": " + std::strerror(errno)), -1;
+        return failure(system_error("cannot write", job.path)), -1;
       done += uint64_t(p.written);
       total += uint64_t(p.written);
       progress.update(total, int(i) + 1, int(job.tracks.size()));
@@ -150,13 +150,13 @@ int cmd_render(const Args &args) {
   if (total > kWavMax / 4) {
     failure("too long for a WAV file");
   } else if (!(job.out = std::fopen(job.path.c_str(), "wb"))) {
-    failure("cannot write " + job.path + ": " + std::strerror(errno));
+    failure(system_error("cannot write", job.path));
   } else {
     uint8_t header[kWavHeader];
     wav_header(header, player->sampling_rate, 0);
     int64_t samples = -1;
     if (std::fwrite(header, 1, kWavHeader, job.out) != kWavHeader) {
-      failure("cannot write " + job.path + ": " + std::strerror(errno));
+      failure(system_error("cannot write", job.path));
     } else {
       Progress progress(total);
       samples = render(job, progress);
@@ -167,12 +167,12 @@ int cmd_render(const Args &args) {
       wav_header(header, player->sampling_rate, uint64_t(samples));
       if (std::fseek(job.out, 0, SEEK_SET) != 0 ||
           std::fwrite(header, 1, kWavHeader, job.out) != kWavHeader || std::fflush(job.out) != 0)
-        failure("cannot write " + job.path + ": " + std::strerror(errno));
+        failure(system_error("cannot write", job.path));
       else
         status = kExitOk;
     }
     if (std::fclose(job.out) != 0 && status == kExitOk)
-      status = failure("cannot write " + job.path + ": " + std::strerror(errno));
+      status = failure(system_error("cannot write", job.path));
     if (status != kExitOk) std::remove(job.path.c_str());
   }
   close_player(player);

@@ -1,6 +1,7 @@
-// vk68: shows what a music file holds, converts it to a VK68 file, and packs
-// or unpacks ICE files. Each command lives in its own cmd_<name>.cpp; this
-// file holds the command table and the usage text.
+// vk68: shows what a music file holds, converts it to a VK68 file, packs or
+// unpacks ICE files, imports Amiga modules, renders music to WAV and plays
+// it. Each command lives in its own cmd_<name>.cpp; this file holds the
+// command table and the usage text.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>

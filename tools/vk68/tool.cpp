@@ -29,10 +29,6 @@ std::string quoted(const std::string &path) {
   return out += '\'';
 }
 
-std::string system_error(const std::string &what, const std::string &path) {
-  return what + " " + quoted(path) + ": " + std::strerror(errno);
-}
-
 // Length of the memory stream name at `at` ("mem://" + two pointers as the
 // C library prints them, "0x..." or "(nil)", joined by ':'), or 0.
 size_t mem_name_length(const std::string &text, size_t at) {
@@ -99,6 +95,10 @@ size_t saved_size_bound(const Disk68 &d) {
 }
 
 }  // namespace
+
+std::string system_error(const std::string &what, const std::string &path) {
+  return what + " " + quoted(path) + ": " + std::strerror(errno);
+}
 
 bool parse(const Args &args, const std::vector<std::string> &flags,
            const std::vector<std::string> &valued, CommandLine &out) {

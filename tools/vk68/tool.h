@@ -49,6 +49,8 @@ bool expect_operands(const CommandLine &line, const std::vector<std::string> &na
 int usage_error(const std::string &what);
 // "vk68: <what>" on stderr; returns kExitFailure.
 int failure(const std::string &what);
+// "<what> '<path>': <the system's reason for errno>", the path escaped.
+std::string system_error(const std::string &what, const std::string &path);
 // Prints the engine's messages, oldest (the cause) first, and returns
 // kExitFailure. `stream` is the engine stream that stood for `path`: its
 // name is shown as the path; every other memory stream is "packed content".
