@@ -169,7 +169,7 @@ int apply_change_track(Player68 *p) {
   p->track = nullptr;
   p->track_number = 0;
   const Track68 *t = &p->disk->tracks[n - 1];
-  vk68_debug(" -> Starting track #%02d - [%s]:\n", n, shown(t->name));
+  vk68_debug(" -> Starting track #%02d - [%s]:\n", n, t->name ? t->name : "(null)");
   if (t->frequency < kMinReplayRate || t->frequency > kMaxReplayRate)
     return vk68_error_add("track #%d : replay rate %u Hz out of range [%u..%u]", n, t->frequency,
                           kMinReplayRate, kMaxReplayRate);
