@@ -48,8 +48,6 @@ constexpr uint32_t kSrSupervisor = 0x2000;  // S set, interrupts open
 constexpr uint32_t kSrReplay = 0x2300;      // S set, mask 3: MFP (6) gets through
 constexpr uint32_t kInitStackGap = 16;      // A7 below the memory top for init
 
-const char *shown(const char *text) { return text ? text : "(null)"; }
-
 void put16(uint8_t *m, uint32_t at, uint32_t v) {
   m[at] = uint8_t(v >> 8);
   m[at + 1] = uint8_t(v);
@@ -410,7 +408,7 @@ int vk68_seek(Player68 *player, int ms) {
   const Disk68 *disk = player->disk;
   if (ms == -1) {
     if (!player->track) return -1;
-    return int(uint64_t(player->frames_played) * player->cycles_per_frame / 8000 +
+    return int(uint64_t(player->frames_played) * player->cycles_per_frame / (kCpuClock / 1000) +
                player->track->start_ms);
   }
   vk68_debug("Seek to %d ms\n", ms);
