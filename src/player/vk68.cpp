@@ -303,9 +303,9 @@ Player68 *vk68_init(VK68init *init) {
     std::memset(p, 0, sizeof *p);
     VK68config_load(p->config);
     take_config(p);
-    uint32_t rate =
+    // The configured rate is never 0: the store limits it to 6000..50000.
+    const uint32_t rate =
         init->sampling_rate ? init->sampling_rate : uint32_t(p->config[VK68CONFIG_SAMPLING_RATE]);
-    if (rate == 0) rate = kDefaultRate;
     init->sampling_rate = uint32_t(vk68_sampling_rate(p, int(rate)));
     if (init_68k(p, kMemorySize) == 0) {
       g_player = p;
