@@ -13,7 +13,6 @@ constexpr uint32_t kMemorySize = 0x80000;  // 512 KiB of 68000 memory
 constexpr uint32_t kLoadAddress = 0x8000;  // a track's default load address
 constexpr uint32_t kCpuClock = 8000000;    // 68000 clock of an ST, Hz
 constexpr uint32_t kCycles50Hz = 160256;   // a PAL ST's 50 Hz frame: 313 lines x 512
-constexpr uint32_t kDefaultRate = 44100;   // output rate when none is asked for
 constexpr uint32_t kMinReplayRate = 25;    // longer frames overflow the YM's
                                            // 10000-step buffers (320000 cycles)
 constexpr uint32_t kMaxReplayRate = 5000;  // shorter frames could make no sample

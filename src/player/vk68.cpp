@@ -48,8 +48,6 @@ constexpr uint32_t kSrSupervisor = 0x2000;  // S set, interrupts open
 constexpr uint32_t kSrReplay = 0x2300;      // S set, mask 3: MFP (6) gets through
 constexpr uint32_t kInitStackGap = 16;      // A7 below the memory top for init
 
-const char *shown(const char *text) { return text ? text : "(null)"; }
-
 void put16(uint8_t *m, uint32_t at, uint32_t v) {
   m[at] = uint8_t(v >> 8);
   m[at + 1] = uint8_t(v);
@@ -169,7 +167,7 @@ int apply_change_track(Player68 *p) {
   p->track = nullptr;
   p->track_number = 0;
   const Track68 *t = &p->disk->tracks[n - 1];
-  vk68_debug(" -> Starting track #%02d - [%s]:\n", n, shown(t->name));
+  vk68_debug(" -> Starting track #%02d - [%s]:\n", n, t->name ? t->name : "(null)");
   if (t->frequency < kMinReplayRate || t->frequency > kMaxReplayRate)
     return vk68_error_add("track #%d : replay rate %u Hz out of range [%u..%u]", n, t->frequency,
                           kMinReplayRate, kMaxReplayRate);
@@ -305,9 +303,9 @@ Player68 *vk68_init(VK68init *init) {
     std::memset(p, 0, sizeof *p);
     VK68config_load(p->config);
     take_config(p);
-    uint32_t rate =
+    // The configured rate is never 0: the store limits it to 6000..50000.
+    const uint32_t rate =
         init->sampling_rate ? init->sampling_rate : uint32_t(p->config[VK68CONFIG_SAMPLING_RATE]);
-    if (rate == 0) rate = kDefaultRate;
     init->sampling_rate = uint32_t(vk68_sampling_rate(p, int(rate)));
     if (init_68k(p, kMemorySize) == 0) {
       g_player = p;
@@ -410,7 +408,7 @@ int vk68_seek(Player68 *player, int ms) {
   const Disk68 *disk = player->disk;
   if (ms == -1) {
     if (!player->track) return -1;
-    return int(uint64_t(player->frames_played) * player->cycles_per_frame / 8000 +
+    return int(uint64_t(player->frames_played) * player->cycles_per_frame / (kCpuClock / 1000) +
                player->track->start_ms);
   }
   vk68_debug("Seek to %d ms\n", ms);
