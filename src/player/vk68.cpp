@@ -1,6 +1,7 @@
 // The player handle: creation and shutdown, disks, track requests, seeking,
 // track descriptions, and the track start that prepares the 68000 and runs
 // the replay's init routine.
+#include <algorithm>
 #include <cstring>
 
 #include "chips/mfp68901.h"
@@ -306,7 +307,9 @@ Player68 *vk68_init(VK68init *init) {
     // The configured rate is never 0: the store limits it to 6000..50000.
     const uint32_t rate =
         init->sampling_rate ? init->sampling_rate : uint32_t(p->config[VK68CONFIG_SAMPLING_RATE]);
-    init->sampling_rate = uint32_t(vk68_sampling_rate(p, int(rate)));
+    // Rates past INT32_MAX must not turn negative (a query): the chips
+    // bring any large rate down to their highest.
+    init->sampling_rate = uint32_t(vk68_sampling_rate(p, int(std::min<uint32_t>(rate, INT32_MAX))));
     if (init_68k(p, kMemorySize) == 0) {
       g_player = p;
       vk68_debug("vk68_init(): Success\n");

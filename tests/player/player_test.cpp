@@ -33,6 +33,11 @@ TEST_F(PlayerInit, NeedsBothMemoryHooksAndIsSingle) {
   EXPECT_EQ(vk68_load_path(p, TUNES "/ste.vk68"), -1);
   EXPECT_TRUE(reported("disk is already loaded"));
   vk68_shutdown(p);
+  init.sampling_rate = 3000000000u;  // past INT32_MAX: the highest rate, not 0
+  ASSERT_NE(p = vk68_init(&init), nullptr);
+  EXPECT_EQ(init.sampling_rate, 50000u);
+  EXPECT_EQ(p->sampling_rate, 50000u);
+  vk68_shutdown(p);
   enginetest::messages();
 }
 
