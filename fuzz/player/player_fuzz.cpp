@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "emu68/emu68.h"
-#include "player/sndh_header.h"
 #include "support/default_player.h"
+#include "support/sndh_header.h"
 
 namespace {
 
