@@ -21,6 +21,7 @@ inline std::string le32(uint32_t v) {
   return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
 }
 inline std::string be16(uint16_t v) { return {char(v >> 8), char(v)}; }
+inline std::string be32(uint32_t v) { return be16(uint16_t(v >> 16)) + be16(uint16_t(v)); }
 
 // A VK68 file: the magic, the base chunk (with the right size unless one is
 // given), the chunks and any raw bytes after them. Chunks are written as
