@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "player/vk68_config.h"
-#include "vk68/vk68_msg.h"
 #include "player/vk68_rsc.h"
 #include "support/engine_hooks.h"
+#include "vk68/vk68_msg.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "file/ice68.h"
-#include "vk68/vk68_msg.h"
 #include "support/engine_hooks.h"
+#include "vk68/vk68_msg.h"
 
 namespace {
 

@@ -7,8 +7,7 @@
 #include <vector>
 
 #include "file/mod68.h"
-#include "support/engine_hooks.h"
-#include "vk68/vk68.h"
+#include "support/default_player.h"
 
 namespace {
 
@@ -17,14 +16,7 @@ void check(bool condition) {
 }
 
 Player68 *player() {
-  static Player68 *p = [] {
-    enginetest::install_counting_hooks();
-    VK68init init{};
-    init.alloc = enginetest::counting_alloc;
-    init.free = enginetest::counting_free;
-    init.user_path = init.shared_path = "/nonexistent";
-    return vk68_init(&init);
-  }();
+  static Player68 *p = enginetest::default_player();
   return p;
 }
 

@@ -8,9 +8,8 @@
 #include <vector>
 
 #include "emu68/emu68.h"
-#include "player/sndh_header.h"
-#include "support/engine_hooks.h"
-#include "vk68/vk68.h"
+#include "support/default_player.h"
+#include "support/sndh_header.h"
 
 namespace {
 
@@ -69,11 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   code.resize(std::max<size_t>(code.size(), 12));  // three entries at least
   const std::vector<uint8_t> file = in.byte() & 1 ? sndh_file(in, code) : vk68_file(in, code);
 
-  VK68init init{};
-  init.alloc = enginetest::counting_alloc;
-  init.free = enginetest::counting_free;
-  init.user_path = init.shared_path = "/nonexistent";
-  Player68 *player = vk68_init(&init);
+  Player68 *player = enginetest::default_player();
   if (!player) std::abort();
   if (!file.empty() && vk68_load_buffer(player, file.data(), int32_t(file.size())) == 0) {
     for (int t = 1; t <= vk68_track_count(player); ++t) {

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <vector>
 
-#include "vk68/vk68file.h"
-#include "vk68/vk68_msg.h"
 #include "support/engine_hooks.h"
+#include "vk68/vk68_msg.h"
+#include "vk68/vk68file.h"
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "audio/music_buffers.h"
+#include "support/default_player.h"
 #include "support/engine_fixture.h"
 
 namespace {
@@ -44,11 +45,7 @@ class Buffers : public enginetest::EngineTest {
     EngineTest::TearDown();
   }
   void start() {
-    VK68init init{};
-    init.alloc = enginetest::counting_alloc;
-    init.free = enginetest::counting_free;
-    init.user_path = init.shared_path = "/nonexistent";
-    ASSERT_NE(player_ = vk68_init(&init), nullptr);
+    ASSERT_NE(player_ = enginetest::default_player(), nullptr);
     ASSERT_EQ(vk68_load_path(player_, TUNE), 0);
     ASSERT_EQ(vk68_play(player_, 1), 0);
     uint32_t first;

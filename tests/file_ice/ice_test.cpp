@@ -10,6 +10,7 @@
 namespace {
 
 using enginetest::messages;
+using musictest::be32;
 using musictest::ice;
 
 // A packed file laid out by hand: bits and literal bytes in the order the
@@ -54,9 +55,6 @@ struct Stream {
     if (!fetch.empty()) f.back() = char(f.back() | 0x80 >> first_used);
     return f;
   }
-  static std::string be32(uint32_t v) {
-    return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
-  }
 };
 
 // Depacks into exactly U bytes (so the sanitizer sees any overrun).
@@ -88,8 +86,7 @@ TEST_F(Ice, HeaderTest) {
       {100, 87, ~5000, 88}, {100, 11, -1, 11}, {0, -1, -1, -1},  // P 0: a wrong magic
   };
   for (const auto &[p, in, result, out] : cases) {
-    const std::string header =
-        (p ? "ICE!" : "ICE?") + Stream::be32(p ? p : 100) + Stream::be32(5000);
+    const std::string header = (p ? "ICE!" : "ICE?") + be32(p ? p : 100) + be32(5000);
     int32_t e = in;
     EXPECT_EQ(ice_depacked_size(header.data(), in < 0 ? nullptr : &e), result) << p << " " << in;
     EXPECT_EQ(e, out) << p << " " << in;

@@ -27,7 +27,7 @@
 
 #include "assets/music_data.h"
 #include "assets/pictures.h"
-#include "vk68/vk68.h"
+#include "support/default_player.h"
 
 // After gtest, whose names X11's macros (None) would clash with.
 #include <X11/Xlib.h>
@@ -187,11 +187,7 @@ TEST_F(Desktop, TwoEscapesEndTheProgramWithTheDesktopModeBack) {
 
 // Track 1 of the embedded tune from its start, as the player renders it.
 std::vector<uint32_t> tune_start(int samples) {
-  VK68init init{};
-  init.alloc = std::malloc;
-  init.free = std::free;
-  init.user_path = init.shared_path = "/nonexistent";
-  Player68 *player = vk68_init(&init);
+  Player68 *player = enginetest::default_player();
   std::vector<uint32_t> out(samples);
   if (player && vk68_load_buffer(player, asset_music, int32_t(asset_music_size)) == 0 &&
       vk68_play(player, 1) == 0)

@@ -4,7 +4,6 @@
 // replay itself is when the track ends), and the `vk68 import` command.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstring>
 
@@ -13,6 +12,7 @@
 namespace modtest {
 namespace {
 
+using enginetest::Outcome;
 using ::testing::HasSubstr;
 
 constexpr char kInstrument[] =
@@ -219,19 +219,9 @@ TEST_F(ModTest, LargeModuleLoadsLower) {
   EXPECT_GT(*std::max_element(left.begin(), left.end()), 8000);
 }
 
-struct Outcome {
-  int status;
-  std::string out, err;
-};
-
 class ImportCommand : public ModTest {
  protected:
-  Outcome run(const std::string &args) {
-    const std::string out = path("out.txt"), err = path("err.txt");
-    const int raw =
-        std::system((std::string(VK68_TOOL) + " " + args + " >" + out + " 2>" + err).c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read(out), read(err)};
-  }
+  Outcome run(const std::string &args) { return run_command(VK68_TOOL " " + args); }
 };
 
 TEST_F(ImportCommand, WritesAPlayableDiskOrSaysWhyNot) {

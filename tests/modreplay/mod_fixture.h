@@ -22,6 +22,7 @@
 
 #include "file/mod68.h"
 #include "modtext.h"
+#include "support/default_player.h"
 #include "support/engine_fixture.h"
 #include "vk68/vk68.h"
 
@@ -234,16 +235,6 @@ inline std::array<Agreement, 2> expect_agreement(const std::array<Channel, 2> &o
   return figures;
 }
 
-// A player with the counting hooks and no resource files: default settings.
-inline Player68 *player_without_resources(const std::string &none) {
-  VK68init init{};
-  init.alloc = enginetest::counting_alloc;
-  init.free = enginetest::counting_free;
-  init.user_path = none.c_str();
-  init.shared_path = none.c_str();
-  return vk68_init(&init);
-}
-
 // Up to n samples of the player's track (fewer when it ends), a replay
 // frame per call, split into the left and right channels.
 inline std::array<Channel, 2> render_frames(Player68 *player, size_t n) {
@@ -266,7 +257,7 @@ class ModTest : public enginetest::EngineTest {
  protected:
   void SetUp() override {
     EngineTest::SetUp();
-    player_ = player_without_resources(path("no-resources"));
+    player_ = enginetest::default_player();
     ASSERT_NE(player_, nullptr);
     ASSERT_EQ(vk68_config_set(player_, vk68_config_id("amiga_blend"), 0), 0);
     ASSERT_EQ(vk68_config_apply(player_), 0);

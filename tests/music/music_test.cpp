@@ -23,7 +23,7 @@ class MusicTest : public enginetest::EngineTest {
  protected:
   void SetUp() override {
     EngineTest::SetUp();
-    player_ = modtest::player_without_resources(path("no-resources"));
+    player_ = enginetest::default_player();
     ASSERT_NE(player_, nullptr);
     ASSERT_EQ(vk68_load_buffer(player_, asset_music, int32_t(asset_music_size)), 0)
         << enginetest::messages().front();

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "support/default_player.h"
 #include "support/engine_fixture.h"
-#include "vk68/vk68.h"
 
 namespace playertest {
 
@@ -34,11 +34,7 @@ class PlayerTest : public enginetest::EngineTest {
  protected:
   void SetUp() override {
     EngineTest::SetUp();
-    VK68init init{};  // no configuration or replay files: defaults, built-ins
-    init.alloc = enginetest::counting_alloc;
-    init.free = enginetest::counting_free;
-    init.user_path = init.shared_path = TUNES "/none";
-    ASSERT_NE(player_ = vk68_init(&init), nullptr);
+    ASSERT_NE(player_ = enginetest::default_player(), nullptr);
     enginetest::messages();
   }
   void TearDown() override {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "player/sndh_header.h"
+#include "support/sndh_header.h"
 #include "vk68/vk68_msg.h"
 #include "vk68/vk68file.h"
 

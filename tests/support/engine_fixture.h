@@ -1,11 +1,14 @@
 // Test fixture for engine code: counting allocation hooks, an empty message
-// stack, no debug hook, a scratch directory of the test's own, and a failure
-// when a test leaks engine blocks.
+// stack, no debug hook, a scratch directory of the test's own (where commands
+// run by a test leave their output), and a failure when a test leaks engine
+// blocks.
 #ifndef TESTS_SUPPORT_ENGINE_FIXTURE_H
 #define TESTS_SUPPORT_ENGINE_FIXTURE_H
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -13,6 +16,12 @@
 #include "support/engine_hooks.h"
 
 namespace enginetest {
+
+// What a command did: its exit status (-1: it did not exit) and its output.
+struct Outcome {
+  int status;
+  std::string out, err;
+};
 
 class EngineTest : public ::testing::Test {
  protected:
@@ -39,6 +48,11 @@ class EngineTest : public ::testing::Test {
   static std::string read(const std::string &file) {
     std::ifstream in(file, std::ios::binary);
     return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "(missing)";
+  }
+  Outcome run_command(const std::string &command) const {
+    const std::string out = path("stdout"), err = path("stderr");
+    const int raw = std::system((command + " >" + out + " 2>" + err).c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read(out), read(err)};
   }
 
   std::filesystem::path dir_;

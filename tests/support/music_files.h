@@ -9,6 +9,7 @@
 #include <string>
 
 #include "file/ice68.h"
+#include "support/sndh_header.h"
 #include "vk68/vk68_msg.h"
 
 namespace musictest {
@@ -20,6 +21,7 @@ inline std::string le32(uint32_t v) {
   return {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
 }
 inline std::string be16(uint16_t v) { return {char(v >> 8), char(v)}; }
+inline std::string be32(uint32_t v) { return be16(uint16_t(v >> 16)) + be16(uint16_t(v)); }
 
 // A VK68 file: the magic, the base chunk (with the right size unless one is
 // given), the chunks and any raw bytes after them. Chunks are written as
@@ -41,11 +43,10 @@ inline std::string vk68(const std::string &chunks, const std::string &tail = "",
   return kMagic + "VK68" + le32(base ? base : uint32_t(body.size() + 8)) + body;
 }
 
-// An SNDH file: three branches, "SNDH", the tags, "HDNS", three rts, padding
-// up to 40 bytes.
+// An SNDH file whose three entries return at once (rts), padded up to 40
+// bytes.
 inline std::string sndh(const std::string &tags) {
-  std::string f = std::string("\x60\0\0\x0E\x60\0\0\x10\x60\0\0\x12", 12) + "SNDH" + tags + "HDNS" +
-                  "\x4E\x75\x4E\x75\x4E\x75";
+  std::string f = sndh_header(tags) + "\x4E\x75\x4E\x75\x4E\x75";
   f.resize(f.size() < 40 ? 40 : f.size(), '\0');
   return f;
 }

@@ -1,7 +1,6 @@
 // The vk68 command run as a child process: what a user sees when it works
 // and when it does not.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <nlohmann/json.hpp>
@@ -13,18 +12,11 @@ using namespace musictest;
 
 namespace {
 
-struct Outcome {
-  int status;
-  std::string out, err;
-};
+using enginetest::Outcome;
 
 class Vk68Tool : public enginetest::EngineTest {
  protected:
-  Outcome run(const std::string &args) {
-    const std::string out = path("stdout"), err = path("stderr");
-    const int raw = std::system((VK68_TOOL " " + args + " >" + out + " 2>" + err).c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read(out), read(err)};
-  }
+  Outcome run(const std::string &args) { return run_command(VK68_TOOL " " + args); }
 };
 
 const std::string kSample = vk68(

@@ -1,7 +1,7 @@
 // The start of an SNDH file: branches to the init, exit and play entries of
 // the code that follows (+0, +4, +8), then "SNDH", the tags and "HDNS".
-#ifndef TESTS_PLAYER_SNDH_HEADER_H
-#define TESTS_PLAYER_SNDH_HEADER_H
+#ifndef TESTS_SUPPORT_SNDH_HEADER_H
+#define TESTS_SUPPORT_SNDH_HEADER_H
 
 #include <string>
 
