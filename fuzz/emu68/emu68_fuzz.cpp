@@ -25,7 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   // The block is exactly the memory plus its three guard bytes, so ASan
   // catches any access beyond them.
   static std::vector<uint8_t> memory(kSize + 3);
-  if (EMU68_init(memory.data(), kSize) != 0) return 0;
+  static Emu68 emu;
+  if (EMU68_init(&emu, memory.data(), kSize) != 0) return 0;
 
   Reg68 regs;
   for (uint32_t &d : regs.d) d = take32(data, size);
@@ -44,10 +45,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
       std::memcpy(memory.data() + off, data, size < 0x1000 - off ? size : 0x1000 - off);
     }
   }
-  EMU68_load_registers(&regs);
-  for (int i = 0; i < kSteps; ++i) EMU68_step_one();
-  while (EMU68_pop_error()) {
+  EMU68_load_registers(&emu, &regs);
+  for (int i = 0; i < kSteps; ++i) EMU68_step_one(&emu);
+  while (EMU68_pop_error(&emu)) {
   }
-  EMU68_release();
+  EMU68_release(&emu);
   return 0;
 }

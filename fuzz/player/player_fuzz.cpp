@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "emu68/emu68.h"
+#include "player/player68.h"
 #include "support/default_player.h"
 #include "support/sndh_header.h"
 
@@ -59,7 +59,6 @@ std::vector<uint8_t> sndh_file(Input &in, const std::vector<uint8_t> &code) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   enginetest::install_counting_hooks();
-  EMU68_set_step_limit(100000);  // a 50 Hz frame of a real 68000 runs < 40000
   const long before = enginetest::live_blocks;
   constexpr size_t kHeader = 24;  // bytes for the file's numbers; code after
   Input in{data, std::min(size, kHeader)};
@@ -70,6 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 
   Player68 *player = enginetest::default_player();
   if (!player) std::abort();
+  // A 50 Hz frame of a real 68000 runs < 40000 instructions.
+  EMU68_set_step_limit(&player->machine->emu, 100000);
   if (!file.empty() && vk68_load_buffer(player, file.data(), int32_t(file.size())) == 0) {
     for (int t = 1; t <= vk68_track_count(player); ++t) {
       if (vk68_play(player, t) != 0) std::abort();

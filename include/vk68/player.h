@@ -64,6 +64,7 @@ typedef struct {
   uint32_t samples_played;
   uint32_t frames_played;
   uint32_t frames_to_play;
+  struct Machine68 *machine; /* the emulated machine; private to the engine */
 } Player68;
 
 /* What vk68_init needs. Only the two memory hooks are required. */

@@ -102,8 +102,8 @@ constexpr std::array<Handler0, 8> kGroup4E70 = [] {
 }();
 
 template <class Bus>
-uint32_t group4e70(uint32_t pc, uint32_t r0) {
-  return kGroup4E70<Bus>[r0](pc);
+uint32_t group4e70(Emu68 &cpu, uint32_t pc, uint32_t r0) {
+  return kGroup4E70<Bus>[r0](cpu, pc);
 }
 
 // Immediate group: r9 0 ORI, 1 ANDI, 2 SUBI, 3 ADDI, 4 bit operations with
@@ -130,8 +130,8 @@ constexpr std::array<Handler1, 256> kImmediate = [] {
 }();
 
 template <class Bus, int Row, int Col>
-uint32_t immediate_group(uint32_t pc, uint32_t r9, uint32_t r0) {
-  return kImmediate<Bus>[r9 * 32 + Row * 8 + Col](pc, r0);
+uint32_t immediate_group(Emu68 &cpu, uint32_t pc, uint32_t r9, uint32_t r0) {
+  return kImmediate<Bus>[r9 * 32 + Row * 8 + Col](cpu, pc, r0);
 }
 
 // Line-4 group by size field and r9 (and mode, which is fixed per entry).
@@ -222,8 +222,8 @@ constexpr std::array<Handler1, 256> kLine4 = [] {
 }();
 
 template <class Bus, int Row, int Col>
-uint32_t line4_group(uint32_t pc, uint32_t r9, uint32_t r0) {
-  return kLine4<Bus>[Row * 64 + Col * 8 + r9](pc, r0);
+uint32_t line4_group(Emu68 &cpu, uint32_t pc, uint32_t r9, uint32_t r0) {
+  return kLine4<Bus>[Row * 64 + Col * 8 + r9](cpu, pc, r0);
 }
 
 // Memory shifts: r9 & 3 is 0 arithmetic, 1 logical, 2 rotate with X, 3 rotate.
@@ -242,8 +242,8 @@ constexpr std::array<Handler1, 64> kShiftMemory = [] {
 }();
 
 template <class Bus, int Row, int Col>
-uint32_t shift_memory_group(uint32_t pc, uint32_t r9, uint32_t r0) {
-  return kShiftMemory<Bus>[(Row == 7 ? 32 : 0) + Col * 4 + (r9 & 3)](pc, r0);
+uint32_t shift_memory_group(Emu68 &cpu, uint32_t pc, uint32_t r9, uint32_t r0) {
+  return kShiftMemory<Bus>[(Row == 7 ? 32 : 0) + Col * 4 + (r9 & 3)](cpu, pc, r0);
 }
 
 // ---------------------------------------------------------------- main table
@@ -355,12 +355,12 @@ constexpr std::array<Handler, 1024> kMain = [] {
   return t.complete();
 }();
 
-// One instruction at pc: fetch, advance PC, one lookup, one call. Returns
-// the PC of the next instruction.
+// One instruction of the instance at pc: fetch, advance PC, one lookup, one
+// call. Returns the PC of the next instruction.
 template <class Bus>
-[[gnu::always_inline]] inline uint32_t step(uint32_t pc) {
-  uint32_t w = Bus::fetch16(pc);
-  return kMain<Bus>[(w >> 12) << 6 | ((w >> 3) & 63)](pc + 2, (w >> 9) & 7, w & 7);
+[[gnu::always_inline]] inline uint32_t step(Emu68 &cpu, uint32_t pc) {
+  uint32_t w = Bus::fetch16(cpu, pc);
+  return kMain<Bus>[(w >> 12) << 6 | ((w >> 3) & 63)](cpu, pc + 2, (w >> 9) & 7, w & 7);
 }
 
 }  // namespace emu68

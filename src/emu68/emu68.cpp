@@ -1,10 +1,11 @@
-// The 68000 emulator's public operations: state, initialisation, the error
-// stack, the frame runner with interrupt delivery, the I/O plugin registry
-// and the block copies. The instruction handlers are bound here to the
-// production memory map (bus68.h).
+// The 68000 emulator's public operations on an instance: initialisation, the
+// error stack, the frame runner with interrupt delivery, the I/O plugin
+// registry and the block copies. The instruction handlers are bound here to
+// the production memory map (bus68.h).
 #include "emu68/emu68.h"
 
 #include <cstdarg>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 
@@ -12,34 +13,29 @@
 #include "emu68/decode68.h"
 
 namespace emu68 {
-
-Cpu68 cpu;
-io68_read_t io_read[3][256];
-io68_write_t io_write[3][256];
-
 namespace {
 
-IoPlugin68 *interrupt_source;
-uint32_t step_limit = EMU68_MAX_STEPS_PER_FRAME;
+// Init and release clear the CPU and its bus: every field up to the
+// interrupt source; the page tables are set apart.
+constexpr size_t kCpuBytes = offsetof(Emu68, interrupt_source) + sizeof(IoPlugin68 *);
 
-// Error stack: 4 messages of up to 127 characters; slot count-1 is newest.
-constexpr int kErrorSlots = 4;
-constexpr int kErrorLength = 128;
-char errors[kErrorSlots][kErrorLength];
-int error_count;
-uint32_t error_seed = 0x1234567;
+void clear_cpu(Emu68 &cpu) { std::memset(&cpu, 0, kCpuBytes); }
+
+uint32_t step_limit(const Emu68 &cpu) {
+  return cpu.step_limit ? cpu.step_limit : EMU68_MAX_STEPS_PER_FRAME;
+}
 
 uint32_t default_read(uint32_t, uint32_t) { return 0; }
 void default_write(uint32_t, uint32_t, uint32_t) {}
 
-void install_page(uint32_t page, const IoPlugin68 *p) {
+void install_page(Emu68 &cpu, uint32_t page, const IoPlugin68 *p) {
   page &= 0xFF;
-  io_read[0][page] = p && p->read_b ? p->read_b : default_read;
-  io_read[1][page] = p && p->read_w ? p->read_w : default_read;
-  io_read[2][page] = p && p->read_l ? p->read_l : default_read;
-  io_write[0][page] = p && p->write_b ? p->write_b : default_write;
-  io_write[1][page] = p && p->write_w ? p->write_w : default_write;
-  io_write[2][page] = p && p->write_l ? p->write_l : default_write;
+  cpu.io_read[0][page] = p && p->read_b ? p->read_b : default_read;
+  cpu.io_read[1][page] = p && p->read_w ? p->read_w : default_read;
+  cpu.io_read[2][page] = p && p->read_l ? p->read_l : default_read;
+  cpu.io_write[0][page] = p && p->write_b ? p->write_b : default_write;
+  cpu.io_write[1][page] = p && p->write_w ? p->write_w : default_write;
+  cpu.io_write[2][page] = p && p->write_l ? p->write_l : default_write;
 }
 
 uint32_t page_of(const IoPlugin68 *p) { return (p->addr_lo >> 8) & 0xFF; }
@@ -48,11 +44,11 @@ uint32_t page_of(const IoPlugin68 *p) { return (p->addr_lo >> 8) & 0xFF; }
 // instruction). Counts executed instructions down from *left; false when
 // they run out first. The PC stays in a register meanwhile and goes back to
 // cpu.pc at the end.
-bool run_until(uint32_t watermark, uint32_t *left) {
+bool run_until(Emu68 &cpu, uint32_t watermark, uint32_t *left) {
   uint32_t pc = cpu.pc, n = *left;
   bool returned = false;
   while (n != 0) {
-    pc = step<MapBus>(pc);
+    pc = step<MapBus>(cpu, pc);
     --n;
     if (cpu.a[7] >= watermark) {
       returned = true;
@@ -71,53 +67,52 @@ using namespace emu68;
 
 extern "C" {
 
-int EMU68_push_error(const char *format, ...) {
-  int slot = error_count;
-  if (error_count == kErrorSlots) {
-    std::memmove(errors[0], errors[1], sizeof errors[0] * (kErrorSlots - 1));
-    slot = kErrorSlots - 1;
+int EMU68_push_error(Emu68 *emu, const char *format, ...) {
+  int slot = emu->error_count;
+  if (emu->error_count == EMU68_ERROR_SLOTS) {
+    std::memmove(emu->errors[0], emu->errors[1], sizeof emu->errors[0] * (EMU68_ERROR_SLOTS - 1));
+    slot = EMU68_ERROR_SLOTS - 1;
   } else {
-    ++error_count;
+    ++emu->error_count;
   }
   va_list args;
   va_start(args, format);
-  std::vsnprintf(errors[slot], kErrorLength, format, args);
+  std::vsnprintf(emu->errors[slot], EMU68_ERROR_LENGTH, format, args);
   va_end(args);
-  error_seed = error_seed * 1103515245u + 12345u;
-  return static_cast<int>(0xDEAD0000u | ((error_seed >> 16) & 0xFFF));
+  emu->error_seed = emu->error_seed * 1103515245u + 12345u;
+  return static_cast<int>(0xDEAD0000u | ((emu->error_seed >> 16) & 0xFFF));
 }
 
-const char *EMU68_pop_error(void) {
-  if (error_count == 0) return nullptr;
-  return errors[--error_count];
+const char *EMU68_pop_error(Emu68 *emu) {
+  if (emu->error_count == 0) return nullptr;
+  return emu->errors[--emu->error_count];
 }
 
-int EMU68_init(uint8_t *memory, int32_t size) {
-  std::memset(&cpu, 0, sizeof cpu);
-  interrupt_source = nullptr;
-  if (memory == nullptr) return EMU68_push_error("EMU68_init : NULL pointer");
-  if (size < 0x20000) return EMU68_push_error("EMU68_init : memory amount must be >= 128Kb");
-  if (size > 0x1000000) return EMU68_push_error("EMU68_init : memory amount must be < 16mb");
-  if (size & (size - 1)) return EMU68_push_error("EMU68_init : memory amount must be a power of 2");
+int EMU68_init(Emu68 *emu, uint8_t *memory, int32_t size) {
+  Emu68 &cpu = *emu;
+  clear_cpu(cpu);
+  if (memory == nullptr) return EMU68_push_error(emu, "EMU68_init : NULL pointer");
+  if (size < 0x20000) return EMU68_push_error(emu, "EMU68_init : memory amount must be >= 128Kb");
+  if (size > 0x1000000) return EMU68_push_error(emu, "EMU68_init : memory amount must be < 16mb");
+  if (size & (size - 1))
+    return EMU68_push_error(emu, "EMU68_init : memory amount must be a power of 2");
   cpu.memory = memory;
   cpu.size = static_cast<uint32_t>(size);
   cpu.mask = cpu.size - 1;
   if (size != 0x80000)
-    return EMU68_push_error("EMU68_init : memory amount incompatible with EMU68 version");
+    return EMU68_push_error(emu, "EMU68_init : memory amount incompatible with EMU68 version");
   std::memset(memory, 0, cpu.size + 3);
-  EMU68_clear_io_pages();
-  EMU68_reset_cpu();
+  EMU68_clear_io_pages(emu);
+  EMU68_reset_cpu(emu);
   return 0;
 }
 
-void EMU68_release(void) {
-  std::memset(&cpu, 0, sizeof cpu);
-  interrupt_source = nullptr;
-}
+void EMU68_release(Emu68 *emu) { clear_cpu(*emu); }
 
 int EMU68_is_debug_build(void) { return 0; }
 
-void EMU68_reset_cpu(void) {
+void EMU68_reset_cpu(Emu68 *emu) {
+  Emu68 &cpu = *emu;
   for (IoPlugin68 *p = cpu.io_list; p != nullptr; p = p->next)
     if (p->reset) p->reset();
   std::memset(cpu.d, 0, sizeof cpu.d);
@@ -129,59 +124,60 @@ void EMU68_reset_cpu(void) {
   cpu.stopped = 0;
 }
 
-void EMU68_load_registers(const Reg68 *regs) {
+void EMU68_load_registers(Emu68 *emu, const Reg68 *regs) {
   if (regs == nullptr) return;
-  std::memcpy(cpu.d, regs->d, sizeof cpu.d);
-  std::memcpy(cpu.a, regs->a, sizeof cpu.a);
-  cpu.usp = regs->usp;
-  cpu.pc = regs->pc;
-  cpu.sr = regs->sr;
+  std::memcpy(emu->d, regs->d, sizeof emu->d);
+  std::memcpy(emu->a, regs->a, sizeof emu->a);
+  emu->usp = regs->usp;
+  emu->pc = regs->pc;
+  emu->sr = regs->sr;
 }
 
-void EMU68_save_registers(Reg68 *regs) {
+void EMU68_save_registers(const Emu68 *emu, Reg68 *regs) {
   if (regs == nullptr) return;
-  std::memcpy(regs->d, cpu.d, sizeof cpu.d);
-  std::memcpy(regs->a, cpu.a, sizeof cpu.a);
-  regs->usp = cpu.usp;
-  regs->pc = cpu.pc;
-  regs->sr = cpu.sr;
+  std::memcpy(regs->d, emu->d, sizeof emu->d);
+  std::memcpy(regs->a, emu->a, sizeof emu->a);
+  regs->usp = emu->usp;
+  regs->pc = emu->pc;
+  regs->sr = emu->sr;
 }
 
-void EMU68_set_cycle_count(uint32_t cycle) { cpu.cycle = cycle; }
-uint32_t EMU68_cycle_count(void) { return cpu.cycle; }
+void EMU68_set_cycle_count(Emu68 *emu, uint32_t cycle) { emu->cycle = cycle; }
+uint32_t EMU68_cycle_count(const Emu68 *emu) { return emu->cycle; }
 
-IoPlugin68 *EMU68_select_interrupt_source(IoPlugin68 *source) {
-  IoPlugin68 *previous = interrupt_source;
-  interrupt_source = source;
+IoPlugin68 *EMU68_select_interrupt_source(Emu68 *emu, IoPlugin68 *source) {
+  IoPlugin68 *previous = emu->interrupt_source;
+  emu->interrupt_source = source;
   return previous;
 }
 
 // Without memory (before EMU68_init or after EMU68_release) nothing runs.
-void EMU68_step_one(void) {
-  if (cpu.memory != nullptr) cpu.pc = step<MapBus>(cpu.pc);
+void EMU68_step_one(Emu68 *emu) {
+  if (emu->memory != nullptr) emu->pc = step<MapBus>(*emu, emu->pc);
 }
 
-uint32_t EMU68_set_step_limit(uint32_t steps) {
-  const uint32_t previous = step_limit;
-  step_limit = steps ? steps : EMU68_MAX_STEPS_PER_FRAME;
+uint32_t EMU68_set_step_limit(Emu68 *emu, uint32_t steps) {
+  const uint32_t previous = step_limit(*emu);
+  emu->step_limit = steps;
   return previous;
 }
 
-int EMU68_run_frame(uint32_t budget) {
-  if (cpu.memory == nullptr) return EMU68_push_error("EMU68_run_frame : no memory");
-  const uint32_t pc = cpu.pc, watermark = cpu.a[7];
-  uint32_t left = step_limit;
+int EMU68_run_frame(Emu68 *emu, uint32_t budget) {
+  Emu68 &cpu = *emu;
+  if (cpu.memory == nullptr) return EMU68_push_error(emu, "EMU68_run_frame : no memory");
+  const uint32_t pc = cpu.pc, watermark = cpu.a[7], limit = step_limit(cpu);
+  uint32_t left = limit;
   int result = 0;
   cpu.a[7] = watermark - 4;  // stands for the return address; never written
   for (IoPlugin68 *p = cpu.io_list; p != nullptr; p = p->next)
     if (p->adjust_cycles) p->adjust_cycles(cpu.cycle);
   cpu.cycle = 0;
 
-  if (!run_until(watermark, &left)) {
-    result = EMU68_push_error("EMU68_run_frame : routine at $%X did not return in %u instructions",
-                              pc, step_limit);
-  } else if (interrupt_source != nullptr && ((cpu.sr >> 8) & 7) < 6) {
-    IoPlugin68 *source = interrupt_source;
+  if (!run_until(cpu, watermark, &left)) {
+    result = EMU68_push_error(
+        emu, "EMU68_run_frame : routine at $%X did not return in %u instructions", pc, limit);
+  } else if (cpu.interrupt_source != nullptr && ((cpu.sr >> 8) & 7) < 6) {
+    IoPlugin68 *source = cpu.interrupt_source;
     uint32_t t = 0;
     int32_t next = source->next_interrupt ? source->next_interrupt(t) : IO68_NO_INTERRUPT;
     while (next != IO68_NO_INTERRUPT) {
@@ -192,14 +188,15 @@ int EMU68_run_frame(uint32_t budget) {
         cpu.cycle = t;
         cpu.a[7] = watermark;
         cpu.pc = 0x12345678;
-        push_long<MapBus>(cpu.pc);
-        push_word<MapBus>(cpu.sr);
+        push_long<MapBus>(cpu, cpu.pc);
+        push_word<MapBus>(cpu, cpu.sr);
         cpu.sr = (cpu.sr & 0x70FF) | ((irq->level + 0x20) << 8);
-        cpu.pc = MapBus::read32(irq->vector);
-        if (!run_until(watermark, &left)) {
+        cpu.pc = MapBus::read32(cpu, irq->vector);
+        if (!run_until(cpu, watermark, &left)) {
           result = EMU68_push_error(
+              emu,
               "EMU68_run_frame : interrupt handler at cycle %u did not return in %u instructions",
-              t, step_limit);
+              t, limit);
           break;
         }
       }
@@ -212,61 +209,63 @@ int EMU68_run_frame(uint32_t budget) {
   return result;
 }
 
-void EMU68_plug_io(IoPlugin68 *plugin) {
+void EMU68_plug_io(Emu68 *emu, IoPlugin68 *plugin) {
   if (plugin == nullptr) return;
-  for (IoPlugin68 *p = cpu.io_list; p != nullptr; p = p->next)
+  for (IoPlugin68 *p = emu->io_list; p != nullptr; p = p->next)
     if (p == plugin) return;
-  plugin->next = cpu.io_list;
-  cpu.io_list = plugin;
-  ++cpu.io_count;
-  install_page(page_of(plugin), plugin);
+  plugin->next = emu->io_list;
+  emu->io_list = plugin;
+  ++emu->io_count;
+  install_page(*emu, page_of(plugin), plugin);
 }
 
-int EMU68_unplug_io(IoPlugin68 *plugin) {
+int EMU68_unplug_io(Emu68 *emu, IoPlugin68 *plugin) {
   if (plugin == nullptr) return 0;
-  for (IoPlugin68 **link = &cpu.io_list; *link != nullptr; link = &(*link)->next) {
+  for (IoPlugin68 **link = &emu->io_list; *link != nullptr; link = &(*link)->next) {
     if (*link == plugin) {
       *link = plugin->next;
-      --cpu.io_count;
-      install_page(page_of(plugin), nullptr);
+      --emu->io_count;
+      install_page(*emu, page_of(plugin), nullptr);
       return 0;
     }
   }
   return -1;
 }
 
-void EMU68_unplug_all_io(void) {
-  while (cpu.io_list != nullptr) EMU68_unplug_io(cpu.io_list);
+void EMU68_unplug_all_io(Emu68 *emu) {
+  while (emu->io_list != nullptr) EMU68_unplug_io(emu, emu->io_list);
 }
 
-void EMU68_clear_io_page(int page) { install_page(static_cast<uint32_t>(page), nullptr); }
-
-void EMU68_clear_io_pages(void) {
-  for (int page = 0; page < 256; ++page) EMU68_clear_io_page(page);
+void EMU68_clear_io_page(Emu68 *emu, int page) {
+  install_page(*emu, static_cast<uint32_t>(page), nullptr);
 }
 
-int EMU68_check_block(uint32_t address, uint32_t length) {
-  if (length > cpu.size)
-    return EMU68_push_error("Not enought 68K memory ($%X>$%X)", length, cpu.size);
-  uint32_t end = (address + length) & cpu.mask;
+void EMU68_clear_io_pages(Emu68 *emu) {
+  for (int page = 0; page < 256; ++page) EMU68_clear_io_page(emu, page);
+}
+
+int EMU68_check_block(Emu68 *emu, uint32_t address, uint32_t length) {
+  if (length > emu->size)
+    return EMU68_push_error(emu, "Not enought 68K memory ($%X>$%X)", length, emu->size);
+  uint32_t end = (address + length) & emu->mask;
   // The second test catches a full-size block that does not start at 0,
   // whose end wraps exactly onto its start.
-  if (end < address || address > cpu.size - length)
-    return EMU68_push_error("68K memory overflow :($%X-$%X)", address, end);
+  if (end < address || address > emu->size - length)
+    return EMU68_push_error(emu, "68K memory overflow :($%X-$%X)", address, end);
   return 0;
 }
 
-int EMU68_copy_in(uint32_t address, const void *source, uint32_t length) {
-  int err = EMU68_check_block(address, length);
+int EMU68_copy_in(Emu68 *emu, uint32_t address, const void *source, uint32_t length) {
+  int err = EMU68_check_block(emu, address, length);
   if (err < 0) return err;
-  if (length != 0) std::memcpy(cpu.memory + address, source, length);
+  if (length != 0) std::memcpy(emu->memory + address, source, length);
   return 0;
 }
 
-int EMU68_copy_out(void *destination, uint32_t address, uint32_t length) {
-  int err = EMU68_check_block(address, length);
+int EMU68_copy_out(Emu68 *emu, void *destination, uint32_t address, uint32_t length) {
+  int err = EMU68_check_block(emu, address, length);
   if (err < 0) return err;
-  if (length != 0) std::memcpy(destination, cpu.memory + address, length);
+  if (length != 0) std::memcpy(destination, emu->memory + address, length);
   return 0;
 }
 

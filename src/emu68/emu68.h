@@ -1,7 +1,10 @@
-/* The 68000 emulator: one process-wide CPU, its 512 KiB memory and I/O bus.
+/* The 68000 emulator: an emulator instance (Emu68) holds one CPU, the
+ * 512 KiB memory it is given and its I/O bus. Every operation takes the
+ * instance first; instances share nothing, so different ones may run on
+ * different threads at once.
  *
  * Error rule: operations with an int result return 0 on success; on failure
- * they push a message on the emulator's own error stack (4 messages of up to
+ * they push a message on the instance's own error stack (4 messages of up to
  * 127 characters, newest on top) and return a negative value. The caller
  * reads the message with EMU68_pop_error.
  *
@@ -25,48 +28,84 @@ extern "C" {
  * routine that never returns. */
 #define EMU68_MAX_STEPS_PER_FRAME 50000000u
 
-int EMU68_init(uint8_t *memory, int32_t size);
-void EMU68_release(void);
+/* Messages the error stack keeps, and their size with the terminator. */
+#define EMU68_ERROR_SLOTS 4
+#define EMU68_ERROR_LENGTH 128
+
+/* One emulator. The owner provides the storage (all zero is a valid
+ * instance without memory, on which nothing runs) and reaches the fields
+ * only through the operations below. */
+typedef struct Emu68 {
+  /* The first nineteen words are laid out like Reg68. */
+  uint32_t d[8];
+  uint32_t a[8];  /* a[7] is the only stack pointer */
+  uint32_t usp;   /* touched only by MOVE An,USP and MOVE USP,An */
+  uint32_t pc;    /* the PC between runs; a runner keeps it in a register */
+  uint32_t sr;    /* low 16 bits used */
+  uint32_t cycle; /* position within the current frame, 8 MHz cycles */
+  uint32_t stopped;
+  uint8_t *memory;
+  uint32_t mask;
+  uint32_t size;
+  uint32_t io_count;
+  IoPlugin68 *io_list;
+  IoPlugin68 *interrupt_source;
+  uint32_t step_limit; /* instructions a frame may run; 0: the maximum */
+  /* The six I/O page tables: [byte, word, long][page]. */
+  io68_read_t io_read[3][256];
+  io68_write_t io_write[3][256];
+  int error_count; /* slot error_count - 1 is the newest */
+  uint32_t error_seed;
+  char errors[EMU68_ERROR_SLOTS][EMU68_ERROR_LENGTH];
+} Emu68;
+
+/* Installs the memory (size + 3 bytes: the 3 guard bytes behind the end
+ * are cleared too) and brings the instance up: no plug-ins, no interrupt
+ * source, every I/O page at the defaults, CPU reset. The error stack and
+ * the step limit are kept. */
+int EMU68_init(Emu68 *emu, uint8_t *memory, int32_t size);
+/* Back to the state without memory; the error stack and the step limit
+ * are kept. */
+void EMU68_release(Emu68 *emu);
 int EMU68_is_debug_build(void);
-void EMU68_reset_cpu(void);
-void EMU68_load_registers(const Reg68 *regs);
-void EMU68_save_registers(Reg68 *regs);
-void EMU68_set_cycle_count(uint32_t cycle);
-uint32_t EMU68_cycle_count(void);
-IoPlugin68 *EMU68_select_interrupt_source(IoPlugin68 *source);
+void EMU68_reset_cpu(Emu68 *emu);
+void EMU68_load_registers(Emu68 *emu, const Reg68 *regs);
+void EMU68_save_registers(const Emu68 *emu, Reg68 *regs);
+void EMU68_set_cycle_count(Emu68 *emu, uint32_t cycle);
+uint32_t EMU68_cycle_count(const Emu68 *emu);
+IoPlugin68 *EMU68_select_interrupt_source(Emu68 *emu, IoPlugin68 *source);
 
 /* Executes exactly one instruction (nothing without memory). */
-void EMU68_step_one(void);
+void EMU68_step_one(Emu68 *emu);
 /* Runs the routine at PC as a subroutine, then delivers the interrupts of
  * the selected source that fall before `budget` cycles. Returns 0, or a
  * negative value (with a message on the error stack) when the routine or an
- * interrupt handler did not return within EMU68_MAX_STEPS_PER_FRAME
- * instructions, or when no memory is installed; PC and A7 are restored
- * either way. */
-int EMU68_run_frame(uint32_t budget);
+ * interrupt handler did not return within the step limit, or when no
+ * memory is installed; PC and A7 are restored either way. */
+int EMU68_run_frame(Emu68 *emu, uint32_t budget);
 /* Sets the instruction bound of EMU68_run_frame (0: back to
  * EMU68_MAX_STEPS_PER_FRAME) and returns the previous one; a host that runs
  * untrusted code many times (a fuzzer) gives up on runaways sooner. */
-uint32_t EMU68_set_step_limit(uint32_t steps);
+uint32_t EMU68_set_step_limit(Emu68 *emu, uint32_t steps);
 
-int EMU68_push_error(const char *format, ...)
+int EMU68_push_error(Emu68 *emu, const char *format, ...)
 #if defined(__GNUC__)
-    __attribute__((format(printf, 1, 2)))
+    __attribute__((format(printf, 2, 3)))
 #endif
     ;
-const char *EMU68_pop_error(void);
+const char *EMU68_pop_error(Emu68 *emu);
 
-/* I/O bus. */
-void EMU68_plug_io(IoPlugin68 *plugin);
-int EMU68_unplug_io(IoPlugin68 *plugin);
-void EMU68_unplug_all_io(void);
-void EMU68_clear_io_page(int page);
-void EMU68_clear_io_pages(void);
+/* I/O bus. A plug-in record is plugged into one emulator at a time. */
+void EMU68_plug_io(Emu68 *emu, IoPlugin68 *plugin);
+int EMU68_unplug_io(Emu68 *emu, IoPlugin68 *plugin);
+void EMU68_unplug_all_io(Emu68 *emu);
+void EMU68_clear_io_page(Emu68 *emu, int page);
+void EMU68_clear_io_pages(Emu68 *emu);
 
 /* Block checks and copies between host memory and emulated RAM. */
-int EMU68_check_block(uint32_t address, uint32_t length);
-int EMU68_copy_in(uint32_t address, const void *source, uint32_t length);
-int EMU68_copy_out(void *destination, uint32_t address, uint32_t length);
+int EMU68_check_block(Emu68 *emu, uint32_t address, uint32_t length);
+int EMU68_copy_in(Emu68 *emu, uint32_t address, const void *source, uint32_t length);
+int EMU68_copy_out(Emu68 *emu, void *destination, uint32_t address, uint32_t length);
 
 #ifdef __cplusplus
 }

@@ -1,5 +1,6 @@
 // Operand sizes, condition codes and the flag rules of the 68000 data
-// instructions. Independent of the bus.
+// instructions, on the status register of an emulator instance. Independent
+// of the bus.
 //
 // Arithmetic works on "aligned" 32-bit values: the operand's top bit is moved
 // to bit 31 (byte << 24, word << 16, long as is), so carries and overflows
@@ -49,7 +50,7 @@ inline uint32_t unalign(uint32_t v) {
 
 // Writes the low S bytes of v into data register r, keeping the rest.
 template <int S>
-inline void set_d(uint32_t r, uint32_t v) {
+inline void set_d(Emu68 &cpu, uint32_t r, uint32_t v) {
   if constexpr (S == 4)
     cpu.d[r] = v;
   else
@@ -61,7 +62,7 @@ inline uint32_t z_of(uint32_t aligned) { return aligned == 0 ? kSrZ : 0; }
 
 // MOVE, TST, logic operations, MUL, EXT: N and Z from the value, V = C = 0,
 // X kept, bits 7-5 cleared.
-inline void flags_logic(uint32_t aligned) {
+inline void flags_logic(Emu68 &cpu, uint32_t aligned) {
   cpu.sr = (cpu.sr & 0xFF10) | n_of(aligned) | z_of(aligned);
 }
 
@@ -81,25 +82,25 @@ inline uint32_t sub_overflow(uint32_t s, uint32_t d, uint32_t r) {
 }
 
 // ADD: X = C = carry.
-inline uint32_t flags_add(uint32_t s, uint32_t d) {
+inline uint32_t flags_add(Emu68 &cpu, uint32_t s, uint32_t d) {
   uint32_t r = d + s, c = add_carry(s, d, r);
   cpu.sr = (cpu.sr & 0xFF00) | c * (kSrX | kSrC) | n_of(r) | z_of(r) | add_overflow(s, d, r) << 1;
   return r;
 }
 // SUB, NEG: X = C = borrow.
-inline uint32_t flags_sub(uint32_t s, uint32_t d) {
+inline uint32_t flags_sub(Emu68 &cpu, uint32_t s, uint32_t d) {
   uint32_t r = d - s, c = sub_borrow(s, d, r);
   cpu.sr = (cpu.sr & 0xFF00) | c * (kSrX | kSrC) | n_of(r) | z_of(r) | sub_overflow(s, d, r) << 1;
   return r;
 }
 // CMP: as SUB with X kept.
-inline void flags_cmp(uint32_t s, uint32_t d) {
+inline void flags_cmp(Emu68 &cpu, uint32_t s, uint32_t d) {
   uint32_t r = d - s;
   cpu.sr = (cpu.sr & 0xFF10) | sub_borrow(s, d, r) | n_of(r) | z_of(r) | sub_overflow(s, d, r) << 1;
 }
 // ADDX, SUBX, NEGX: Z is only ever cleared.
 template <int S>
-inline uint32_t flags_addx(uint32_t s, uint32_t d) {
+inline uint32_t flags_addx(Emu68 &cpu, uint32_t s, uint32_t d) {
   uint32_t x = ((cpu.sr >> 4) & 1) << kShift<S>;
   uint32_t r = d + s + x, c = add_carry(s, d, r);
   cpu.sr = (cpu.sr & 0xFF00) | (r ? 0 : cpu.sr & kSrZ) | c * (kSrX | kSrC) | n_of(r) |
@@ -107,7 +108,7 @@ inline uint32_t flags_addx(uint32_t s, uint32_t d) {
   return r;
 }
 template <int S>
-inline uint32_t flags_subx(uint32_t s, uint32_t d) {
+inline uint32_t flags_subx(Emu68 &cpu, uint32_t s, uint32_t d) {
   uint32_t x = ((cpu.sr >> 4) & 1) << kShift<S>;
   uint32_t r = d - s - x, c = sub_borrow(s, d, r);
   cpu.sr = (cpu.sr & 0xFF00) | (r ? 0 : cpu.sr & kSrZ) | c * (kSrX | kSrC) | n_of(r) |
@@ -120,18 +121,18 @@ inline uint32_t flags_subx(uint32_t s, uint32_t d) {
 enum class Alu { Or, And, Eor, Add, Sub, Cmp };
 
 template <Alu Op, int S>
-inline uint32_t alu(uint32_t s, uint32_t d) {
+inline uint32_t alu(Emu68 &cpu, uint32_t s, uint32_t d) {
   uint32_t as = align<S>(s), ad = align<S>(d);
   if constexpr (Op == Alu::Add)
-    return unalign<S>(flags_add(as, ad));
+    return unalign<S>(flags_add(cpu, as, ad));
   else if constexpr (Op == Alu::Sub)
-    return unalign<S>(flags_sub(as, ad));
+    return unalign<S>(flags_sub(cpu, as, ad));
   else if constexpr (Op == Alu::Cmp) {
-    flags_cmp(as, ad);
+    flags_cmp(cpu, as, ad);
     return d;
   } else {
     uint32_t r = Op == Alu::Or ? ad | as : Op == Alu::And ? ad & as : ad ^ as;
-    flags_logic(r);
+    flags_logic(cpu, r);
     return unalign<S>(r);
   }
 }
@@ -161,14 +162,16 @@ constexpr std::array<uint16_t, 16> kConditions = [] {
   return t;
 }();
 
-inline bool condition(uint32_t cc) { return (kConditions[cc] >> (cpu.sr & 15)) & 1; }
+inline bool condition(const Emu68 &cpu, uint32_t cc) {
+  return (kConditions[cc] >> (cpu.sr & 15)) & 1;
+}
 
 // Shifts and rotates at size S by cnt (0-63); d holds the operand in its
 // low bits. Returns the result and sets the flags.
 enum class Shift { As, Ls, Rox, Ro };
 
 template <int S, Shift T, bool Left>
-inline uint32_t shift(uint32_t d, uint32_t cnt) {
+inline uint32_t shift(Emu68 &cpu, uint32_t d, uint32_t cnt) {
   constexpr uint32_t bits = kBits<S>, mask = kMask<S>;
   d &= mask;
   uint32_t x = (cpu.sr >> 4) & 1;
@@ -238,7 +241,7 @@ inline uint32_t shift(uint32_t d, uint32_t cnt) {
 // above 9). Z is only ever cleared; N follows bit 7 of the result and V is
 // set when the decimal correction changed bit 7 from 0 to 1 (add) or from 1
 // to 0 (subtract).
-inline uint32_t bcd_add(uint32_t s, uint32_t d) {
+inline uint32_t bcd_add(Emu68 &cpu, uint32_t s, uint32_t d) {
   uint32_t x = (cpu.sr >> 4) & 1;
   uint32_t bin = (s & 0xFF) + (d & 0xFF) + x;
   uint32_t r = bin;
@@ -252,7 +255,7 @@ inline uint32_t bcd_add(uint32_t s, uint32_t d) {
   return r;
 }
 // The borrow also comes out of the low-digit correction alone.
-inline uint32_t bcd_sub(uint32_t s, uint32_t d) {
+inline uint32_t bcd_sub(Emu68 &cpu, uint32_t s, uint32_t d) {
   uint32_t x = (cpu.sr >> 4) & 1;
   int32_t bin =
       static_cast<int32_t>(d & 0xFF) - static_cast<int32_t>(s & 0xFF) - static_cast<int32_t>(x);

@@ -6,30 +6,35 @@
 namespace emu68::flat {
 namespace {
 
-uint8_t *mem;
 constexpr uint32_t kMask = kSize - 1;
 
 // Byte by byte, so that a word or long at the top of memory wraps to 0.
 struct FlatBus {
-  static uint32_t read8(uint32_t a) { return mem[a & kMask]; }
-  static uint32_t read16(uint32_t a) { return read8(a) << 8 | read8(a + 1); }
-  static uint32_t read32(uint32_t a) { return read16(a) << 16 | read16(a + 2); }
-  static void write8(uint32_t a, uint32_t v) { mem[a & kMask] = static_cast<uint8_t>(v); }
-  static void write16(uint32_t a, uint32_t v) {
-    write8(a, v >> 8);
-    write8(a + 1, v);
+  static uint32_t read8(const Emu68 &cpu, uint32_t a) { return cpu.memory[a & kMask]; }
+  static uint32_t read16(const Emu68 &cpu, uint32_t a) {
+    return read8(cpu, a) << 8 | read8(cpu, a + 1);
   }
-  static void write32(uint32_t a, uint32_t v) {
-    write16(a, v >> 16);
-    write16(a + 2, v);
+  static uint32_t read32(const Emu68 &cpu, uint32_t a) {
+    return read16(cpu, a) << 16 | read16(cpu, a + 2);
   }
-  static uint32_t fetch16(uint32_t pc) { return read16(pc); }
-  static uint32_t fetch32(uint32_t pc) { return read32(pc); }
+  static void write8(Emu68 &cpu, uint32_t a, uint32_t v) {
+    cpu.memory[a & kMask] = static_cast<uint8_t>(v);
+  }
+  static void write16(Emu68 &cpu, uint32_t a, uint32_t v) {
+    write8(cpu, a, v >> 8);
+    write8(cpu, a + 1, v);
+  }
+  static void write32(Emu68 &cpu, uint32_t a, uint32_t v) {
+    write16(cpu, a, v >> 16);
+    write16(cpu, a + 2, v);
+  }
+  static uint32_t fetch16(const Emu68 &cpu, uint32_t pc) { return read16(cpu, pc); }
+  static uint32_t fetch32(const Emu68 &cpu, uint32_t pc) { return read32(cpu, pc); }
 };
 
 }  // namespace
 
-void set_memory(uint8_t *memory) { mem = memory; }
-void step_one() { cpu.pc = step<FlatBus>(cpu.pc); }
+void set_memory(Emu68 *emu, uint8_t *memory) { emu->memory = memory; }
+void step_one(Emu68 *emu) { emu->pc = step<FlatBus>(*emu, emu->pc); }
 
 }  // namespace emu68::flat

@@ -8,14 +8,17 @@
 
 #include <cstdint>
 
+#include "emu68/emu68.h"
+
 namespace emu68::flat {
 
 constexpr uint32_t kSize = 1u << 24;
 
-// Installs the memory block (kSize bytes, owned by the caller).
-void set_memory(uint8_t *memory);
-// Executes exactly one instruction against that memory.
-void step_one();
+// Gives the instance the memory block (kSize bytes, owned by the caller) in
+// place of the production memory; only step_one reaches it.
+void set_memory(Emu68 *emu, uint8_t *memory);
+// Executes exactly one instruction of the instance against that memory.
+void step_one(Emu68 *emu);
 
 }  // namespace emu68::flat
 

@@ -1,11 +1,19 @@
-// What the player's modules share: the machine's fixed facts and the track
-// change that the sample generation carries out between frames.
+// What the player's modules share: the emulated machine, its fixed facts
+// and the track change that the sample generation carries out between
+// frames.
 #ifndef VK68_PLAYER_PLAYER68_H
 #define VK68_PLAYER_PLAYER68_H
 
 #include <cstdint>
 
+#include "emu68/emu68.h"
 #include "vk68/player.h"
+
+// The machine a player emulates: its 68000 and the chips a track plugs
+// into it (the 68000's memory is the player's memory block).
+struct Machine68 {
+  Emu68 emu;
+};
 
 namespace vk68 {
 

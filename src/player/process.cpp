@@ -16,8 +16,9 @@ namespace {
 // Runs one frame and leaves its samples at the start of the mixing buffer;
 // their count, or -1 when the replay code did not return (reported).
 int render_frame(Player68 *p) {
-  if (EMU68_run_frame(p->cycles_per_frame) < 0) {
-    const char *why = EMU68_pop_error();
+  Emu68 *emu = &p->machine->emu;
+  if (EMU68_run_frame(emu, p->cycles_per_frame) < 0) {
+    const char *why = EMU68_pop_error(emu);
     return vk68_error_add("vk68_process() : track #%d stopped: %s", p->track_number,
                           why ? why : "replay failure");
   }

@@ -3,6 +3,7 @@
 // the replay's init routine.
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "chips/mfp68901.h"
 #include "chips/microwire.h"
@@ -61,8 +62,8 @@ void put32(uint8_t *m, uint32_t at, uint32_t v) {
 
 // The emulator's newest message, moved onto the engine's stack with a
 // prefix; returns -1.
-int report_emu(const char *what) {
-  const char *message = EMU68_pop_error();
+int report_emu(Emu68 *emu, const char *what) {
+  const char *message = EMU68_pop_error(emu);
   return vk68_error_add("%s%s", what, message ? message : "68000 emulator failure");
 }
 
@@ -85,15 +86,16 @@ int init_68k(Player68 *p, uint32_t size) {
     return -1;
   }
   vk68_debug("init_68k() : 68K emulator init\n");
-  if (EMU68_init(memory, int32_t(size)) < 0) {
-    report_emu("");
+  Emu68 *emu = &p->machine->emu;
+  if (EMU68_init(emu, memory, int32_t(size)) < 0) {
+    report_emu(emu, "");
     vk68_free(memory);
     vk68_debug("init_68k() : Failed\n");
     return -1;
   }
   p->memory = memory;
   p->memory_size = size;
-  EMU68_save_registers(&p->reg);
+  EMU68_save_registers(emu, &p->reg);
   p->reg.sr = kSrSupervisor;
   p->reg.a[7] = size - 4;
 
@@ -112,13 +114,31 @@ int init_68k(Player68 *p, uint32_t size) {
   return 0;
 }
 
+// A zeroed player with its zeroed machine, holding the configuration's
+// values; null when an allocation fails (reported).
+Player68 *new_player() {
+  auto *p = static_cast<Player68 *>(vk68_alloc(sizeof(Player68)));
+  if (!p) return nullptr;
+  std::memset(p, 0, sizeof *p);
+  void *machine = vk68_alloc(sizeof(Machine68));
+  if (!machine) {
+    vk68_free(p);
+    return nullptr;
+  }
+  p->machine = new (machine) Machine68{};
+  VK68config_load(p->config);
+  take_config(p);
+  return p;
+}
+
 // Releases whatever vk68_init built; p may be null.
 void teardown(Player68 *p) {
   if (p) {
     vk68_close(p);
     vk68_config_save(p);
-    EMU68_release();
+    EMU68_release(&p->machine->emu);
     vk68_free(p->memory);
+    vk68_free(p->machine);
     vk68_free(p);
   }
   VK68rsc_set_share(nullptr);
@@ -128,15 +148,15 @@ void teardown(Player68 *p) {
 
 // Copies an external replay into 68000 memory at `address`; its length, or
 // -1 (reported).
-int32_t load_replay(const char *name, uint32_t address, uint8_t *memory) {
+int32_t load_replay(Emu68 *emu, const char *name, uint32_t address, uint8_t *memory) {
   vk68_debug(" -> external replay '%s'\n", name);
   Stream68 *s = VK68rsc_share_path(VK68RSC_REPLAY, name, STREAM68_READ);
   if (!s) return vk68_error_add("apply_change_track() : replay '%s' not loaded", name);
   int32_t length = stream68_length(s);
   if (length < 0) {
     length = vk68_error_add("apply_change_track() : replay '%s' has no length", name);
-  } else if (EMU68_check_block(address, uint32_t(length)) < 0) {
-    length = report_emu("68Kread_stream() : ");
+  } else if (EMU68_check_block(emu, address, uint32_t(length)) < 0) {
+    length = report_emu(emu, "68Kread_stream() : ");
   } else if (stream68_read(s, memory + address, length) != length) {
     length = vk68_error_add("apply_change_track() : replay '%s' read error", name);
   }
@@ -175,25 +195,26 @@ int apply_change_track(Player68 *p) {
 
   // The chips the track asks for, and nothing else: a previous track's
   // interrupt source must not survive when its chip is unplugged.
-  EMU68_clear_io_pages();
-  EMU68_unplug_all_io();
-  EMU68_select_interrupt_source(nullptr);
+  Emu68 *emu = &p->machine->emu;
+  EMU68_clear_io_pages(emu);
+  EMU68_unplug_all_io(emu);
+  EMU68_select_interrupt_source(emu, nullptr);
   if (t->hardware & VK68_HW_AMIGA) {
     vk68_debug(" -> Add Paula hardware\n");
-    EMU68_plug_io(&paula_io_plugin);
+    EMU68_plug_io(emu, &paula_io_plugin);
   }
   if (t->hardware & VK68_HW_YM) {
     vk68_debug(" -> Add YM hardware\n");
-    EMU68_plug_io(&shifter_io_plugin);
-    EMU68_plug_io(&ym_io_plugin);
-    EMU68_plug_io(&mfp_io_plugin);
-    EMU68_select_interrupt_source(&mfp_io_plugin);
+    EMU68_plug_io(emu, &shifter_io_plugin);
+    EMU68_plug_io(emu, &ym_io_plugin);
+    EMU68_plug_io(emu, &mfp_io_plugin);
+    EMU68_select_interrupt_source(emu, &mfp_io_plugin);
   }
   if (t->hardware & VK68_HW_STE) {
     vk68_debug(" -> Add STE hardware\n");
-    EMU68_plug_io(&mw_io_plugin);
+    EMU68_plug_io(emu, &mw_io_plugin);
   }
-  EMU68_reset_cpu();
+  EMU68_reset_cpu(emu);
 
   uint8_t *m = p->memory;
   std::memset(m, 0, p->memory_size + 3);
@@ -208,14 +229,14 @@ int apply_change_track(Player68 *p) {
   vk68_debug(" -> play address %06x\n", a);
   uint32_t d = a;
   if (t->replay) {
-    const int32_t length = load_replay(t->replay, a, m);
+    const int32_t length = load_replay(emu, t->replay, a, m);
     if (length < 0) return -1;
     vk68_debug(" -> external replay [%06x-%06x]\n", a, a + uint32_t(length));
     d = a + ((uint32_t(length) + 1) & ~1u);
   }
-  if (EMU68_copy_in(d, t->data, t->data_size) < 0) {
+  if (EMU68_copy_in(emu, d, t->data, t->data_size) < 0) {
     vk68_debug(" -> Failed music data [%06x-%06x]\n", d, d + t->data_size);
-    return report_emu("");
+    return report_emu(emu, "");
   }
   vk68_debug(" -> music data [%06x-%06x)\n", d, d + t->data_size);
 
@@ -247,15 +268,15 @@ int apply_change_track(Player68 *p) {
   r.pc = a;
   r.sr = kSrReplay;
   m[0] = m[1] = 0;
-  EMU68_load_registers(&r);
-  EMU68_set_cycle_count(0);
-  if (EMU68_run_frame(0) < 0) return report_emu("track init : ");
+  EMU68_load_registers(emu, &r);
+  EMU68_set_cycle_count(emu, 0);
+  if (EMU68_run_frame(emu, 0) < 0) return report_emu(emu, "track init : ");
   vk68_debug(" -> OK\n");
-  EMU68_save_registers(&r);
+  EMU68_save_registers(emu, &r);
   r.pc = a + 8;
   r.sr = kSrReplay;
-  EMU68_load_registers(&r);
-  EMU68_set_cycle_count(0);
+  EMU68_load_registers(emu, &r);
+  EMU68_set_cycle_count(emu, 0);
   p->track = t;
   p->track_number = n;
   return VK68_PROCESS_CHANGE;
@@ -299,11 +320,8 @@ Player68 *vk68_init(VK68init *init) {
   // not handed back through the record, which may outlive them.
   VK68rsc_set_defaults(nullptr, nullptr);
 
-  Player68 *p = static_cast<Player68 *>(vk68_alloc(sizeof(Player68)));
+  Player68 *p = new_player();
   if (p) {
-    std::memset(p, 0, sizeof *p);
-    VK68config_load(p->config);
-    take_config(p);
     // The configured rate is never 0: the store limits it to 6000..50000.
     const uint32_t rate =
         init->sampling_rate ? init->sampling_rate : uint32_t(p->config[VK68CONFIG_SAMPLING_RATE]);

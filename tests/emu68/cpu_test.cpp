@@ -15,11 +15,6 @@ namespace {
 constexpr int32_t kSize = 0x80000;
 constexpr uint32_t kCode = 0x1000, kStack = 0x7F000;
 
-std::string pop() {
-  const char *m = EMU68_pop_error();
-  return m ? m : "<none>";
-}
-
 // A chip at $FFFFFA00 that logs its accesses and answers 0x42, and an
 // interrupt source whose next-interrupt answers come from a script and
 // whose interrupts (level 4, vector $100) are refused at listed cycles.
@@ -61,19 +56,19 @@ struct Probe {
   }
 };
 
-class Emu68 : public ::testing::Test {
+class Emu68Test : public ::testing::Test {
  protected:
   void SetUp() override {
     mem.assign(kSize + 3, 0xAA);  // init must clear the guard bytes too
-    ASSERT_EQ(EMU68_init(mem.data(), kSize), 0);
-    while (EMU68_pop_error()) {
+    ASSERT_EQ(EMU68_init(&emu, mem.data(), kSize), 0);
+    while (EMU68_pop_error(&emu)) {
     }
     Probe::log.clear();
   }
   void TearDown() override {
-    EMU68_unplug_all_io();
-    EMU68_select_interrupt_source(nullptr);
-    EMU68_release();
+    EMU68_unplug_all_io(&emu);
+    EMU68_select_interrupt_source(&emu, nullptr);
+    EMU68_release(&emu);
   }
   uint32_t peek(uint32_t address, int bytes) const {
     uint32_t v = 0;
@@ -84,57 +79,62 @@ class Emu68 : public ::testing::Test {
     for (uint32_t w : words)
       mem[address++] = static_cast<uint8_t>(w >> 8), mem[address++] = w & 0xFF;
   }
-  static Reg68 regs() {
+  std::string pop() {
+    const char *m = EMU68_pop_error(&emu);
+    return m ? m : "<none>";
+  }
+  Reg68 regs() const {
     Reg68 r{};
-    EMU68_save_registers(&r);
+    EMU68_save_registers(&emu, &r);
     return r;
   }
-  static void start(uint32_t pc, uint32_t sr = 0x2300, uint32_t d0 = 0) {
+  void start(uint32_t pc, uint32_t sr = 0x2300, uint32_t d0 = 0) {
     Reg68 r = regs();
     r.pc = pc;
     r.sr = sr;
     r.a[7] = kStack;
     r.d[0] = d0;
-    EMU68_load_registers(&r);
+    EMU68_load_registers(&emu, &r);
   }
+  Emu68 emu{};
   std::vector<uint8_t> mem;
   IoPlugin68 probe = Probe::plugin();
 };
 
-TEST_F(Emu68, InitChecksTheSizeAndResets) {
+TEST_F(Emu68Test, InitChecksTheSizeAndResets) {
   const std::pair<int32_t, const char *> refused[] = {
       {0x10000, "EMU68_init : memory amount must be >= 128Kb"},
       {0x30000, "EMU68_init : memory amount must be a power of 2"},
       {0x1000000, "EMU68_init : memory amount incompatible with EMU68 version"},
       {0x2000000, "EMU68_init : memory amount must be < 16mb"}};
   for (auto [size, message] : refused) {
-    EXPECT_LT(EMU68_init(mem.data(), size), 0);
+    EXPECT_LT(EMU68_init(&emu, mem.data(), size), 0);
     EXPECT_EQ(pop(), message);
   }
-  EXPECT_LT(EMU68_init(nullptr, kSize), 0);
+  EXPECT_LT(EMU68_init(&emu, nullptr, kSize), 0);
   EXPECT_EQ(pop(), "EMU68_init : NULL pointer");
   std::fill(mem.begin(), mem.end(), 0xAA);
-  ASSERT_EQ(EMU68_init(mem.data(), kSize), 0);
+  ASSERT_EQ(EMU68_init(&emu, mem.data(), kSize), 0);
   const Reg68 r = regs();
   std::vector<uint32_t> got(r.d, r.d + 8);
   got.insert(got.end(), r.a, r.a + 8);
   EXPECT_EQ(got, (std::vector<uint32_t>{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x7FFFC}));
   EXPECT_EQ(std::pair(r.pc, r.sr), std::pair(0u, 0x2700u));
   EXPECT_EQ(std::count(mem.begin(), mem.end(), 0), kSize + 3);
-  for (int i = 1; i <= 5; ++i) EXPECT_LT(EMU68_push_error("error %d", i), 0);
+  for (int i = 1; i <= 5; ++i) EXPECT_LT(EMU68_push_error(&emu, "error %d", i), 0);
   for (int i = 5; i >= 2; --i) EXPECT_EQ(pop(), "error " + std::to_string(i));
-  EXPECT_EQ(EMU68_pop_error(), nullptr);  // the oldest went
-  EMU68_push_error("%s", std::string(300, 'y').c_str());
+  EXPECT_EQ(EMU68_pop_error(&emu), nullptr);  // the oldest went
+  EMU68_push_error(&emu, "%s", std::string(300, 'y').c_str());
   EXPECT_EQ(pop(), std::string(127, 'y'));
 }
 
 // Bit 23 makes an address I/O, bits 15-8 pick the page; the chip sees the
 // full address and the cycle. Unclaimed pages read 0; code is never fetched
 // from I/O; a chip plugged twice is listed once; RESET resets the chips.
-TEST_F(Emu68, IoBusAndReset) {
+TEST_F(Emu68Test, IoBusAndReset) {
   IoPlugin68 stranger = Probe::plugin();
-  EMU68_plug_io(&probe);
-  EMU68_plug_io(&probe);
+  EMU68_plug_io(&emu, &probe);
+  EMU68_plug_io(&emu, &probe);
   code(kCode, {0x1039, 0x0080, 0xFA01,          // MOVE.B $80FA01,D0
                0x33FC, 0x1234, 0x00FF, 0xFA00,  // MOVE.W #$1234,$FFFA00
                0x23C0, 0x00FF, 0xFAFE,          // MOVE.L D0,$FFFAFE
@@ -142,34 +142,34 @@ TEST_F(Emu68, IoBusAndReset) {
                0x1439, 0x0088, 0x0000,          // MOVE.B $880000,D2 (page 0)
                0x7663, 0x4E70});                // MOVEQ #99,D3; RESET
   start(kCode);
-  EMU68_set_cycle_count(1234);
-  for (int i = 0; i < 5; ++i) EMU68_step_one();
+  EMU68_set_cycle_count(&emu, 1234);
+  for (int i = 0; i < 5; ++i) EMU68_step_one(&emu);
   EXPECT_EQ(Probe::log,
             (std::vector<std::string>{"rb 80FA01@1234", "ww FFFA00=1234", "wl FFFAFE=42"}));
   EXPECT_EQ(regs().d[0] << 16 | regs().d[1] << 8 | regs().d[2], 0x420000u);
   EXPECT_EQ(peek(0x7FA00, 2), 0u);  // I/O never reaches RAM
   Probe::resets = 0;
-  EMU68_step_one();
-  EMU68_step_one();
+  EMU68_step_one(&emu);
+  EMU68_step_one(&emu);
   const Reg68 r = regs();
   EXPECT_EQ(Probe::resets, 1u);
   EXPECT_EQ(std::vector<uint32_t>({r.d[3], r.pc, r.sr, r.a[7]}),
             std::vector<uint32_t>({0, 0, 0x2700, 0x7FFFC}));
   code(0x7FA00, {0x7005});  // MOVEQ #5,D0 in the RAM image of $FFFFFA00
   start(0xFFFFFA00);
-  EMU68_step_one();
+  EMU68_step_one(&emu);
   EXPECT_EQ(regs().d[0], 5u);
   EXPECT_EQ(Probe::log.size(), 3u);
-  EXPECT_EQ(EMU68_unplug_io(&stranger), -1);
-  EXPECT_EQ(EMU68_unplug_io(&probe), 0);
+  EXPECT_EQ(EMU68_unplug_io(&emu, &stranger), -1);
+  EXPECT_EQ(EMU68_unplug_io(&emu, &probe), 0);
   start(kCode, 0x2300, 0xFFFFFFFF);
-  EMU68_step_one();
+  EMU68_step_one(&emu);
   EXPECT_EQ(regs().d[0], 0xFFFFFF00u);  // unplugged: the page reads 0 again
 }
 
 // Exception entry: a short frame (SR, then the PC after the opcode and its
 // extension words), SR with S set, mask 7, T and bit 11 cleared.
-TEST_F(Emu68, ExceptionsStackAFrameAndTakeTheirVector) {
+TEST_F(Emu68Test, ExceptionsStackAFrameAndTakeTheirVector) {
   const std::pair<std::vector<uint32_t>, uint32_t> cases[] = {
       {{0x4E4F}, 0xBC}, {{0x4E40}, 0x80},        {{0xA123}, 0x28},
       {{0xFFFF}, 0x2C}, {{0x4AFC}, 0x10},        {{0x4E76}, 0x1C},  // TRAPV with V set
@@ -178,7 +178,7 @@ TEST_F(Emu68, ExceptionsStackAFrameAndTakeTheirVector) {
     code(kCode, {op[0], op.size() > 1 ? op[1] : 0});
     code(vector, {0, 0x4000 + vector});
     start(kCode, 0xDF12, 0xFFFF);
-    EMU68_step_one();
+    EMU68_step_one(&emu);
     const Reg68 r = regs();
     EXPECT_EQ(r.pc, 0x4000 + vector);
     EXPECT_EQ(r.a[7], kStack - 6);
@@ -192,13 +192,13 @@ TEST_F(Emu68, ExceptionsStackAFrameAndTakeTheirVector) {
 
 // DIVU and DIVS by zero clear N, Z, V and C before the trap, keep X and the
 // other bits, and leave the dividend.
-TEST_F(Emu68, DivisionByZeroClearsTheFlags) {
+TEST_F(Emu68Test, DivisionByZeroClearsTheFlags) {
   code(0x14, {0, 0x3000});
   for (uint32_t op : {0x80FCu, 0x81FCu}) {  // DIVU #0,D0 / DIVS #0,D0
     for (uint32_t ccr : {0x00u, 0x0Fu, 0x1Fu, 0x0Au, 0x05u, 0xE4u}) {
       code(kCode, {op, 0});
       start(kCode, 0x2300 | ccr, 0x80000000u);
-      EMU68_step_one();
+      EMU68_step_one(&emu);
       const Reg68 r = regs();
       EXPECT_EQ(r.pc, 0x3000u);
       EXPECT_EQ(r.d[0], 0x80000000u);
@@ -210,14 +210,14 @@ TEST_F(Emu68, DivisionByZeroClearsTheFlags) {
 
 // RAM accesses of every size at odd addresses up to the last byte (a word
 // there reads the zero guard byte behind it), and DBRA down to -1.
-TEST_F(Emu68, OddAccessesAndLoops) {
+TEST_F(Emu68Test, OddAccessesAndLoops) {
   code(kCode, {0x207C, 0x0007, 0xFFF9,            // MOVEA.L #$7FFF9,A0
                0x20FC, 0x1122, 0x3344,            // MOVE.L #$11223344,(A0)+
                0x30FC, 0x5566, 0x10BC, 0x0077,    // MOVE.W #$5566,(A0)+; MOVE.B #$77,(A0)
                0x2228, 0xFFFB, 0x3410,            // MOVE.L -5(A0),D1; MOVE.W (A0),D2
                0x7603, 0x5283, 0x51C8, 0xFFFC});  // MOVEQ #3,D3; ADDQ.L #1,D3; DBRA D0,*-2
   start(kCode, 0x2300, 0xABCD0009);
-  for (int i = 0; i < 7 + 2 * 10; ++i) EMU68_step_one();
+  for (int i = 0; i < 7 + 2 * 10; ++i) EMU68_step_one(&emu);
   const Reg68 r = regs();
   EXPECT_EQ(std::vector<uint32_t>(r.d, r.d + 4),
             (std::vector<uint32_t>{0xABCDFFFF, 0x22334455, 0x7700, 13}));
@@ -226,17 +226,17 @@ TEST_F(Emu68, OddAccessesAndLoops) {
   EXPECT_EQ(r.pc, kCode + 34);
 }
 
-TEST_F(Emu68, BlockCheckKeepsCopiesInsideMemory) {
+TEST_F(Emu68Test, BlockCheckKeepsCopiesInsideMemory) {
   uint8_t buffer[16] = {0xAB};
-  EXPECT_EQ(EMU68_check_block(0, 0x80000), 0);
-  EXPECT_LT(EMU68_check_block(0x7F000, 0x1000), 0);  // ends at the top, not from 0
+  EXPECT_EQ(EMU68_check_block(&emu, 0, 0x80000), 0);
+  EXPECT_LT(EMU68_check_block(&emu, 0x7F000, 0x1000), 0);  // ends at the top, not from 0
   EXPECT_EQ(pop(), "68K memory overflow :($7F000-$0)");
-  EXPECT_LT(EMU68_check_block(0, 0x80001), 0);
+  EXPECT_LT(EMU68_check_block(&emu, 0, 0x80001), 0);
   EXPECT_EQ(pop(), "Not enought 68K memory ($80001>$80000)");
-  EXPECT_LT(EMU68_copy_in(0x7FFF1, buffer, sizeof buffer), 0);
-  EXPECT_EQ(EMU68_copy_in(0x7FFE0, buffer, sizeof buffer), 0);
+  EXPECT_LT(EMU68_copy_in(&emu, 0x7FFF1, buffer, sizeof buffer), 0);
+  EXPECT_EQ(EMU68_copy_in(&emu, 0x7FFE0, buffer, sizeof buffer), 0);
   EXPECT_EQ(mem[0x7FFE0], 0xAB);
-  EXPECT_LT(EMU68_copy_out(buffer, 0x7FFF1, sizeof buffer), 0);
+  EXPECT_LT(EMU68_copy_out(&emu, buffer, 0x7FFF1, sizeof buffer), 0);
 }
 
 // The routine runs as a subroutine; then every interrupt the source reports
@@ -244,9 +244,9 @@ TEST_F(Emu68, BlockCheckKeepsCopiesInsideMemory) {
 // the cycle; a refused one is skipped), unless the mask is 6 or more when
 // the routine returns. The handler (MOVE.W SR,D1; MOVE.B D0,$FFFFFA00.W;
 // ADDQ.B #1,D0; RTE) sees S set, T clear and the mask at the level.
-TEST_F(Emu68, FrameRunnerDeliversInterrupts) {
-  EMU68_plug_io(&probe);
-  EMU68_select_interrupt_source(&probe);
+TEST_F(Emu68Test, FrameRunnerDeliversInterrupts) {
+  EMU68_plug_io(&emu, &probe);
+  EMU68_select_interrupt_source(&emu, &probe);
   code(kCode, {0x4E75});
   code(0x100, {0, 0x1100});
   code(0x1100, {0x40C1, 0x11C0, 0xFA00, 0x5200, 0x4E73});
@@ -276,24 +276,24 @@ TEST_F(Emu68, FrameRunnerDeliversInterrupts) {
     Probe::refused = c.refused;
     Probe::log.clear();
     start(kCode, c.sr);
-    ASSERT_EQ(EMU68_run_frame(c.budget), 0);
+    ASSERT_EQ(EMU68_run_frame(&emu, c.budget), 0);
     EXPECT_EQ(Probe::log, c.log);
     const Reg68 r = regs();
-    EXPECT_EQ(std::vector<uint32_t>({r.pc, r.a[7], r.sr, EMU68_cycle_count()}),
+    EXPECT_EQ(std::vector<uint32_t>({r.pc, r.a[7], r.sr, EMU68_cycle_count(&emu)}),
               std::vector<uint32_t>({kCode, kStack, c.sr, c.budget}));
     if (r.d[0] != 0) {
       EXPECT_EQ(r.d[1] & 0xFFFF, (c.sr & 0x70FF) | 0x2400);
     }
   }
   start(kCode);  // the next frame tells each chip how long the last one was
-  ASSERT_EQ(EMU68_run_frame(5), 0);
+  ASSERT_EQ(EMU68_run_frame(&emu, 5), 0);
   EXPECT_EQ(Probe::adjusted, 1000u);
 }
 
 // Exceptions inside a frame stack the PC of the running instruction (the
 // core keeps it in a register between instructions); a routine that never
 // returns is stopped; without memory nothing runs.
-TEST_F(Emu68, FrameRunnerEdges) {
+TEST_F(Emu68Test, FrameRunnerEdges) {
   // ILLEGAL; TRAP #1; DIVU #0,D0; BSR.S $1010; RTS, and at $1010 MOVEQ #5,D4; RTS.
   code(kCode, {0x4AFC, 0x4E41, 0x80FC, 0x0000, 0x6106, 0x4E75, 0, 0, 0x7805, 0x4E75});
   for (uint32_t n : {1u, 2u, 3u}) {  // handlers: MOVE.L 2(A7),Dn; RTE
@@ -302,21 +302,21 @@ TEST_F(Emu68, FrameRunnerEdges) {
     code(4 * vector, {0, 0x2000 + 0x10 * n});
   }
   start(kCode);
-  ASSERT_EQ(EMU68_run_frame(0), 0);
+  ASSERT_EQ(EMU68_run_frame(&emu, 0), 0);
   const Reg68 r = regs();
   EXPECT_EQ(std::vector<uint32_t>(r.d + 1, r.d + 5),
             (std::vector<uint32_t>{0x1002, 0x1004, 0x1008, 5}));
   EXPECT_EQ(pop(), "Illegal pc:001002");
   code(kCode, {0x5281, 0x60FC});  // loop: ADDQ.L #1,D1; BRA.S loop
   start(kCode);
-  EXPECT_LT(EMU68_run_frame(500), 0);
+  EXPECT_LT(EMU68_run_frame(&emu, 500), 0);
   EXPECT_EQ(std::vector<uint32_t>({regs().pc, regs().a[7], regs().d[1]}),
             std::vector<uint32_t>({kCode, kStack, EMU68_MAX_STEPS_PER_FRAME / 2 + 0x1002}));
   EXPECT_NE(pop().find("did not return"), std::string::npos);
   code(kCode, {0x4E75});
-  EXPECT_EQ(EMU68_run_frame(500), 0);
-  EMU68_release();
-  EXPECT_LT(EMU68_run_frame(100), 0);
+  EXPECT_EQ(EMU68_run_frame(&emu, 500), 0);
+  EMU68_release(&emu);
+  EXPECT_LT(EMU68_run_frame(&emu, 100), 0);
   EXPECT_EQ(pop(), "EMU68_run_frame : no memory");
 }
 

@@ -39,7 +39,8 @@ bool expected_illegal(uint32_t w) {
 TEST(Emu68Opcodes, ExactlyTheHolesAreIllegal) {
   constexpr uint32_t kCode = 0x10000, kHandler = 0x40000;
   std::vector<uint8_t> memory(emu68::flat::kSize);
-  emu68::flat::set_memory(memory.data());
+  Emu68 emu{};
+  emu68::flat::set_memory(&emu, memory.data());
   auto put = [&](uint32_t a, uint32_t v, int bytes) {
     for (int i = 0; i < bytes; ++i)
       memory[a + i] = static_cast<uint8_t>(v >> (8 * (bytes - 1 - i)));
@@ -55,12 +56,12 @@ TEST(Emu68Opcodes, ExactlyTheHolesAreIllegal) {
     r.a[7] = 0x30000;
     r.pc = kCode;
     r.sr = 0x2700;
-    EMU68_load_registers(&r);
-    emu68::flat::step_one();
-    EMU68_save_registers(&r);
-    const char *m = EMU68_pop_error();
+    EMU68_load_registers(&emu, &r);
+    emu68::flat::step_one(&emu);
+    EMU68_save_registers(&emu, &r);
+    const char *m = EMU68_pop_error(&emu);
     const std::string message = m ? m : "";
-    while (EMU68_pop_error()) {
+    while (EMU68_pop_error(&emu)) {
     }
     const bool took = r.pc == kHandler;
     if (took != expected_illegal(w) && mismatches++ < 20)

@@ -25,6 +25,7 @@ namespace {
 namespace fs = std::filesystem;
 
 std::vector<uint8_t> memory(emu68::flat::kSize);
+Emu68 emu;
 uint8_t &at(uint32_t address) { return memory[address & (emu68::flat::kSize - 1)]; }
 
 // The registers of a vector state, in the order the files list them, and
@@ -188,10 +189,10 @@ std::string run(const std::string &op, const Vector &v) {
   for (uint32_t i = 0; i < 4; ++i)
     at(r.pc + i) = static_cast<uint8_t>(in.prefetch[i / 2] >> (i % 2 ? 0 : 8));
   for (const auto &[address, value] : in.ram) at(address) = static_cast<uint8_t>(value);
-  EMU68_load_registers(&r);
-  emu68::flat::step_one();
-  EMU68_save_registers(&r);
-  while (EMU68_pop_error() != nullptr) {
+  EMU68_load_registers(&emu, &r);
+  emu68::flat::step_one(&emu);
+  EMU68_save_registers(&emu, &r);
+  while (EMU68_pop_error(&emu) != nullptr) {
   }
   uint32_t sr_mask = v.exception ? 0xA01F : 0xA71F;
   if ((op == "DIVU" || op == "DIVS") && !v.exception && (out.regs[kSr] & 2)) sr_mask &= ~0x0Cu;
@@ -284,7 +285,7 @@ int main(int argc, char **argv) {
     return 2;
   }
   std::sort(files.begin(), files.end());
-  emu68::flat::set_memory(memory.data());
+  emu68::flat::set_memory(&emu, memory.data());
   long passed = 0, failed = 0;
   bool readable = true;
   for (const fs::path &f : files) readable = run_file(f, &passed, &failed) && readable;
