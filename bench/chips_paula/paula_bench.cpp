@@ -13,8 +13,8 @@ namespace {
 
 constexpr uint32_t kBase = 0xFFDFF000;
 
-void ww(uint32_t r, uint32_t v) { paula_io_plugin.write_w(kBase + r, v, 0); }
-void wl(uint32_t r, uint32_t v) { paula_io_plugin.write_l(kBase + r, v, 0); }
+void ww(uint32_t r, uint32_t v) { paula_io_plugin.write_w(&paula_io_plugin, kBase + r, v, 0); }
+void wl(uint32_t r, uint32_t v) { paula_io_plugin.write_l(&paula_io_plugin, kBase + r, v, 0); }
 
 void BM_PaulaMixFourVoices(benchmark::State &state) {
   std::vector<uint8_t> memory(512 * 1024);

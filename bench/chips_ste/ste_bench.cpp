@@ -18,12 +18,12 @@ void play(uint32_t mode) {
   IoPlugin68 &ste = mw_io_plugin;
   mw_sampling_rate(44100);
   mw_init();
-  ste.write_w(0xFFFF8924u, 0x07FF, 0);
-  ste.write_w(0xFFFF8922u, 0x0401, 0);  // mixer 1: DMA and YM
-  ste.write_b(0xFFFF8903u, 0x01, 0);    // frame 0x010000-0x020000
-  ste.write_b(0xFFFF890Fu, 0x02, 0);
-  ste.write_b(0xFFFF8921u, mode, 0);
-  ste.write_b(0xFFFF8901u, 3, 0);  // play, loop
+  ste.write_w(&ste, 0xFFFF8924u, 0x07FF, 0);
+  ste.write_w(&ste, 0xFFFF8922u, 0x0401, 0);  // mixer 1: DMA and YM
+  ste.write_b(&ste, 0xFFFF8903u, 0x01, 0);    // frame 0x010000-0x020000
+  ste.write_b(&ste, 0xFFFF890Fu, 0x02, 0);
+  ste.write_b(&ste, 0xFFFF8921u, mode, 0);
+  ste.write_b(&ste, 0xFFFF8901u, 3, 0);  // play, loop
 }
 
 void mix(benchmark::State &state, uint32_t mode) {

@@ -10,8 +10,8 @@ constexpr uint32_t kData = 0xFFFF8802;
 constexpr uint32_t kFrame = 160256;  // 50 Hz at 8 MHz
 
 void write_reg(int reg, int value, uint32_t cycle) {
-  ym_io_plugin.write_b(kSelect, static_cast<uint32_t>(reg), cycle);
-  ym_io_plugin.write_b(kData, static_cast<uint32_t>(value), cycle);
+  ym_io_plugin.write_b(&ym_io_plugin, kSelect, static_cast<uint32_t>(reg), cycle);
+  ym_io_plugin.write_b(&ym_io_plugin, kData, static_cast<uint32_t>(value), cycle);
 }
 
 // A replay routine at frame start plus a timer routine firing 300 times over
@@ -49,7 +49,7 @@ void BM_RenderFrame(benchmark::State &state) {
     state.ResumeTiming();
     samples += ym_render_frame(kFrame);
     benchmark::DoNotOptimize(ym_output_buffer()[0]);
-    ym_io_plugin.adjust_cycles(kFrame);
+    ym_io_plugin.adjust_cycles(&ym_io_plugin, kFrame);
   }
   state.counters["samples/frame"] =
       static_cast<double>(samples) / static_cast<double>(state.iterations());
@@ -64,7 +64,7 @@ void BM_QueueAndRenderFrame(benchmark::State &state) {
   for (auto _ : state) {
     queue_frame(frame++);
     benchmark::DoNotOptimize(ym_render_frame(kFrame));
-    ym_io_plugin.adjust_cycles(kFrame);
+    ym_io_plugin.adjust_cycles(&ym_io_plugin, kFrame);
   }
 }
 BENCHMARK(BM_QueueAndRenderFrame);

@@ -167,7 +167,7 @@ void write_data(MfpTimer &t, int n, uint32_t value) {
   }
 }
 
-uint32_t read_byte(uint32_t address, uint32_t cycle) {
+uint32_t read_byte(IoPlugin68 *, uint32_t address, uint32_t cycle) {
   if ((address & 1) == 0) {
     return 0;
   }
@@ -182,7 +182,7 @@ uint32_t read_byte(uint32_t address, uint32_t cycle) {
   return reg(n);
 }
 
-void write_byte(uint32_t address, uint32_t value, uint32_t cycle) {
+void write_byte(IoPlugin68 *, uint32_t address, uint32_t value, uint32_t cycle) {
   if ((address & 1) == 0) {
     return;
   }
@@ -219,7 +219,7 @@ void write_byte(uint32_t address, uint32_t value, uint32_t cycle) {
 constexpr io68_read_t read_word = chips::read_wide<read_byte, 1, chips::Use::kLow>;
 constexpr io68_write_t write_word = chips::write_wide<write_byte, 1, chips::Use::kLow>;
 
-Interrupt68 *interrupt(uint32_t cycle) {
+Interrupt68 *interrupt(IoPlugin68 *, uint32_t cycle) {
   MfpTimer *t = mfp.next_timer;
   const int64_t now = static_cast<int64_t>(cycle) * kUnitsPerCycle;
   if (t == nullptr || now < t->next) {
@@ -237,7 +237,7 @@ Interrupt68 *interrupt(uint32_t cycle) {
   return &mfp.irq;
 }
 
-int32_t next_interrupt(uint32_t cycle) {
+int32_t next_interrupt(IoPlugin68 *, uint32_t cycle) {
   const MfpTimer *t = mfp.next_timer;
   if (t == nullptr) {
     return IO68_NO_INTERRUPT;
@@ -246,7 +246,7 @@ int32_t next_interrupt(uint32_t cycle) {
   return static_cast<int32_t>(due - cycle);
 }
 
-void adjust_cycles(uint32_t cycles) {
+void adjust_cycles(IoPlugin68 *, uint32_t cycles) {
   if (cycles == 0) {
     return;
   }
@@ -289,7 +289,7 @@ IoPlugin68 mfp_io_plugin = {
     .interrupt = interrupt,
     .next_interrupt = next_interrupt,
     .adjust_cycles = adjust_cycles,
-    .reset = mfp_reset,
+    .reset = [](IoPlugin68 *) { return mfp_reset(); },
 };
 
 int mfp_init(void) { return mfp_reset(); }

@@ -171,7 +171,7 @@ void write_control(uint32_t value) {
   ste.regs[kControl] = static_cast<uint8_t>(value & (kControlPlay | kControlLoop));
 }
 
-uint32_t read_byte(uint32_t address, uint32_t) {
+uint32_t read_byte(IoPlugin68 *, uint32_t address, uint32_t) {
   const uint32_t offset = address & 0x3F;
   if (offset < kDataHi) {
     if ((offset & 1) == 0) {
@@ -187,7 +187,7 @@ uint32_t read_byte(uint32_t address, uint32_t) {
   return ste.regs[offset];
 }
 
-void write_byte(uint32_t address, uint32_t value, uint32_t) {
+void write_byte(IoPlugin68 *, uint32_t address, uint32_t value, uint32_t) {
   const uint32_t offset = address & 0x3F;
   value &= 0xFF;
   if (offset < kDataHi) {
@@ -311,7 +311,7 @@ IoPlugin68 mw_io_plugin = {
     .interrupt = nullptr,
     .next_interrupt = nullptr,
     .adjust_cycles = nullptr,
-    .reset = mw_reset,
+    .reset = [](IoPlugin68 *) { return mw_reset(); },
 };
 
 // The output rate starts at MW_DEFAULT_RATE and is never 0, so there is no

@@ -304,14 +304,14 @@ class VoiceRun {
 
 // Bus handlers. Only the low 8 bits of the address pick the register.
 
-uint32_t paula_read_b(uint32_t address, uint32_t) {
+uint32_t paula_read_b(IoPlugin68 *, uint32_t address, uint32_t) {
   const uint32_t r = address & 0xFF;
   if (r == kBeamHigh) return chip.reg[kBeamHigh]++;
   refresh_control_bytes();
   return chip.reg[r];
 }
 
-uint32_t paula_read_w(uint32_t address, uint32_t) {
+uint32_t paula_read_w(IoPlugin68 *, uint32_t address, uint32_t) {
   const uint32_t r = address & 0xFF;
   switch (r) {
     case kDmaconRead: return chip.dmacon & 0x7FFFu;
@@ -322,7 +322,7 @@ uint32_t paula_read_w(uint32_t address, uint32_t) {
   }
 }
 
-void paula_write_w(uint32_t address, uint32_t value, uint32_t) {
+void paula_write_w(IoPlugin68 *, uint32_t address, uint32_t value, uint32_t) {
   const uint32_t r = address & 0xFF;
   value &= 0xFFFF;
   chip.reg[r] = static_cast<uint8_t>(value >> 8);
@@ -357,11 +357,11 @@ void paula_write_w(uint32_t address, uint32_t value, uint32_t) {
   }
 }
 
-void paula_write_b(uint32_t address, uint32_t value, uint32_t cycle) {
+void paula_write_b(IoPlugin68 *self, uint32_t address, uint32_t value, uint32_t cycle) {
   if (address & 1) {
     chip.reg[address & 0xFF] = static_cast<uint8_t>(value);
   } else {
-    paula_write_w(address, value & 0xFF, cycle);
+    paula_write_w(self, address, value & 0xFF, cycle);
   }
 }
 
@@ -384,7 +384,7 @@ IoPlugin68 paula_io_plugin = {
     .interrupt = nullptr,
     .next_interrupt = nullptr,
     .adjust_cycles = nullptr,
-    .reset = paula_reset,
+    .reset = [](IoPlugin68 *) { return paula_reset(); },
 };
 
 int paula_reset(void) {

@@ -19,7 +19,7 @@ constexpr uint8_t kResolutionReset = 0;  // low resolution
 uint8_t sync_mode = kSyncReset;
 uint8_t resolution = kResolutionReset;
 
-uint32_t shifter_read_b(uint32_t address, uint32_t) {
+uint32_t shifter_read_b(IoPlugin68 *, uint32_t address, uint32_t) {
   switch (address & 0xFF) {
     case kSync: return sync_mode;
     case kResolution: return resolution;
@@ -27,7 +27,7 @@ uint32_t shifter_read_b(uint32_t address, uint32_t) {
   }
 }
 
-void shifter_write_b(uint32_t address, uint32_t value, uint32_t) {
+void shifter_write_b(IoPlugin68 *, uint32_t address, uint32_t value, uint32_t) {
   switch (address & 0xFF) {
     case kSync: sync_mode = static_cast<uint8_t>(value); break;
     case kResolution: resolution = static_cast<uint8_t>(value); break;
@@ -60,7 +60,7 @@ IoPlugin68 shifter_io_plugin = {
     .interrupt = nullptr,
     .next_interrupt = nullptr,
     .adjust_cycles = nullptr,
-    .reset = shifter_reset,
+    .reset = [](IoPlugin68 *) { return shifter_reset(); },
 };
 
 int shifter_reset(void) {

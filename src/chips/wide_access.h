@@ -23,17 +23,17 @@ enum class Use { kBoth, kHigh, kLow };
 
 // Width: bytes of the narrow access (1 or 2).
 template <io68_read_t Narrow, int Width, Use U = Use::kBoth, uint32_t Delay = 0>
-uint32_t read_wide(uint32_t address, uint32_t cycle) {
-  const uint32_t high = U != Use::kLow ? Narrow(address, cycle) << (8 * Width) : 0;
-  const uint32_t low = U != Use::kHigh ? Narrow(address + Width, cycle + Delay) : 0;
+uint32_t read_wide(IoPlugin68 *self, uint32_t address, uint32_t cycle) {
+  const uint32_t high = U != Use::kLow ? Narrow(self, address, cycle) << (8 * Width) : 0;
+  const uint32_t low = U != Use::kHigh ? Narrow(self, address + Width, cycle + Delay) : 0;
   return high | low;
 }
 
 template <io68_write_t Narrow, int Width, Use U = Use::kBoth, uint32_t Delay = 0>
-void write_wide(uint32_t address, uint32_t value, uint32_t cycle) {
+void write_wide(IoPlugin68 *self, uint32_t address, uint32_t value, uint32_t cycle) {
   constexpr uint32_t kMask = (1u << (8 * Width)) - 1;
-  if (U != Use::kLow) Narrow(address, (value >> (8 * Width)) & kMask, cycle);
-  if (U != Use::kHigh) Narrow(address + Width, value & kMask, cycle + Delay);
+  if (U != Use::kLow) Narrow(self, address, (value >> (8 * Width)) & kMask, cycle);
+  if (U != Use::kHigh) Narrow(self, address + Width, value & kMask, cycle + Delay);
 }
 
 }  // namespace chips

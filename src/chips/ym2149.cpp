@@ -12,8 +12,8 @@
  * A generator nobody hears over a stretch of steps (a square wave switched
  * off, muted or at volume 0; noise on no channel of the voice mask; the
  * envelope followed by none) is not stepped there: its counters and position
- * move on in one go, so it comes back in the phase it would have had. Runs in which no heard channel
- * follows the envelope or the noise hold one level and are filled at once.
+ * move on in one go, so it comes back in the phase it would have had. Runs in which no heard
+ * channel follows the envelope or the noise hold one level and are filled at once.
  *
  * Time: every queue has a base, the cycle up to which its generator has been
  * rendered. A frame renders the whole steps from the base to the frame's end
@@ -447,11 +447,11 @@ int resample(int steps) {
 
 // Select port: every address with bit 1 clear; data port: bit 1 set. Reads
 // answer only at addresses that are multiples of 4.
-uint32_t read_byte(uint32_t address, uint32_t) {
+uint32_t read_byte(IoPlugin68 *, uint32_t address, uint32_t) {
   return (address & 3) ? 0 : read_register(ym.selected);
 }
 
-void write_byte(uint32_t address, uint32_t value, uint32_t cycle) {
+void write_byte(IoPlugin68 *, uint32_t address, uint32_t value, uint32_t cycle) {
   if (address & 2) {
     queue_write(ym.selected, static_cast<uint8_t>(value), cycle);
   } else {
@@ -466,7 +466,7 @@ constexpr io68_write_t write_word = chips::write_wide<write_byte, 1, chips::Use:
 
 // The next frame counts its cycles from 0 again: rebase queued writes and
 // rendered positions by the length of the frame that ended.
-void adjust_cycles(uint32_t cycles) {
+void adjust_cycles(IoPlugin68 *, uint32_t cycles) {
   for (YmWriteList *l : {&ym.tone_list, &ym.noise_list, &ym.env_list}) {
     l->base = static_cast<int32_t>(static_cast<uint32_t>(l->base) - cycles);
     for (int i = 0; i < l->count; ++i) {
@@ -494,7 +494,7 @@ IoPlugin68 ym_io_plugin = {
     .interrupt = nullptr,
     .next_interrupt = nullptr,
     .adjust_cycles = adjust_cycles,
-    .reset = ym_reset,
+    .reset = [](IoPlugin68 *) { return ym_reset(); },
 };
 
 int ym_init(void) {

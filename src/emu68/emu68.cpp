@@ -25,17 +25,20 @@ uint32_t step_limit(const Emu68 &cpu) {
   return cpu.step_limit ? cpu.step_limit : EMU68_MAX_STEPS_PER_FRAME;
 }
 
-uint32_t default_read(uint32_t, uint32_t) { return 0; }
-void default_write(uint32_t, uint32_t, uint32_t) {}
+uint32_t default_read(IoPlugin68 *, uint32_t, uint32_t) { return 0; }
+void default_write(IoPlugin68 *, uint32_t, uint32_t, uint32_t) {}
 
-void install_page(Emu68 &cpu, uint32_t page, const IoPlugin68 *p) {
-  page &= 0xFF;
-  cpu.io_read[0][page] = p && p->read_b ? p->read_b : default_read;
-  cpu.io_read[1][page] = p && p->read_w ? p->read_w : default_read;
-  cpu.io_read[2][page] = p && p->read_l ? p->read_l : default_read;
-  cpu.io_write[0][page] = p && p->write_b ? p->write_b : default_write;
-  cpu.io_write[1][page] = p && p->write_w ? p->write_w : default_write;
-  cpu.io_write[2][page] = p && p->write_l ? p->write_l : default_write;
+// The page takes the plug-in and its handlers (the defaults where it has
+// none); null leaves the page to the defaults alone.
+void install_page(Emu68 &cpu, uint32_t page, IoPlugin68 *p) {
+  IoPage68 &io = cpu.io[page & 0xFF];
+  io.plugin = p;
+  io.read[0] = p && p->read_b ? p->read_b : default_read;
+  io.read[1] = p && p->read_w ? p->read_w : default_read;
+  io.read[2] = p && p->read_l ? p->read_l : default_read;
+  io.write[0] = p && p->write_b ? p->write_b : default_write;
+  io.write[1] = p && p->write_w ? p->write_w : default_write;
+  io.write[2] = p && p->write_l ? p->write_l : default_write;
 }
 
 uint32_t page_of(const IoPlugin68 *p) { return (p->addr_lo >> 8) & 0xFF; }
@@ -114,7 +117,7 @@ int EMU68_is_debug_build(void) { return 0; }
 void EMU68_reset_cpu(Emu68 *emu) {
   Emu68 &cpu = *emu;
   for (IoPlugin68 *p = cpu.io_list; p != nullptr; p = p->next)
-    if (p->reset) p->reset();
+    if (p->reset) p->reset(p);
   std::memset(cpu.d, 0, sizeof cpu.d);
   std::memset(cpu.a, 0, sizeof cpu.a);
   cpu.cycle = 0;
@@ -170,7 +173,7 @@ int EMU68_run_frame(Emu68 *emu, uint32_t budget) {
   int result = 0;
   cpu.a[7] = watermark - 4;  // stands for the return address; never written
   for (IoPlugin68 *p = cpu.io_list; p != nullptr; p = p->next)
-    if (p->adjust_cycles) p->adjust_cycles(cpu.cycle);
+    if (p->adjust_cycles) p->adjust_cycles(p, cpu.cycle);
   cpu.cycle = 0;
 
   if (!run_until(cpu, watermark, &left)) {
@@ -179,11 +182,11 @@ int EMU68_run_frame(Emu68 *emu, uint32_t budget) {
   } else if (cpu.interrupt_source != nullptr && ((cpu.sr >> 8) & 7) < 6) {
     IoPlugin68 *source = cpu.interrupt_source;
     uint32_t t = 0;
-    int32_t next = source->next_interrupt ? source->next_interrupt(t) : IO68_NO_INTERRUPT;
+    int32_t next = source->next_interrupt ? source->next_interrupt(source, t) : IO68_NO_INTERRUPT;
     while (next != IO68_NO_INTERRUPT) {
       t += next < 0 ? 0 : static_cast<uint32_t>(next);
       if (t >= budget) break;
-      const Interrupt68 *irq = source->interrupt ? source->interrupt(t) : nullptr;
+      const Interrupt68 *irq = source->interrupt ? source->interrupt(source, t) : nullptr;
       if (irq != nullptr) {
         cpu.cycle = t;
         cpu.a[7] = watermark;
@@ -200,7 +203,7 @@ int EMU68_run_frame(Emu68 *emu, uint32_t budget) {
           break;
         }
       }
-      next = source->next_interrupt ? source->next_interrupt(t) : IO68_NO_INTERRUPT;
+      next = source->next_interrupt ? source->next_interrupt(source, t) : IO68_NO_INTERRUPT;
     }
   }
   cpu.a[7] = watermark;

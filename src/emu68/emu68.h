@@ -32,6 +32,15 @@ extern "C" {
 #define EMU68_ERROR_SLOTS 4
 #define EMU68_ERROR_LENGTH 128
 
+/* One of the 256 I/O pages: the plug-in that owns it (null for none) and
+ * its handlers by access width (byte, word, long); the defaults stand in
+ * for those it has none of. */
+typedef struct {
+  IoPlugin68 *plugin;
+  io68_read_t read[3];
+  io68_write_t write[3];
+} IoPage68;
+
 /* One emulator. The owner provides the storage (all zero is a valid
  * instance without memory, on which nothing runs) and reaches the fields
  * only through the operations below. */
@@ -51,9 +60,7 @@ typedef struct Emu68 {
   IoPlugin68 *io_list;
   IoPlugin68 *interrupt_source;
   uint32_t step_limit; /* instructions a frame may run; 0: the maximum */
-  /* The six I/O page tables: [byte, word, long][page]. */
-  io68_read_t io_read[3][256];
-  io68_write_t io_write[3][256];
+  IoPage68 io[256];
   int error_count; /* slot error_count - 1 is the newest */
   uint32_t error_seed;
   char errors[EMU68_ERROR_SLOTS][EMU68_ERROR_LENGTH];

@@ -4,6 +4,10 @@
  * pages, and a plugged chip owns the page of its first address. The bus hands
  * the chip the full, unmasked address and the CPU's cycle position within the
  * current frame (68000 clock cycles, 8 MHz).
+ *
+ * Every handler receives the record it was found in (`self`), so a chip
+ * whose state embeds its record gets back to that state from it. A record is
+ * plugged into one emulator at a time.
  */
 #ifndef VK68_EMU68_IOPLUG68_H
 #define VK68_EMU68_IOPLUG68_H
@@ -24,16 +28,18 @@ typedef struct {
 /* "No interrupt pending" answer of next_interrupt. */
 #define IO68_NO_INTERRUPT ((int32_t)0x80000000)
 
-typedef uint32_t (*io68_read_t)(uint32_t address, uint32_t cycle);
-typedef void (*io68_write_t)(uint32_t address, uint32_t value, uint32_t cycle);
+typedef struct IoPlugin68 IoPlugin68;
 
-typedef struct IoPlugin68 {
-  struct IoPlugin68 *next; /* link in the plugged list; set by plugging     */
-  char name[32];           /* zero-terminated                               */
-  uint32_t addr_lo;        /* first address: its bits 15-8 pick the page    */
-  uint32_t addr_hi;        /* last address; descriptive only                */
-  io68_read_t read_b;      /* any of the six may be null: the default read  */
-  io68_read_t read_w;      /* returns 0, the default write does nothing     */
+typedef uint32_t (*io68_read_t)(IoPlugin68 *self, uint32_t address, uint32_t cycle);
+typedef void (*io68_write_t)(IoPlugin68 *self, uint32_t address, uint32_t value, uint32_t cycle);
+
+struct IoPlugin68 {
+  IoPlugin68 *next;   /* link in the plugged list; set by plugging     */
+  char name[32];      /* zero-terminated                               */
+  uint32_t addr_lo;   /* first address: its bits 15-8 pick the page    */
+  uint32_t addr_hi;   /* last address; descriptive only                */
+  io68_read_t read_b; /* any of the six may be null: the default read  */
+  io68_read_t read_w; /* returns 0, the default write does nothing     */
   io68_read_t read_l;
   io68_write_t write_b;
   io68_write_t write_w;
@@ -43,16 +49,16 @@ typedef struct IoPlugin68 {
   /* Asked only of the selected interrupt source: the interrupt due at
    * `cycle`, or null when none is. The record must stay valid until the CPU
    * has read it. */
-  Interrupt68 *(*interrupt)(uint32_t cycle);
+  Interrupt68 *(*interrupt)(IoPlugin68 *self, uint32_t cycle);
   /* Cycles from `cycle` to the next interrupt request, IO68_NO_INTERRUPT for
    * none; a negative value counts as 0. */
-  int32_t (*next_interrupt)(uint32_t cycle);
+  int32_t (*next_interrupt)(IoPlugin68 *self, uint32_t cycle);
   /* Called at the start of every frame with the length of the frame that
    * just ended, so the chip can rebase its clock. */
-  void (*adjust_cycles)(uint32_t cycles);
+  void (*adjust_cycles)(IoPlugin68 *self, uint32_t cycles);
   /* Called by the CPU reset. */
-  int (*reset)(void);
-} IoPlugin68;
+  int (*reset)(IoPlugin68 *self);
+};
 
 #ifdef __cplusplus
 }

@@ -22,8 +22,8 @@ constexpr uint32_t kDivider[8] = {0, 4, 10, 16, 50, 64, 100, 200};
 constexpr uint32_t kVecA = 0x4D * 4, kVecB = 0x48 * 4, kVecC = 0x45 * 4, kVecD = 0x44 * 4;
 
 IoPlugin68 &mfp = mfp_io_plugin;
-void wb(uint32_t a, uint32_t v, uint32_t c = 0) { mfp.write_b(a, v, c); }
-uint32_t rb(uint32_t a, uint32_t c = 0) { return mfp.read_b(a, c); }
+void wb(uint32_t a, uint32_t v, uint32_t c = 0) { mfp.write_b(&mfp, a, v, c); }
+uint32_t rb(uint32_t a, uint32_t c = 0) { return mfp.read_b(&mfp, a, c); }
 uint64_t ceil_div(uint64_t a, uint64_t b) { return (a + b - 1) / b; }
 
 // (cycle since the first frame's start, vector) of each interrupt taken.
@@ -37,13 +37,13 @@ struct Runner {
   Deliveries got;
 
   void frame(uint32_t budget, const std::function<void()> &routine = {}) {
-    mfp.adjust_cycles(previous);
+    mfp.adjust_cycles(&mfp, previous);
     if (routine) routine();
     for (uint32_t t = 0;;) {
-      const int32_t n = mfp.next_interrupt(t);
+      const int32_t n = mfp.next_interrupt(&mfp, t);
       if (n == IO68_NO_INTERRUPT || uint64_t{t} + std::max(n, 0) >= budget) break;
       t += static_cast<uint32_t>(std::max(n, 0));
-      if (const Interrupt68 *irq = mfp.interrupt(t)) {
+      if (const Interrupt68 *irq = mfp.interrupt(&mfp, t)) {
         EXPECT_EQ(irq->level, 6u);
         got.push_back({base + t, irq->vector});
       }
@@ -67,17 +67,17 @@ TEST_F(Mfp, RegistersAndAccessWidths) {
   wb(kBase + 0x3F, 0x15A);  // register 31; values are bytes
   EXPECT_EQ(rb(kBase + 0x26) << 16 | rb(kBase + 0x27) << 8 | rb(kBase + 0x3F), 0xA55Au);
   EXPECT_EQ(rb(kBase + 0x57), 0x40u);  // only bits 5-1 pick the register: VR
-  mfp.write_w(kBase + 0x0A, 0x1234, 0);
-  EXPECT_EQ(mfp.read_w(kBase + 0x0A, 0), 0x34u);  // the odd byte, in the low half
+  mfp.write_w(&mfp, kBase + 0x0A, 0x1234, 0);
+  EXPECT_EQ(mfp.read_w(&mfp, kBase + 0x0A, 0), 0x34u);  // the odd byte, in the low half
   wb(kTadr, 0);  // a stopped timer's data write sets its count; 0 means 256
   EXPECT_EQ(rb(kTadr), 0u);
-  EXPECT_EQ(mfp.next_interrupt(0), IO68_NO_INTERRUPT);
+  EXPECT_EQ(mfp.next_interrupt(&mfp, 0), IO68_NO_INTERRUPT);
   // A long covers two registers, the second 4 cycles later: A starts at
   // cycle 0, B at cycle 4.
   wb(kTadr, 100);
   wb(kTbdr, 100);
-  EXPECT_EQ(mfp.read_l(kBase + 0x1E, 0), 0x00640064u);
-  mfp.write_l(kBase + 0x18, 0x00010001u, 0);
+  EXPECT_EQ(mfp.read_l(&mfp, kBase + 0x1E, 0), 0x00640064u);
+  mfp.write_l(&mfp, kBase + 0x18, 0x00010001u, 0);
   Runner r;
   r.frame(1400);
   EXPECT_EQ(r.got, (Deliveries{{1303, kVecA}, {ceil_div(4 * 192 + 250000, 192), kVecB}}));
@@ -158,16 +158,17 @@ TEST_F(Mfp, ReprogrammingControlAndData) {
   EXPECT_EQ(rb(kTadr, 500), 62u);  // 500 cycles = 96000 units = 38 counts + 1000
   wb(kTacr, 1, 500);               // the same selector changes nothing
   wb(kTacr, 9, 500);               // bit 3 is not emulated: still selector 1
-  EXPECT_EQ(mfp.next_interrupt(500), 1303 - 500);
+  EXPECT_EQ(mfp.next_interrupt(&mfp, 500), 1303 - 500);
   wb(kTacr, 2, 500);  // another selector restarts the count phase
-  EXPECT_EQ(mfp.next_interrupt(500), static_cast<int32_t>(ceil_div(96000 + 62 * 6250, 192) - 500));
+  EXPECT_EQ(mfp.next_interrupt(&mfp, 500),
+            static_cast<int32_t>(ceil_div(96000 + 62 * 6250, 192) - 500));
   EXPECT_EQ(rb(kTadr, 532) << 8 | rb(kTadr, 533), 62u << 8 | 61u);  // 6250 units a count
   wb(kTacr, 8, 600);  // stops it: the count freezes; a restart goes on from there
-  EXPECT_EQ(mfp.next_interrupt(600), IO68_NO_INTERRUPT);
+  EXPECT_EQ(mfp.next_interrupt(&mfp, 600), IO68_NO_INTERRUPT);
   const uint32_t frozen = rb(kTadr, 600);
   EXPECT_EQ(rb(kTadr, 90000), frozen);
   wb(kTacr, 1, 1000);
-  EXPECT_EQ(mfp.next_interrupt(1000),
+  EXPECT_EQ(mfp.next_interrupt(&mfp, 1000),
             static_cast<int32_t>(ceil_div(1000 * 192 + frozen * 2500, 192) - 1000));
   SetUp();  // a data write while running takes effect at the next wrap
   wb(kTadr, 100);
@@ -187,20 +188,20 @@ TEST_F(Mfp, MaskEnableVectorBaseAndUncollected) {
   wb(kImra, 0x00);
   wb(kTadr, 100);
   wb(kTacr, 1);
-  EXPECT_EQ(mfp.interrupt(1302), nullptr);  // too early: nothing moves
-  EXPECT_EQ(mfp.interrupt(1303), nullptr);  // masked
-  EXPECT_EQ(mfp.next_interrupt(1303), static_cast<int32_t>(ceil_div(500000, 192) - 1303));
+  EXPECT_EQ(mfp.interrupt(&mfp, 1302), nullptr);  // too early: nothing moves
+  EXPECT_EQ(mfp.interrupt(&mfp, 1303), nullptr);  // masked
+  EXPECT_EQ(mfp.next_interrupt(&mfp, 1303), static_cast<int32_t>(ceil_div(500000, 192) - 1303));
   wb(kImra, 0x20);
   wb(kIera, 0x00);
-  EXPECT_EQ(mfp.interrupt(2605), nullptr);  // disabled
+  EXPECT_EQ(mfp.interrupt(&mfp, 2605), nullptr);  // disabled
   wb(kIera, 0x20);
   wb(kVr, 0x5F);
-  ASSERT_NE(mfp.interrupt(3907), nullptr);
-  EXPECT_EQ(mfp.interrupt(5209)->vector, (0x50u + 13) * 4);
-  for (int f = 0; f < 1000; ++f) mfp.adjust_cycles(160256);
-  EXPECT_EQ(mfp.next_interrupt(0), 0);
-  ASSERT_NE(mfp.interrupt(0), nullptr);
-  EXPECT_EQ(mfp.next_interrupt(0), 1303);
+  ASSERT_NE(mfp.interrupt(&mfp, 3907), nullptr);
+  EXPECT_EQ(mfp.interrupt(&mfp, 5209)->vector, (0x50u + 13) * 4);
+  for (int f = 0; f < 1000; ++f) mfp.adjust_cycles(&mfp, 160256);
+  EXPECT_EQ(mfp.next_interrupt(&mfp, 0), 0);
+  ASSERT_NE(mfp.interrupt(&mfp, 0), nullptr);
+  EXPECT_EQ(mfp.next_interrupt(&mfp, 0), 1303);
 }
 
 }  // namespace

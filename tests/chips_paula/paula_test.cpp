@@ -22,12 +22,12 @@ constexpr int32_t kGain[65] = {
     42631, 43492, 44371, 45267, 46182, 47115, 48067, 49038, 50028, 51039, 52070, 53122, 53656,
     54740, 55846, 56407, 57546, 58125, 59299, 59895, 61105, 61719, 62966, 63599, 64883, 65536};
 
-void ww(uint32_t r, uint32_t v) { paula_io_plugin.write_w(kBase + r, v, 0); }
-void wb(uint32_t r, uint32_t v) { paula_io_plugin.write_b(kBase + r, v, 0); }
-void wl(uint32_t r, uint32_t v) { paula_io_plugin.write_l(kBase + r, v, 0); }
-uint32_t rw(uint32_t r) { return paula_io_plugin.read_w(kBase + r, 0); }
-uint32_t rb(uint32_t r) { return paula_io_plugin.read_b(kBase + r, 0); }
-uint32_t rl(uint32_t r) { return paula_io_plugin.read_l(kBase + r, 0); }
+void ww(uint32_t r, uint32_t v) { paula_io_plugin.write_w(&paula_io_plugin, kBase + r, v, 0); }
+void wb(uint32_t r, uint32_t v) { paula_io_plugin.write_b(&paula_io_plugin, kBase + r, v, 0); }
+void wl(uint32_t r, uint32_t v) { paula_io_plugin.write_l(&paula_io_plugin, kBase + r, v, 0); }
+uint32_t rw(uint32_t r) { return paula_io_plugin.read_w(&paula_io_plugin, kBase + r, 0); }
+uint32_t rb(uint32_t r) { return paula_io_plugin.read_b(&paula_io_plugin, kBase + r, 0); }
+uint32_t rl(uint32_t r) { return paula_io_plugin.read_l(&paula_io_plugin, kBase + r, 0); }
 uint32_t voice_reg(int v, uint32_t offset) { return 0xA0 + 16 * v + offset; }
 int16_t left(uint32_t w) { return static_cast<int16_t>(w & 0xFFFF); }
 

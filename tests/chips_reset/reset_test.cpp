@@ -19,14 +19,14 @@ namespace {
 // What a program and the player can observe of all chips.
 std::vector<uint32_t> observe() {
   std::vector<uint32_t> o;
-  o.push_back(ym_io_plugin.read_b(0xFFFF8800, 0));  // the selected register
+  o.push_back(ym_io_plugin.read_b(&ym_io_plugin, 0xFFFF8800, 0));  // the selected register
   for (uint32_t r = 0; r < 16; ++r) {
-    ym_io_plugin.write_b(0xFFFF8800, r, 0);
-    o.push_back(ym_io_plugin.read_b(0xFFFF8800, 0));
+    ym_io_plugin.write_b(&ym_io_plugin, 0xFFFF8800, r, 0);
+    o.push_back(ym_io_plugin.read_b(&ym_io_plugin, 0xFFFF8800, 0));
   }
-  for (const IoPlugin68 *p : {&mfp_io_plugin, &mw_io_plugin, &paula_io_plugin, &shifter_io_plugin})
-    for (uint32_t a = p->addr_lo; a <= p->addr_hi; ++a) o.push_back(p->read_b(a, 0));
-  o.push_back(static_cast<uint32_t>(mfp_io_plugin.next_interrupt(0)));
+  for (IoPlugin68 *p : {&mfp_io_plugin, &mw_io_plugin, &paula_io_plugin, &shifter_io_plugin})
+    for (uint32_t a = p->addr_lo; a <= p->addr_hi; ++a) o.push_back(p->read_b(p, a, 0));
+  o.push_back(static_cast<uint32_t>(mfp_io_plugin.next_interrupt(&mfp_io_plugin, 0)));
   for (int v = 0; v < 4; ++v) {
     const PaulaVoiceState *s = paula_voice_state(v);
     o.insert(o.end(), {s->position, s->loop_start, s->loop_end});
@@ -64,8 +64,8 @@ TEST(ChipsPowerOn, StateBeforeTheFirstResetIsTheResetState) {
   // cycles at 4 ticks a count, 76 counts have passed.
   EXPECT_EXIT(
       {
-        mfp_io_plugin.write_b(0xFFFFFA19, 1, 0);
-        std::exit(mfp_io_plugin.read_b(0xFFFFFA1F, 1000) == 180 ? 0 : 1);
+        mfp_io_plugin.write_b(&mfp_io_plugin, 0xFFFFFA19, 1, 0);
+        std::exit(mfp_io_plugin.read_b(&mfp_io_plugin, 0xFFFFFA1F, 1000) == 180 ? 0 : 1);
       },
       ::testing::ExitedWithCode(0), "");
 }
@@ -75,18 +75,18 @@ TEST(ChipsPowerOn, StateBeforeTheFirstResetIsTheResetState) {
 TEST(Shifter, Registers) {
   IoPlugin68 &sh = shifter_io_plugin;
   ASSERT_EQ(shifter_reset(), 0);
-  EXPECT_EQ(sh.read_w(0xFFFF820A, 0), 0xFE00u);
-  EXPECT_EQ(sh.read_w(0xFFFF8209, 0), 0x00FEu);
-  EXPECT_EQ(sh.read_l(0x00FF8208, 0), 0x0000FE00u);
-  sh.write_w(0xFFFF820A, 0x0200, 0);
-  sh.write_w(0xFFFF825F, 0x1201, 0);  // the low byte lands on 0x60
-  sh.write_b(0xFFFF820B, 0x55, 0);    // no register
-  EXPECT_EQ(sh.read_l(0xFFFF820A, 0), 0x02000000u);
-  EXPECT_EQ(sh.read_w(0x00808260, 0), 0x0100u);
-  sh.write_l(0xFFFF8208, 0x0000FC00, 0);
-  EXPECT_EQ(sh.read_b(0xFFFF820A, 0), 0xFCu);
-  ASSERT_EQ(sh.reset(), 0);
-  EXPECT_EQ(sh.read_w(0xFFFF820A, 0) | sh.read_b(0xFFFF8260, 0), 0xFE00u);
+  EXPECT_EQ(sh.read_w(&sh, 0xFFFF820A, 0), 0xFE00u);
+  EXPECT_EQ(sh.read_w(&sh, 0xFFFF8209, 0), 0x00FEu);
+  EXPECT_EQ(sh.read_l(&sh, 0x00FF8208, 0), 0x0000FE00u);
+  sh.write_w(&sh, 0xFFFF820A, 0x0200, 0);
+  sh.write_w(&sh, 0xFFFF825F, 0x1201, 0);  // the low byte lands on 0x60
+  sh.write_b(&sh, 0xFFFF820B, 0x55, 0);    // no register
+  EXPECT_EQ(sh.read_l(&sh, 0xFFFF820A, 0), 0x02000000u);
+  EXPECT_EQ(sh.read_w(&sh, 0x00808260, 0), 0x0100u);
+  sh.write_l(&sh, 0xFFFF8208, 0x0000FC00, 0);
+  EXPECT_EQ(sh.read_b(&sh, 0xFFFF820A, 0), 0xFCu);
+  ASSERT_EQ(sh.reset(&sh), 0);
+  EXPECT_EQ(sh.read_w(&sh, 0xFFFF820A, 0) | sh.read_b(&sh, 0xFFFF8260, 0), 0xFE00u);
 }
 
 }  // namespace

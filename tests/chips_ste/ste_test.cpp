@@ -19,16 +19,16 @@ constexpr uint32_t kMixer = 0x400, kBass = 0x440, kTreble = 0x480, kMaster = 0x4
                    kLeft = 0x540;
 
 IoPlugin68 &ste = mw_io_plugin;
-void wb(uint32_t a, uint32_t v) { ste.write_b(a, v, 0); }
-uint32_t rb(uint32_t a) { return ste.read_b(a, 0); }
+void wb(uint32_t a, uint32_t v) { ste.write_b(&ste, a, v, 0); }
+uint32_t rb(uint32_t a) { return ste.read_b(&ste, a, 0); }
 uint32_t counter() { return (rb(kCounter) << 16) | (rb(kCounter + 2) << 8) | rb(kCounter + 4); }
 // The output word of left and right values.
 uint32_t word(int l, int r) {
   return (static_cast<uint32_t>(l) & 0xFFFF) | static_cast<uint32_t>(r) << 16;
 }
 void command(uint32_t data, uint32_t mask = 0x07FF) {
-  ste.write_w(kMask, mask, 0);
-  ste.write_w(kData, data, 0);
+  ste.write_w(&ste, kMask, mask, 0);
+  ste.write_w(&ste, kData, data, 0);
 }
 
 class Ste : public ::testing::Test {
@@ -183,10 +183,10 @@ TEST_F(Ste, MicroWireCommands) {
     EXPECT_EQ(mw_lmc1992()->*s.field, s.want) << std::hex << s.data << "/" << s.mask;
   }
   command(kMaster | 20);
-  ste.write_w(kMask, 0, 0);
-  ste.write_l(kData, 0x04E807FFu, 0);  // sends with the mask in place before
+  ste.write_w(&ste, kMask, 0, 0);
+  ste.write_l(&ste, kData, 0x04E807FFu, 0);  // sends with the mask in place before
   EXPECT_EQ(mw_lmc1992()->master_db, -40);
-  ste.write_w(kData, 0x04E8, 0);
+  ste.write_w(&ste, kData, 0x04E8, 0);
   EXPECT_EQ(mw_lmc1992()->master_db, 0);
   wb(kData, 0x05);  // the high byte alone sends nothing
   EXPECT_EQ(mw_lmc1992()->left_db, 0);
@@ -201,13 +201,13 @@ TEST_F(Ste, RegistersAndReset) {
   EXPECT_EQ(rb(0x00FF8966u), 0x5Au);  // only the low 6 address bits count
   play(0x012345, 0x06789A, 0, 0xFF);  // a control write latches the frame
   EXPECT_EQ(counter() << 8 | rb(kControl), 0x01234503u);
-  EXPECT_EQ(ste.read_l(kBase + 0x02, 0), 0x00010023u);
-  ste.write_l(kBase + 0x0E, 0x00AB00CDu, 0);
+  EXPECT_EQ(ste.read_l(&ste, kBase + 0x02, 0), 0x00010023u);
+  ste.write_l(&ste, kBase + 0x0E, 0x00AB00CDu, 0);
   EXPECT_EQ(rb(kBase + 0x0F) << 8 | rb(kBase + 0x11), 0xABCDu);
   command(kMaster | 3);
   mw_sampling_rate(22050);
-  ASSERT_EQ(ste.reset(), 0);
-  EXPECT_EQ(rb(kControl) | rb(kBase + 0x03) | counter() | ste.read_w(kMask, 0), 0u);
+  ASSERT_EQ(ste.reset(&ste), 0);
+  EXPECT_EQ(rb(kControl) | rb(kBase + 0x03) | counter() | ste.read_w(&ste, kMask, 0), 0u);
   EXPECT_EQ(rb(kBase + 0x26), 0x5Au);
   EXPECT_EQ(mw_sampling_rate(0), 22050u);
   EXPECT_EQ(mw_lmc1992()->master_db, 0);

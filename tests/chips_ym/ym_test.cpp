@@ -36,19 +36,19 @@ int32_t centred(uint32_t level, uint32_t peak) { return scaled(level) - ((scaled
 const int32_t kLow = centred(0, kSingle[15]);
 
 void write_reg(int reg, int value, uint32_t cycle = 0) {
-  ym_io_plugin.write_b(kSelect, static_cast<uint32_t>(reg), cycle);
-  ym_io_plugin.write_b(kData, static_cast<uint32_t>(value), cycle);
+  ym_io_plugin.write_b(&ym_io_plugin, kSelect, static_cast<uint32_t>(reg), cycle);
+  ym_io_plugin.write_b(&ym_io_plugin, kData, static_cast<uint32_t>(value), cycle);
 }
 uint32_t read_reg(int reg) {
-  ym_io_plugin.write_b(kSelect, static_cast<uint32_t>(reg), 0);
-  return ym_io_plugin.read_b(kSelect, 0);
+  ym_io_plugin.write_b(&ym_io_plugin, kSelect, static_cast<uint32_t>(reg), 0);
+  return ym_io_plugin.read_b(&ym_io_plugin, kSelect, 0);
 }
 // Renders `count` frames, starting the next one (adjust) after each.
 std::vector<int32_t> frames(int count = 1, uint32_t cycles = kFrame) {
   std::vector<int32_t> all;
   for (int i = 0; i < count; ++i) {
     all.insert(all.end(), ym_output_buffer(), ym_output_buffer() + ym_render_frame(cycles));
-    ym_io_plugin.adjust_cycles(cycles);
+    ym_io_plugin.adjust_cycles(&ym_io_plugin, cycles);
   }
   return all;
 }
@@ -166,19 +166,21 @@ class Ym : public ::testing::Test {
 // of 4 with the newest value queued or rendered; words use their high byte,
 // longs are two words at one cycle.
 TEST_F(Ym, PortsAndQueues) {
-  ym_io_plugin.write_b(0xFFFF8801, 3, 0);
-  ym_io_plugin.write_b(0xFFFF8803, 0x21, 0);
-  ym_io_plugin.write_l(0x00FF88FC, 0x0499'E3CCu, 0);  // R4 = 0xE3
-  ym_io_plugin.write_w(kSelect, 0x08AA, 0);
-  ym_io_plugin.write_w(kData, 0x1F55, 10);
+  ym_io_plugin.write_b(&ym_io_plugin, 0xFFFF8801, 3, 0);
+  ym_io_plugin.write_b(&ym_io_plugin, 0xFFFF8803, 0x21, 0);
+  ym_io_plugin.write_l(&ym_io_plugin, 0x00FF88FC, 0x0499'E3CCu, 0);  // R4 = 0xE3
+  ym_io_plugin.write_w(&ym_io_plugin, kSelect, 0x08AA, 0);
+  ym_io_plugin.write_w(&ym_io_plugin, kData, 0x1F55, 10);
   write_reg(8, 0x12, 20);
   for (int r = 14; r <= 17; ++r) write_reg(r, 0x55);
   for (int pass = 0; pass < 2; ++pass) {
     const uint32_t want[16] = {0, 0, 0, 0x21, 0xE3, 0, 0, 0x3F, 0x12, 0, 0, 0, 0, 10, 0, 0};
     for (int r = 0; r < 16; ++r) EXPECT_EQ(read_reg(r), want[r]) << pass << ":" << r;
-    ym_io_plugin.write_b(kSelect, 3, 0);
-    EXPECT_EQ(ym_io_plugin.read_b(0xFFFF8804, 0) | ym_io_plugin.read_b(kData, 0), 0x21u);
-    EXPECT_EQ(ym_io_plugin.read_l(kSelect, 0), 0x21000000u);
+    ym_io_plugin.write_b(&ym_io_plugin, kSelect, 3, 0);
+    EXPECT_EQ(ym_io_plugin.read_b(&ym_io_plugin, 0xFFFF8804, 0) |
+                  ym_io_plugin.read_b(&ym_io_plugin, kData, 0),
+              0x21u);
+    EXPECT_EQ(ym_io_plugin.read_l(&ym_io_plugin, kSelect, 0), 0x21000000u);
     frames();
   }
   for (int i = 0; i < 2048; ++i) write_reg(0, i & 0xFF, i);
@@ -186,7 +188,8 @@ TEST_F(Ym, PortsAndQueues) {
   EXPECT_EQ(read_reg(1) << 8 | read_reg(0), 0x07FEu);
   ym_sampling_rate(22050);
   EXPECT_EQ(ym_voice_mask(0xFD), 5);
-  EXPECT_EQ(ym_io_plugin.reset(), 0);  // drops the queues, keeps rate and mask
+  EXPECT_EQ(ym_io_plugin.reset(&ym_io_plugin),
+            0);  // drops the queues, keeps rate and mask
   EXPECT_EQ(read_reg(1) | read_reg(0), 0u);
   EXPECT_EQ(std::pair(ym_sampling_rate(0), ym_voice_mask(-1)), std::pair(22050u, 5));
   EXPECT_EQ(std::pair(ym_sampling_rate(5999), ym_sampling_rate(50001)), std::pair(6000u, 50000u));
@@ -245,7 +248,7 @@ TEST_F(Ym, EnvelopeShapesFollowTheirCourses) {
 TEST_F(Ym, FramesCarryCyclesAndSteps) {
   ym_render_frame(kFrame);
   write_reg(8, 15, kFrame + 32 * 2002);
-  ym_io_plugin.adjust_cycles(kFrame);
+  ym_io_plugin.adjust_cycles(&ym_io_plugin, kFrame);
   const std::vector<int32_t> late = frames();
   SetUp();
   EXPECT_EQ(frames().size(), 884u);

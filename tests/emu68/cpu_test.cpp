@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -18,8 +19,10 @@ constexpr uint32_t kCode = 0x1000, kStack = 0x7F000;
 // A chip at $FFFFFA00 that logs its accesses and answers 0x42, and an
 // interrupt source whose next-interrupt answers come from a script and
 // whose interrupts (level 4, vector $100) are refused at listed cycles.
+// Every handler notes the record it was handed.
 struct Probe {
   static inline std::vector<std::string> log;
+  static inline std::set<const IoPlugin68 *> selves;
   static inline std::vector<int32_t> answers;
   static inline std::vector<uint32_t> refused;
   static inline uint32_t adjusted = 0, resets = 0;
@@ -32,23 +35,41 @@ struct Probe {
   static IoPlugin68 plugin() {
     IoPlugin68 p{};
     p.addr_lo = 0xFFFFFA00;
-    p.read_b = [](uint32_t a, uint32_t c) { return event("rb %X@%u", a, c), 0x42u; };
-    p.write_b = [](uint32_t, uint32_t v, uint32_t c) { event("w%u@%u", v, c); };
-    p.write_w = [](uint32_t a, uint32_t v, uint32_t) { event("ww %X=%X", a, v); };
-    p.write_l = [](uint32_t a, uint32_t v, uint32_t) { event("wl %X=%X", a, v); };
-    p.next_interrupt = [](uint32_t c) {
+    p.read_b = [](IoPlugin68 *self, uint32_t a, uint32_t c) {
+      selves.insert(self);
+      return event("rb %X@%u", a, c), 0x42u;
+    };
+    p.write_b = [](IoPlugin68 *self, uint32_t, uint32_t v, uint32_t c) {
+      selves.insert(self);
+      event("w%u@%u", v, c);
+    };
+    p.write_w = [](IoPlugin68 *self, uint32_t a, uint32_t v, uint32_t) {
+      selves.insert(self);
+      event("ww %X=%X", a, v);
+    };
+    p.write_l = [](IoPlugin68 *self, uint32_t a, uint32_t v, uint32_t) {
+      selves.insert(self);
+      event("wl %X=%X", a, v);
+    };
+    p.next_interrupt = [](IoPlugin68 *self, uint32_t c) {
+      selves.insert(self);
       event("next@%u", c);
       if (answers.empty()) return IO68_NO_INTERRUPT;
       const int32_t v = answers.front();
       answers.erase(answers.begin());
       return v;
     };
-    p.interrupt = [](uint32_t c) {
+    p.interrupt = [](IoPlugin68 *self, uint32_t c) {
+      selves.insert(self);
       event("irq@%u", c);
       return std::count(refused.begin(), refused.end(), c) ? nullptr : &record;
     };
-    p.adjust_cycles = [](uint32_t cycles) { adjusted = cycles; };
-    p.reset = [] {
+    p.adjust_cycles = [](IoPlugin68 *self, uint32_t cycles) {
+      selves.insert(self);
+      adjusted = cycles;
+    };
+    p.reset = [](IoPlugin68 *self) {
+      selves.insert(self);
       ++resets;
       return 0;
     };
@@ -64,6 +85,7 @@ class Emu68Test : public ::testing::Test {
     while (EMU68_pop_error(&emu)) {
     }
     Probe::log.clear();
+    Probe::selves.clear();
   }
   void TearDown() override {
     EMU68_unplug_all_io(&emu);
@@ -128,8 +150,8 @@ TEST_F(Emu68Test, InitChecksTheSizeAndResets) {
   EXPECT_EQ(pop(), std::string(127, 'y'));
 }
 
-// Bit 23 makes an address I/O, bits 15-8 pick the page; the chip sees the
-// full address and the cycle. Unclaimed pages read 0; code is never fetched
+// Bit 23 makes an address I/O, bits 15-8 pick the page; the chip sees its
+// own record, the full address and the cycle. Unclaimed pages read 0; code is never fetched
 // from I/O; a chip plugged twice is listed once; RESET resets the chips.
 TEST_F(Emu68Test, IoBusAndReset) {
   IoPlugin68 stranger = Probe::plugin();
@@ -165,6 +187,7 @@ TEST_F(Emu68Test, IoBusAndReset) {
   start(kCode, 0x2300, 0xFFFFFFFF);
   EMU68_step_one(&emu);
   EXPECT_EQ(regs().d[0], 0xFFFFFF00u);  // unplugged: the page reads 0 again
+  EXPECT_EQ(Probe::selves, std::set<const IoPlugin68 *>{&probe});
 }
 
 // Exception entry: a short frame (SR, then the PC after the opcode and its
@@ -288,6 +311,7 @@ TEST_F(Emu68Test, FrameRunnerDeliversInterrupts) {
   start(kCode);  // the next frame tells each chip how long the last one was
   ASSERT_EQ(EMU68_run_frame(&emu, 5), 0);
   EXPECT_EQ(Probe::adjusted, 1000u);
+  EXPECT_EQ(Probe::selves, std::set<const IoPlugin68 *>{&probe});
 }
 
 // Exceptions inside a frame stack the PC of the running instruction (the
