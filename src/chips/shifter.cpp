@@ -2,6 +2,7 @@
 // 0xFF8260; every other address of the page reads 0 and ignores writes.
 #include "chips/shifter.h"
 
+#include <cstddef>
 #include <cstdint>
 
 #include "chips/wide_access.h"
@@ -16,21 +17,22 @@ constexpr uint32_t kResolution = 0x60;
 constexpr uint8_t kSyncReset = 0xFE;
 constexpr uint8_t kResolutionReset = 0;  // low resolution
 
-uint8_t sync_mode = kSyncReset;
-uint8_t resolution = kResolutionReset;
+// The chip whose bus record this is (the record is its first member).
+static_assert(offsetof(Shifter, io) == 0);
+Shifter &chip(IoPlugin68 *self) { return *reinterpret_cast<Shifter *>(self); }
 
-uint32_t shifter_read_b(IoPlugin68 *, uint32_t address, uint32_t) {
+uint32_t shifter_read_b(IoPlugin68 *self, uint32_t address, uint32_t) {
   switch (address & 0xFF) {
-    case kSync: return sync_mode;
-    case kResolution: return resolution;
+    case kSync: return chip(self).sync_mode;
+    case kResolution: return chip(self).resolution;
     default: return 0;
   }
 }
 
-void shifter_write_b(IoPlugin68 *, uint32_t address, uint32_t value, uint32_t) {
+void shifter_write_b(IoPlugin68 *self, uint32_t address, uint32_t value, uint32_t) {
   switch (address & 0xFF) {
-    case kSync: sync_mode = static_cast<uint8_t>(value); break;
-    case kResolution: resolution = static_cast<uint8_t>(value); break;
+    case kSync: chip(self).sync_mode = static_cast<uint8_t>(value); break;
+    case kResolution: chip(self).resolution = static_cast<uint8_t>(value); break;
     default: break;
   }
 }
@@ -42,11 +44,7 @@ using chips::write_wide;
 constexpr io68_read_t shifter_read_w = read_wide<shifter_read_b, 1>;
 constexpr io68_write_t shifter_write_w = write_wide<shifter_write_b, 1>;
 
-}  // namespace
-
-extern "C" {
-
-IoPlugin68 shifter_io_plugin = {
+constexpr IoPlugin68 kRecord = {
     .next = nullptr,
     .name = "Shifter",
     .addr_lo = 0xFFFF8200u,
@@ -60,12 +58,21 @@ IoPlugin68 shifter_io_plugin = {
     .interrupt = nullptr,
     .next_interrupt = nullptr,
     .adjust_cycles = nullptr,
-    .reset = [](IoPlugin68 *) { return shifter_reset(); },
+    .reset = [](IoPlugin68 *self) { return shifter_reset(&chip(self)); },
 };
 
-int shifter_reset(void) {
-  sync_mode = kSyncReset;
-  resolution = kResolutionReset;
+}  // namespace
+
+extern "C" {
+
+int shifter_init(Shifter *shifter) {
+  shifter->io = kRecord;
+  return shifter_reset(shifter);
+}
+
+int shifter_reset(Shifter *shifter) {
+  shifter->sync_mode = kSyncReset;
+  shifter->resolution = kResolutionReset;
   return 0;
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "chips/shifter.h"
 #include "emu68/emu68.h"
 #include "vk68/player.h"
 
@@ -13,6 +14,7 @@
 // into it (the 68000's memory is the player's memory block).
 struct Machine68 {
   Emu68 emu;
+  Shifter shifter;
 };
 
 namespace vk68 {

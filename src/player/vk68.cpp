@@ -8,7 +8,6 @@
 #include "chips/mfp68901.h"
 #include "chips/microwire.h"
 #include "chips/paula.h"
-#include "chips/shifter.h"
 #include "chips/ym2149.h"
 #include "emu68/emu68.h"
 #include "player/player68.h"
@@ -100,6 +99,8 @@ int init_68k(Player68 *p, uint32_t size) {
   p->reg.a[7] = size - 4;
 
   vk68_debug("init_68k() : chipset init\n");
+  Machine68 *m = p->machine;
+  shifter_init(&m->shifter);
   const char *failed = ym_init() < 0      ? "Yamaha 2149 emulator init failed"
                        : mw_init() < 0    ? "Microwire emulator init failed"
                        : mfp_init() < 0   ? "MFP emulator init failed"
@@ -205,7 +206,7 @@ int apply_change_track(Player68 *p) {
   }
   if (t->hardware & VK68_HW_YM) {
     vk68_debug(" -> Add YM hardware\n");
-    EMU68_plug_io(emu, &shifter_io_plugin);
+    EMU68_plug_io(emu, &p->machine->shifter.io);
     EMU68_plug_io(emu, &ym_io_plugin);
     EMU68_plug_io(emu, &mfp_io_plugin);
     EMU68_select_interrupt_source(emu, &mfp_io_plugin);

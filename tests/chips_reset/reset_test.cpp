@@ -16,6 +16,8 @@
 
 namespace {
 
+Shifter shifter;
+
 // What a program and the player can observe of all chips.
 std::vector<uint32_t> observe() {
   std::vector<uint32_t> o;
@@ -24,7 +26,7 @@ std::vector<uint32_t> observe() {
     ym_io_plugin.write_b(&ym_io_plugin, 0xFFFF8800, r, 0);
     o.push_back(ym_io_plugin.read_b(&ym_io_plugin, 0xFFFF8800, 0));
   }
-  for (IoPlugin68 *p : {&mfp_io_plugin, &mw_io_plugin, &paula_io_plugin, &shifter_io_plugin})
+  for (IoPlugin68 *p : {&mfp_io_plugin, &mw_io_plugin, &paula_io_plugin, &shifter.io})
     for (uint32_t a = p->addr_lo; a <= p->addr_hi; ++a) o.push_back(p->read_b(p, a, 0));
   o.push_back(static_cast<uint32_t>(mfp_io_plugin.next_interrupt(&mfp_io_plugin, 0)));
   for (int v = 0; v < 4; ++v) {
@@ -44,12 +46,13 @@ TEST(ChipsPowerOn, StateBeforeTheFirstResetIsTheResetState) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");  // the child starts afresh
   EXPECT_EXIT(
       {
+        shifter_init(&shifter);
         const std::vector<uint32_t> before = observe();
         ym_reset();
         mfp_reset();
         mw_reset();
         paula_reset();
-        shifter_reset();
+        shifter_reset(&shifter);
         const std::vector<uint32_t> after = observe();
         for (size_t i = 0; i < before.size(); ++i)
           if (before[i] != after[i]) std::fprintf(stderr, "observation %zu differs\n", i);
@@ -73,8 +76,8 @@ TEST(ChipsPowerOn, StateBeforeTheFirstResetIsTheResetState) {
 // The sync mode answers 50 Hz (bit 1); a register is picked by the low 8
 // address bits alone; words and longs are big-endian byte sequences.
 TEST(Shifter, Registers) {
-  IoPlugin68 &sh = shifter_io_plugin;
-  ASSERT_EQ(shifter_reset(), 0);
+  ASSERT_EQ(shifter_init(&shifter), 0);
+  IoPlugin68 &sh = shifter.io;
   EXPECT_EQ(sh.read_w(&sh, 0xFFFF820A, 0), 0xFE00u);
   EXPECT_EQ(sh.read_w(&sh, 0xFFFF8209, 0), 0x00FEu);
   EXPECT_EQ(sh.read_l(&sh, 0x00FF8208, 0), 0x0000FE00u);
