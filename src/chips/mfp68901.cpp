@@ -4,7 +4,9 @@
 #include "chips/mfp68901.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "chips/wide_access.h"
 
@@ -64,54 +66,17 @@ constexpr uint32_t kTimerLevel = 6;
 constexpr uint8_t kResetVr = 0x40;
 constexpr uint8_t kResetGpip = 0x80;
 
-struct Mfp {
-  std::array<uint8_t, 64> regs{};
-  std::array<MfpTimer, 4> timers{};
-  MfpTimer *next_timer = nullptr;
-  Interrupt68 irq{};
-};
+// The chip whose bus record this is (the record is its first member).
+static_assert(offsetof(Mfp68901, io) == 0);
+Mfp68901 &chip(IoPlugin68 *self) { return *reinterpret_cast<Mfp68901 *>(self); }
 
-// The chip after a reset, which is also its state before the first one:
-// register file clear but VR and GPIP, every timer stopped with a reload and
-// count of 256 (whose data register byte reads 0).
-constexpr Mfp reset_state() {
-  // Vector channel and enable bit of each timer: A and B in bank A, C and D
-  // in bank B, as wired on the ST.
-  struct Fixed {
-    uint32_t channel;
-    uint8_t bit;
-    uint8_t bank;
-  };
-  constexpr std::array<Fixed, 4> kFixed = {{
-      {13, 0x20, 0},  // A
-      {8, 0x01, 0},   // B
-      {5, 0x20, 1},   // C
-      {4, 0x10, 1},   // D
-  }};
-  Mfp m;
-  m.regs[2 * kVr + 1] = kResetVr;
-  m.regs[2 * kGpip + 1] = kResetGpip;
-  for (int i = 0; i < 4; ++i) {
-    MfpTimer &t = m.timers[i];
-    t.channel = kFixed[i].channel;
-    t.level = kTimerLevel;
-    t.bit = kFixed[i].bit;
-    t.bank = kFixed[i].bank;
-    t.count = 256;
-    t.reload = 256;
-  }
-  return m;
-}
-
-Mfp mfp = reset_state();
-
-uint8_t &reg(int n) { return mfp.regs[2 * n + 1]; }
+uint8_t &reg(Mfp68901 &mfp, int n) { return mfp.regs[2 * n + 1]; }
 
 bool running(const MfpTimer &t) { return t.width != 0; }
 
 // The running timer with the smallest next time; on a tie the later timer
 // in the order A, B, C, D wins.
-void choose_next_timer() {
+void choose_next_timer(Mfp68901 &mfp) {
   MfpTimer *best = nullptr;
   for (MfpTimer &t : mfp.timers) {
     if (running(t) && (best == nullptr || t.next <= best->next)) {
@@ -155,7 +120,7 @@ void set_control(MfpTimer &t, uint32_t selector, uint32_t time) {
   t.next = static_cast<int32_t>(time + static_cast<uint32_t>(t.count) * t.width);
 }
 
-void write_data(MfpTimer &t, int n, uint32_t value) {
+void write_data(Mfp68901 &mfp, MfpTimer &t, int n, uint32_t value) {
   const int32_t v = value == 0 ? 256 : static_cast<int32_t>(value);
   t.reload = v;
   if (running(t)) {
@@ -163,11 +128,12 @@ void write_data(MfpTimer &t, int n, uint32_t value) {
     t.period = static_cast<uint32_t>(v) * t.width;
   } else {
     t.count = v;
-    reg(n) = static_cast<uint8_t>(v);
+    reg(mfp, n) = static_cast<uint8_t>(v);
   }
 }
 
-uint32_t read_byte(IoPlugin68 *, uint32_t address, uint32_t cycle) {
+uint32_t read_byte(IoPlugin68 *self, uint32_t address, uint32_t cycle) {
+  Mfp68901 &mfp = chip(self);
   if ((address & 1) == 0) {
     return 0;
   }
@@ -179,10 +145,11 @@ uint32_t read_byte(IoPlugin68 *, uint32_t address, uint32_t cycle) {
     }
     return static_cast<uint32_t>(t.count) & 0xFF;
   }
-  return reg(n);
+  return reg(mfp, n);
 }
 
-void write_byte(IoPlugin68 *, uint32_t address, uint32_t value, uint32_t cycle) {
+void write_byte(IoPlugin68 *self, uint32_t address, uint32_t value, uint32_t cycle) {
+  Mfp68901 &mfp = chip(self);
   if ((address & 1) == 0) {
     return;
   }
@@ -194,21 +161,21 @@ void write_byte(IoPlugin68 *, uint32_t address, uint32_t value, uint32_t cycle) 
     case kTbcr:
       // Bit 3 (event count and pulse width modes) is not emulated: 8 stops
       // the timer and 9-15 act as 1-7.
-      reg(n) = static_cast<uint8_t>(value);
+      reg(mfp, n) = static_cast<uint8_t>(value);
       set_control(mfp.timers[n - kTacr], value & 7, time);
-      choose_next_timer();
+      choose_next_timer(mfp);
       break;
     case kTcdcr:
-      reg(n) = static_cast<uint8_t>(value);
+      reg(mfp, n) = static_cast<uint8_t>(value);
       set_control(mfp.timers[MFP_TIMER_C], (value >> 4) & 7, time);
       set_control(mfp.timers[MFP_TIMER_D], value & 7, time);
-      choose_next_timer();
+      choose_next_timer(mfp);
       break;
     default:
       if (n >= kTadr && n <= kTddr) {
-        write_data(mfp.timers[n - kTadr], n, value);
+        write_data(mfp, mfp.timers[n - kTadr], n, value);
       } else {
-        reg(n) = static_cast<uint8_t>(value);
+        reg(mfp, n) = static_cast<uint8_t>(value);
       }
       break;
   }
@@ -219,7 +186,8 @@ void write_byte(IoPlugin68 *, uint32_t address, uint32_t value, uint32_t cycle) 
 constexpr io68_read_t read_word = chips::read_wide<read_byte, 1, chips::Use::kLow>;
 constexpr io68_write_t write_word = chips::write_wide<write_byte, 1, chips::Use::kLow>;
 
-Interrupt68 *interrupt(IoPlugin68 *, uint32_t cycle) {
+Interrupt68 *interrupt(IoPlugin68 *self, uint32_t cycle) {
+  Mfp68901 &mfp = chip(self);
   MfpTimer *t = mfp.next_timer;
   const int64_t now = static_cast<int64_t>(cycle) * kUnitsPerCycle;
   if (t == nullptr || now < t->next) {
@@ -227,18 +195,18 @@ Interrupt68 *interrupt(IoPlugin68 *, uint32_t cycle) {
   }
   // The timer moves on whether or not its interrupt gets through.
   t->next = static_cast<int32_t>(static_cast<uint32_t>(t->next) + t->period);
-  choose_next_timer();
-  const uint8_t enabled = reg(kIera + t->bank) & reg(kImra + t->bank);
+  choose_next_timer(mfp);
+  const uint8_t enabled = reg(mfp, kIera + t->bank) & reg(mfp, kImra + t->bank);
   if ((enabled & t->bit) == 0) {
     return nullptr;
   }
-  mfp.irq.vector = t->channel * 4 + (reg(kVr) & 0xF0u) * 4;
+  mfp.irq.vector = t->channel * 4 + (reg(mfp, kVr) & 0xF0u) * 4;
   mfp.irq.level = t->level;
   return &mfp.irq;
 }
 
-int32_t next_interrupt(IoPlugin68 *, uint32_t cycle) {
-  const MfpTimer *t = mfp.next_timer;
+int32_t next_interrupt(IoPlugin68 *self, uint32_t cycle) {
+  const MfpTimer *t = chip(self).next_timer;
   if (t == nullptr) {
     return IO68_NO_INTERRUPT;
   }
@@ -246,12 +214,12 @@ int32_t next_interrupt(IoPlugin68 *, uint32_t cycle) {
   return static_cast<int32_t>(due - cycle);
 }
 
-void adjust_cycles(IoPlugin68 *, uint32_t cycles) {
+void adjust_cycles(IoPlugin68 *self, uint32_t cycles) {
   if (cycles == 0) {
     return;
   }
   const uint32_t d = cycles * kUnitsPerCycle;
-  for (MfpTimer &t : mfp.timers) {
+  for (MfpTimer &t : chip(self).timers) {
     if (!running(t)) {
       continue;
     }
@@ -271,11 +239,7 @@ void adjust_cycles(IoPlugin68 *, uint32_t cycles) {
   }
 }
 
-}  // namespace
-
-extern "C" {
-
-IoPlugin68 mfp_io_plugin = {
+constexpr IoPlugin68 kRecord = {
     .next = nullptr,
     .name = "MFP-68901",
     .addr_lo = 0xFFFFFA00u,
@@ -289,13 +253,49 @@ IoPlugin68 mfp_io_plugin = {
     .interrupt = interrupt,
     .next_interrupt = next_interrupt,
     .adjust_cycles = adjust_cycles,
-    .reset = [](IoPlugin68 *) { return mfp_reset(); },
+    .reset = [](IoPlugin68 *self) { return mfp_reset(&chip(self)); },
 };
 
-int mfp_init(void) { return mfp_reset(); }
+}  // namespace
 
-int mfp_reset(void) {
-  mfp = reset_state();
+extern "C" {
+
+int mfp_init(Mfp68901 *mfp) {
+  mfp->io = kRecord;
+  return mfp_reset(mfp);
+}
+
+// Register file clear but VR and GPIP, every timer stopped with a reload
+// and count of 256 (whose data register byte reads 0).
+int mfp_reset(Mfp68901 *mfp) {
+  // Vector channel and enable bit of each timer: A and B in bank A, C and D
+  // in bank B, as wired on the ST.
+  struct Fixed {
+    uint32_t channel;
+    uint8_t bit;
+    uint8_t bank;
+  };
+  constexpr std::array<Fixed, 4> kFixed = {{
+      {13, 0x20, 0},  // A
+      {8, 0x01, 0},   // B
+      {5, 0x20, 1},   // C
+      {4, 0x10, 1},   // D
+  }};
+  std::memset(mfp->regs, 0, sizeof mfp->regs);
+  reg(*mfp, kVr) = kResetVr;
+  reg(*mfp, kGpip) = kResetGpip;
+  for (int i = 0; i < 4; ++i) {
+    MfpTimer &t = mfp->timers[i];
+    t = MfpTimer{};
+    t.channel = kFixed[i].channel;
+    t.level = kTimerLevel;
+    t.bit = kFixed[i].bit;
+    t.bank = kFixed[i].bank;
+    t.count = 256;
+    t.reload = 256;
+  }
+  mfp->next_timer = nullptr;
+  mfp->irq = Interrupt68{};
   return 0;
 }
 
@@ -323,11 +323,11 @@ void mfp_timer_update(MfpTimer *timer, uint32_t time) {
   }
 }
 
-MfpTimer *mfp_timer(int index) {
+MfpTimer *mfp_timer(Mfp68901 *mfp, int index) {
   if (index < 0 || index >= 4) {
     return nullptr;
   }
-  return &mfp.timers[index];
+  return &mfp->timers[index];
 }
 
 }  // extern "C"

@@ -41,18 +41,24 @@ typedef struct {
 /* Timer indices. */
 enum { MFP_TIMER_A = 0, MFP_TIMER_B = 1, MFP_TIMER_C = 2, MFP_TIMER_D = 3 };
 
-/* "MFP-68901" at 0xFFFFFA00-0xFFFFFA2F. */
-extern IoPlugin68 mfp_io_plugin;
+/* One MFP; its owner provides the storage. */
+typedef struct {
+  IoPlugin68 io;    /* the bus record: "MFP-68901" at 0xFFFFFA00-0xFFFFFA2F */
+  uint8_t regs[64]; /* register n at the odd offset 2n + 1 */
+  MfpTimer timers[4];
+  MfpTimer *next_timer; /* the running timer that fires first, or null */
+  Interrupt68 irq;      /* the interrupt handed to the CPU */
+} Mfp68901;
 
-/* Resets the chip; returns 0. */
-int mfp_init(void);
+/* Fills in the bus record and resets the chip; returns 0. */
+int mfp_init(Mfp68901 *mfp);
 /* Register file cleared, VR = 0x40, GPIP = 0x80, all timers stopped with a
  * reload and count of 256. Returns 0. */
-int mfp_reset(void);
+int mfp_reset(Mfp68901 *mfp);
 /* Brings a timer's count up to `time` (internal units). */
 void mfp_timer_update(MfpTimer *timer, uint32_t time);
 /* Timer by index (MFP_TIMER_A..MFP_TIMER_D), or null for any other index. */
-MfpTimer *mfp_timer(int index);
+MfpTimer *mfp_timer(Mfp68901 *mfp, int index);
 
 #ifdef __cplusplus
 }

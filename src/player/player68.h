@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "chips/mfp68901.h"
 #include "chips/shifter.h"
 #include "emu68/emu68.h"
 #include "vk68/player.h"
@@ -14,6 +15,7 @@
 // into it (the 68000's memory is the player's memory block).
 struct Machine68 {
   Emu68 emu;
+  Mfp68901 mfp;
   Shifter shifter;
 };
 

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <new>
 
-#include "chips/mfp68901.h"
 #include "chips/microwire.h"
 #include "chips/paula.h"
 #include "chips/ym2149.h"
@@ -101,11 +100,11 @@ int init_68k(Player68 *p, uint32_t size) {
   vk68_debug("init_68k() : chipset init\n");
   Machine68 *m = p->machine;
   shifter_init(&m->shifter);
-  const char *failed = ym_init() < 0      ? "Yamaha 2149 emulator init failed"
-                       : mw_init() < 0    ? "Microwire emulator init failed"
-                       : mfp_init() < 0   ? "MFP emulator init failed"
-                       : paula_init() < 0 ? "Paula emulator init failed"
-                                          : nullptr;
+  const char *failed = ym_init() < 0           ? "Yamaha 2149 emulator init failed"
+                       : mw_init() < 0         ? "Microwire emulator init failed"
+                       : mfp_init(&m->mfp) < 0 ? "MFP emulator init failed"
+                       : paula_init() < 0      ? "Paula emulator init failed"
+                                               : nullptr;
   if (failed) {
     vk68_error_add("%s", failed);
     vk68_debug("init_68k() : Failed\n");
@@ -208,8 +207,8 @@ int apply_change_track(Player68 *p) {
     vk68_debug(" -> Add YM hardware\n");
     EMU68_plug_io(emu, &p->machine->shifter.io);
     EMU68_plug_io(emu, &ym_io_plugin);
-    EMU68_plug_io(emu, &mfp_io_plugin);
-    EMU68_select_interrupt_source(emu, &mfp_io_plugin);
+    EMU68_plug_io(emu, &p->machine->mfp.io);
+    EMU68_select_interrupt_source(emu, &p->machine->mfp.io);
   }
   if (t->hardware & VK68_HW_STE) {
     vk68_debug(" -> Add STE hardware\n");

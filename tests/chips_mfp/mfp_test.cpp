@@ -21,7 +21,8 @@ constexpr uint32_t kDivider[8] = {0, 4, 10, 16, 50, 64, 100, 200};
 // Vector addresses of timers A-D with the vector base 0x40.
 constexpr uint32_t kVecA = 0x4D * 4, kVecB = 0x48 * 4, kVecC = 0x45 * 4, kVecD = 0x44 * 4;
 
-IoPlugin68 &mfp = mfp_io_plugin;
+Mfp68901 chip;
+IoPlugin68 &mfp = chip.io;
 void wb(uint32_t a, uint32_t v, uint32_t c = 0) { mfp.write_b(&mfp, a, v, c); }
 uint32_t rb(uint32_t a, uint32_t c = 0) { return mfp.read_b(&mfp, a, c); }
 uint64_t ceil_div(uint64_t a, uint64_t b) { return (a + b - 1) / b; }
@@ -56,7 +57,7 @@ struct Runner {
 class Mfp : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(mfp_init(), 0);
+    ASSERT_EQ(mfp_init(&chip), 0);
     for (uint32_t a : {kIera, kIera + 2, kImra, kImra + 2}) wb(a, 0xFF);
   }
 };

@@ -17,6 +17,7 @@
 namespace {
 
 Shifter shifter;
+Mfp68901 mfp;
 
 // What a program and the player can observe of all chips.
 std::vector<uint32_t> observe() {
@@ -26,9 +27,9 @@ std::vector<uint32_t> observe() {
     ym_io_plugin.write_b(&ym_io_plugin, 0xFFFF8800, r, 0);
     o.push_back(ym_io_plugin.read_b(&ym_io_plugin, 0xFFFF8800, 0));
   }
-  for (IoPlugin68 *p : {&mfp_io_plugin, &mw_io_plugin, &paula_io_plugin, &shifter.io})
+  for (IoPlugin68 *p : {&mfp.io, &mw_io_plugin, &paula_io_plugin, &shifter.io})
     for (uint32_t a = p->addr_lo; a <= p->addr_hi; ++a) o.push_back(p->read_b(p, a, 0));
-  o.push_back(static_cast<uint32_t>(mfp_io_plugin.next_interrupt(&mfp_io_plugin, 0)));
+  o.push_back(static_cast<uint32_t>(mfp.io.next_interrupt(&mfp.io, 0)));
   for (int v = 0; v < 4; ++v) {
     const PaulaVoiceState *s = paula_voice_state(v);
     o.insert(o.end(), {s->position, s->loop_start, s->loop_end});
@@ -47,9 +48,10 @@ TEST(ChipsPowerOn, StateBeforeTheFirstResetIsTheResetState) {
   EXPECT_EXIT(
       {
         shifter_init(&shifter);
+        mfp_init(&mfp);
         const std::vector<uint32_t> before = observe();
         ym_reset();
-        mfp_reset();
+        mfp_reset(&mfp);
         mw_reset();
         paula_reset();
         shifter_reset(&shifter);
@@ -67,8 +69,9 @@ TEST(ChipsPowerOn, StateBeforeTheFirstResetIsTheResetState) {
   // cycles at 4 ticks a count, 76 counts have passed.
   EXPECT_EXIT(
       {
-        mfp_io_plugin.write_b(&mfp_io_plugin, 0xFFFFFA19, 1, 0);
-        std::exit(mfp_io_plugin.read_b(&mfp_io_plugin, 0xFFFFFA1F, 1000) == 180 ? 0 : 1);
+        mfp_init(&mfp);
+        mfp.io.write_b(&mfp.io, 0xFFFFFA19, 1, 0);
+        std::exit(mfp.io.read_b(&mfp.io, 0xFFFFFA1F, 1000) == 180 ? 0 : 1);
       },
       ::testing::ExitedWithCode(0), "");
 }
