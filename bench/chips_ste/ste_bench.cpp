@@ -14,10 +14,10 @@ namespace {
 
 constexpr int kFrame = 883;
 
-void play(uint32_t mode) {
-  IoPlugin68 &ste = mw_io_plugin;
-  mw_sampling_rate(44100);
-  mw_init();
+void play(SteMicroWire &chip, uint32_t mode) {
+  IoPlugin68 &ste = chip.io;
+  mw_sampling_rate(&chip, 44100);
+  mw_init(&chip);
   ste.write_w(&ste, 0xFFFF8924u, 0x07FF, 0);
   ste.write_w(&ste, 0xFFFF8922u, 0x0401, 0);  // mixer 1: DMA and YM
   ste.write_b(&ste, 0xFFFF8903u, 0x01, 0);    // frame 0x010000-0x020000
@@ -36,11 +36,12 @@ void mix(benchmark::State &state, uint32_t mode) {
     ym[i] = static_cast<uint32_t>((i % 64) * 400 - 12800);
   }
   std::vector<uint32_t> buf(kFrame);
-  play(mode);
+  SteMicroWire chip{};
+  play(chip, mode);
   for (auto _ : state) {
     // Fresh YM samples each time; the copy (3.5 KB) is timed too.
     std::copy(ym.begin(), ym.end(), buf.begin());
-    mw_mix(buf.data(), mem.data(), kFrame);
+    mw_mix(&chip, buf.data(), mem.data(), kFrame);
     benchmark::DoNotOptimize(buf.data());
     benchmark::ClobberMemory();
   }

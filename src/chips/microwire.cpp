@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "chips/wide_access.h"
@@ -74,47 +75,42 @@ constexpr int kToneMax = 12;    // 2 dB steps from -12 dB
 // bits would play 12516 Hz almost 1 % flat at 44100 Hz).
 constexpr int kFracBits = 32;
 
-// The chip after a reset, which is also its state before the first one.
 // Register bytes from kResetBytes up are kept by a reset.
 constexpr uint32_t kResetBytes = kMaskLo + 1;
-struct Ste {
-  std::array<uint8_t, 64> regs{};
-  uint64_t position = 0;  // playing address, 32.32
-  uint64_t end = 0;       // end address, 32.32, of the frame being played
-  Gains gains = kMixerGains[1];
-  // As after the commands mixer 1, master 40, left 20, right 20, treble 0
-  // and bass 0.
-  MwLmc1992 lmc{1, 0, 0, 0, 0, -12, -12};
-};
 
-Ste ste;
-uint32_t output_rate = MW_DEFAULT_RATE;  // survives resets
+// The chip whose bus record this is (the record is its first member).
+static_assert(offsetof(SteMicroWire, io) == 0);
+SteMicroWire &chip(IoPlugin68 *self) { return *reinterpret_cast<SteMicroWire *>(self); }
 
-uint64_t address_at(uint32_t offset) {
+uint64_t address_at(const SteMicroWire &ste, uint32_t offset) {
   return (uint64_t{ste.regs[offset]} << 16) | (uint64_t{ste.regs[offset + 2]} << 8) |
          ste.regs[offset + 4];
 }
 
-uint64_t frame_start() { return address_at(kStartHi) << kFracBits; }
-uint64_t frame_end() { return address_at(kEndHi) << kFracBits; }
+uint64_t frame_start(const SteMicroWire &ste) { return address_at(ste, kStartHi) << kFracBits; }
+uint64_t frame_end(const SteMicroWire &ste) { return address_at(ste, kEndHi) << kFracBits; }
 
-void set_mixer(int v) {
+void set_gains(SteMicroWire &ste, const Gains &g) {
+  ste.dma_gain = g.dma;
+  ste.ym_gain = g.ym;
+}
+void set_mixer(SteMicroWire &ste, int v) {
   ste.lmc.mixer = v;
   if (v < 3) {
-    ste.gains = kMixerGains[v];
+    set_gains(ste, kMixerGains[v]);
   }
 }
-void set_master(int v) { ste.lmc.master_db = 2 * std::min(v, kMasterMax) - 80; }
-void set_left(int v) {
+void set_master(SteMicroWire &ste, int v) { ste.lmc.master_db = 2 * std::min(v, kMasterMax) - 80; }
+void set_left(SteMicroWire &ste, int v) {
   ste.lmc.left_db = 2 * std::min(v, kSideMax) - 40;
   ste.lmc.lr_db = (ste.lmc.left_db + ste.lmc.right_db) / 2;
 }
-void set_right(int v) {
+void set_right(SteMicroWire &ste, int v) {
   ste.lmc.right_db = 2 * std::min(v, kSideMax) - 40;
   ste.lmc.lr_db = (ste.lmc.left_db + ste.lmc.right_db) / 2;
 }
-void set_bass(int v) { ste.lmc.bass_db = 2 * std::min(v, kToneMax) - 12; }
-void set_treble(int v) { ste.lmc.treble_db = 2 * std::min(v, kToneMax) - 12; }
+void set_bass(SteMicroWire &ste, int v) { ste.lmc.bass_db = 2 * std::min(v, kToneMax) - 12; }
+void set_treble(SteMicroWire &ste, int v) { ste.lmc.treble_db = 2 * std::min(v, kToneMax) - 12; }
 
 // A MicroWire transfer to the LMC1992: the mask marks which data bits are
 // sent. The first two sent bits must be the device address 10, followed by
@@ -128,7 +124,7 @@ void set_treble(int v) { ste.lmc.treble_db = 2 * std::min(v, kToneMax) - 12; }
 //   100       right volume      bits 4-0
 //   101       left volume       bits 4-0
 //   11x       none
-void send_command() {
+void send_command(SteMicroWire &ste) {
   uint32_t mask = (static_cast<uint32_t>(ste.regs[kMaskHi]) << 8) | ste.regs[kMaskLo];
   uint32_t data = (static_cast<uint32_t>(ste.regs[kDataHi]) << 8) | ste.regs[kDataLo];
   // Align the first two consecutive mask bits with bits 15-14.
@@ -154,24 +150,25 @@ void send_command() {
   }
   const int command = static_cast<int>((data >> 7) & 0x1FF);
   switch (command >> 6) {
-    case 0: set_mixer(command & 3); break;
-    case 1: set_bass(command & 0x0F); break;
-    case 2: set_treble(command & 0x0F); break;
-    case 3: set_master(command & 0x3F); break;
-    case 4: set_right(command & 0x1F); break;
-    case 5: set_left(command & 0x1F); break;
+    case 0: set_mixer(ste, command & 3); break;
+    case 1: set_bass(ste, command & 0x0F); break;
+    case 2: set_treble(ste, command & 0x0F); break;
+    case 3: set_master(ste, command & 0x3F); break;
+    case 4: set_right(ste, command & 0x1F); break;
+    case 5: set_left(ste, command & 0x1F); break;
     default: break;
   }
 }
 
 // Every control write restarts the frame from its start, a write of 0 too.
-void write_control(uint32_t value) {
-  ste.position = frame_start();
-  ste.end = frame_end();
+void write_control(SteMicroWire &ste, uint32_t value) {
+  ste.position = frame_start(ste);
+  ste.end = frame_end(ste);
   ste.regs[kControl] = static_cast<uint8_t>(value & (kControlPlay | kControlLoop));
 }
 
-uint32_t read_byte(IoPlugin68 *, uint32_t address, uint32_t) {
+uint32_t read_byte(IoPlugin68 *self, uint32_t address, uint32_t) {
+  const SteMicroWire &ste = chip(self);
   const uint32_t offset = address & 0x3F;
   if (offset < kDataHi) {
     if ((offset & 1) == 0) {
@@ -187,7 +184,8 @@ uint32_t read_byte(IoPlugin68 *, uint32_t address, uint32_t) {
   return ste.regs[offset];
 }
 
-void write_byte(IoPlugin68 *, uint32_t address, uint32_t value, uint32_t) {
+void write_byte(IoPlugin68 *self, uint32_t address, uint32_t value, uint32_t) {
+  SteMicroWire &ste = chip(self);
   const uint32_t offset = address & 0x3F;
   value &= 0xFF;
   if (offset < kDataHi) {
@@ -196,7 +194,7 @@ void write_byte(IoPlugin68 *, uint32_t address, uint32_t value, uint32_t) {
       return;
     }
     if (offset == kControl) {
-      write_control(value);
+      write_control(ste, value);
     } else {
       ste.regs[offset] = static_cast<uint8_t>(value);
     }
@@ -204,7 +202,7 @@ void write_byte(IoPlugin68 *, uint32_t address, uint32_t value, uint32_t) {
   }
   ste.regs[offset] = static_cast<uint8_t>(value);
   if (offset == kDataLo) {
-    send_command();
+    send_command(ste);
   }
 }
 
@@ -222,8 +220,8 @@ inline uint32_t pack(int32_t left, int32_t right) {
 // signed overflow whatever the buffer holds.
 
 // The YM alone, in both channels.
-void mix_ym(uint32_t *buffer, int n) {
-  const uint32_t ym_gain = static_cast<uint32_t>(ste.gains.ym);
+void mix_ym(const SteMicroWire &ste, uint32_t *buffer, int n) {
+  const uint32_t ym_gain = static_cast<uint32_t>(ste.ym_gain);
   for (int i = 0; i < n; ++i) {
     const int32_t s = static_cast<int32_t>(buffer[i] * ym_gain) >> 10;
     buffer[i] = pack(s, s);
@@ -238,7 +236,7 @@ void mix_ym(uint32_t *buffer, int n) {
 // mw_mix call until it has room. Without loop the DMA stops.
 enum class Wrap { kPlaying, kSilent, kStopped };
 
-Wrap frame_ended(uint64_t start, uint64_t next_end) {
+Wrap frame_ended(SteMicroWire &ste, uint64_t start, uint64_t next_end) {
   if ((ste.regs[kControl] & kControlLoop) == 0) {
     ste.regs[kControl] = 0;
     ste.position = start;
@@ -258,10 +256,10 @@ Wrap frame_ended(uint64_t start, uint64_t next_end) {
 // YM plus DMA for up to n words; returns how many were mixed before the DMA
 // stopped or fell silent (n if it did neither).
 template <bool Stereo>
-int mix_dma(uint32_t *buffer, const uint8_t *memory, int n, uint64_t step, uint64_t start,
-            uint64_t next_end) {
-  const uint32_t ym_gain = static_cast<uint32_t>(ste.gains.ym);
-  const uint32_t dma_gain = static_cast<uint32_t>(ste.gains.dma);
+int mix_dma(SteMicroWire &ste, uint32_t *buffer, const uint8_t *memory, int n, uint64_t step,
+            uint64_t start, uint64_t next_end) {
+  const uint32_t ym_gain = static_cast<uint32_t>(ste.ym_gain);
+  const uint32_t dma_gain = static_cast<uint32_t>(ste.dma_gain);
   uint64_t position = ste.position;
   uint64_t end = ste.end;
   for (int i = 0; i < n; ++i) {
@@ -281,7 +279,7 @@ int mix_dma(uint32_t *buffer, const uint8_t *memory, int n, uint64_t step, uint6
     if (position >= end) {
       ste.position = position;
       ste.end = end;
-      if (frame_ended(start, next_end) != Wrap::kPlaying) {
+      if (frame_ended(ste, start, next_end) != Wrap::kPlaying) {
         return i + 1;
       }
       position = ste.position;
@@ -293,11 +291,7 @@ int mix_dma(uint32_t *buffer, const uint8_t *memory, int n, uint64_t step, uint6
   return n;
 }
 
-}  // namespace
-
-extern "C" {
-
-IoPlugin68 mw_io_plugin = {
+constexpr IoPlugin68 kRecord = {
     .next = nullptr,
     .name = "STE-MicroWire",
     .addr_lo = 0xFFFF8900u,
@@ -311,51 +305,62 @@ IoPlugin68 mw_io_plugin = {
     .interrupt = nullptr,
     .next_interrupt = nullptr,
     .adjust_cycles = nullptr,
-    .reset = [](IoPlugin68 *) { return mw_reset(); },
+    .reset = [](IoPlugin68 *self) { return mw_reset(&chip(self)); },
 };
 
-// The output rate starts at MW_DEFAULT_RATE and is never 0, so there is no
-// rate left to default here.
-int mw_init(void) { return mw_reset(); }
+}  // namespace
 
-int mw_reset(void) {
-  Ste fresh;
-  std::copy(ste.regs.begin() + kResetBytes, ste.regs.end(), fresh.regs.begin() + kResetBytes);
-  ste = fresh;
+extern "C" {
+
+int mw_init(SteMicroWire *ste) {
+  ste->io = kRecord;
+  if (ste->output_rate == 0) ste->output_rate = MW_DEFAULT_RATE;
+  return mw_reset(ste);
+}
+
+// As after the commands mixer 1, master 40, left 20, right 20, treble 0
+// and bass 0.
+int mw_reset(SteMicroWire *ste) {
+  std::fill(ste->regs, ste->regs + kResetBytes, 0);
+  ste->position = 0;
+  ste->end = 0;
+  set_gains(*ste, kMixerGains[1]);
+  ste->lmc = {1, 0, 0, 0, 0, -12, -12};
   return 0;
 }
 
-uint32_t mw_sampling_rate(uint32_t hz) {
+uint32_t mw_sampling_rate(SteMicroWire *ste, uint32_t hz) {
   if (hz != 0) {
-    output_rate = hz;
+    ste->output_rate = hz;
   }
-  return output_rate;
+  return ste->output_rate;
 }
 
-void mw_mix(uint32_t *buffer, const uint8_t *memory, int n) {
+void mw_mix(SteMicroWire *chip, uint32_t *buffer, const uint8_t *memory, int n) {
   if (n <= 0) {
     return;
   }
+  SteMicroWire &ste = *chip;
   if ((ste.regs[kControl] & kControlPlay) == 0) {
-    mix_ym(buffer, n);
+    mix_ym(ste, buffer, n);
     return;
   }
   const uint8_t mode = ste.regs[kMode];
   const bool stereo = (mode & kModeMono) == 0;
   // A stereo sample is two bytes, so its step through memory is doubled.
   const uint32_t dma_rate = kDmaTopRate >> (3 - (mode & 3));
-  const uint64_t step = (uint64_t{dma_rate} << (kFracBits + (stereo ? 1 : 0))) / output_rate;
-  const uint64_t start = frame_start();
-  const uint64_t next_end = frame_end();
-  if (ste.position >= ste.end && frame_ended(start, next_end) != Wrap::kPlaying) {
-    mix_ym(buffer, n);
+  const uint64_t step = (uint64_t{dma_rate} << (kFracBits + (stereo ? 1 : 0))) / ste.output_rate;
+  const uint64_t start = frame_start(ste);
+  const uint64_t next_end = frame_end(ste);
+  if (ste.position >= ste.end && frame_ended(ste, start, next_end) != Wrap::kPlaying) {
+    mix_ym(ste, buffer, n);
     return;
   }
-  const int done = stereo ? mix_dma<true>(buffer, memory, n, step, start, next_end)
-                          : mix_dma<false>(buffer, memory, n, step, start, next_end);
-  mix_ym(buffer + done, n - done);
+  const int done = stereo ? mix_dma<true>(ste, buffer, memory, n, step, start, next_end)
+                          : mix_dma<false>(ste, buffer, memory, n, step, start, next_end);
+  mix_ym(ste, buffer + done, n - done);
 }
 
-const MwLmc1992 *mw_lmc1992(void) { return &ste.lmc; }
+const MwLmc1992 *mw_lmc1992(const SteMicroWire *ste) { return &ste->lmc; }
 
 }  // extern "C"

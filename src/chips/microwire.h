@@ -40,24 +40,33 @@ typedef struct {
   int treble_db; /* -12..+12 */
 } MwLmc1992;
 
-/* "STE-MicroWire" at 0xFFFF8900-0xFFFF8925. */
-extern IoPlugin68 mw_io_plugin;
+/* One STE sound chip set; its owner provides the storage. */
+typedef struct {
+  IoPlugin68 io;     /* the bus record: "STE-MicroWire" at 0xFFFF8900-0xFFFF8925 */
+  uint8_t regs[64];  /* register bytes by offset */
+  uint64_t position; /* playing address, 32.32 */
+  uint64_t end;      /* end address, 32.32, of the frame being played */
+  int32_t dma_gain;  /* the mixer setting's gains, in 1/1024 */
+  int32_t ym_gain;
+  MwLmc1992 lmc;
+  uint32_t output_rate; /* Hz; kept by a reset */
+} SteMicroWire;
 
-/* Resets the chip; returns 0. The output rate is MW_DEFAULT_RATE until
- * mw_sampling_rate sets another. */
-int mw_init(void);
+/* Fills in the bus record and resets the chip; returns 0. The output rate
+ * is MW_DEFAULT_RATE unless mw_sampling_rate has set one. */
+int mw_init(SteMicroWire *ste);
 /* Registers 0x00-0x25 cleared, DMA stopped, LMC1992 back to mixer 1 and full
  * volume with flat tone. The output rate is kept. Returns 0. */
-int mw_reset(void);
+int mw_reset(SteMicroWire *ste);
 /* hz = 0 returns the current output rate; any other value becomes the rate
  * and is returned. */
-uint32_t mw_sampling_rate(uint32_t hz);
+uint32_t mw_sampling_rate(SteMicroWire *ste, uint32_t hz);
 /* Mixes one frame in place: `buffer` holds n YM samples (signed 32-bit) on
  * entry and n packed stereo words on return. `memory` is the 68000 memory,
  * MW_MEMORY_SIZE bytes. n <= 0 does nothing. */
-void mw_mix(uint32_t *buffer, const uint8_t *memory, int n);
+void mw_mix(SteMicroWire *ste, uint32_t *buffer, const uint8_t *memory, int n);
 /* The decoded LMC1992 settings. */
-const MwLmc1992 *mw_lmc1992(void);
+const MwLmc1992 *mw_lmc1992(const SteMicroWire *ste);
 
 #ifdef __cplusplus
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "chips/mfp68901.h"
+#include "chips/microwire.h"
 #include "chips/shifter.h"
 #include "emu68/emu68.h"
 #include "vk68/player.h"
@@ -16,6 +17,7 @@
 struct Machine68 {
   Emu68 emu;
   Mfp68901 mfp;
+  SteMicroWire ste;
   Shifter shifter;
 };
 

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "chips/microwire.h"
 #include "chips/paula.h"
 #include "chips/ym2149.h"
 #include "emu68/emu68.h"
@@ -36,7 +35,7 @@ int render_frame(Player68 *p) {
     std::memset(mix, 0, sizeof *mix * size_t(count));  // no YM: its part is silent
   }
   if (hw & VK68_HW_STE) {
-    mw_mix(mix, p->memory, count);
+    mw_mix(&p->machine->ste, mix, p->memory, count);
   } else {
     mixer_dup_left_to_right(mix, mix, count, 0);
   }

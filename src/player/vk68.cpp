@@ -5,7 +5,6 @@
 #include <cstring>
 #include <new>
 
-#include "chips/microwire.h"
 #include "chips/paula.h"
 #include "chips/ym2149.h"
 #include "emu68/emu68.h"
@@ -101,7 +100,7 @@ int init_68k(Player68 *p, uint32_t size) {
   Machine68 *m = p->machine;
   shifter_init(&m->shifter);
   const char *failed = ym_init() < 0           ? "Yamaha 2149 emulator init failed"
-                       : mw_init() < 0         ? "Microwire emulator init failed"
+                       : mw_init(&m->ste) < 0  ? "Microwire emulator init failed"
                        : mfp_init(&m->mfp) < 0 ? "MFP emulator init failed"
                        : paula_init() < 0      ? "Paula emulator init failed"
                                                : nullptr;
@@ -212,7 +211,7 @@ int apply_change_track(Player68 *p) {
   }
   if (t->hardware & VK68_HW_STE) {
     vk68_debug(" -> Add STE hardware\n");
-    EMU68_plug_io(emu, &mw_io_plugin);
+    EMU68_plug_io(emu, &p->machine->ste.io);
   }
   EMU68_reset_cpu(emu);
 
@@ -348,13 +347,14 @@ int vk68_sampling_rate(Player68 *player, int rate) {
   if (rate > 0) {
     result = int(ym_sampling_rate(unsigned(rate)));
     paula_sampling_rate(uint32_t(result));
-    mw_sampling_rate(uint32_t(result));
     if (player) {
+      mw_sampling_rate(&player->machine->ste, uint32_t(result));
       player->sampling_rate = uint32_t(result);
       if (player->track) player->samples_per_frame = samples_per_frame(player);
     }
   } else {
-    result = player ? int(player->sampling_rate) : int(mw_sampling_rate(0));
+    // Without a player, the chips' default rate.
+    result = player ? int(player->sampling_rate) : int(MW_DEFAULT_RATE);
   }
   vk68_debug("vk68_sampling_rate() : %u hz\n", unsigned(result));
   return result;

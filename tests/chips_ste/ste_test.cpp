@@ -18,7 +18,8 @@ constexpr int kFrame = 882;  // samples of one 50 Hz frame at 44100 Hz
 constexpr uint32_t kMixer = 0x400, kBass = 0x440, kTreble = 0x480, kMaster = 0x4C0, kRight = 0x500,
                    kLeft = 0x540;
 
-IoPlugin68 &ste = mw_io_plugin;
+SteMicroWire chip;
+IoPlugin68 &ste = chip.io;
 void wb(uint32_t a, uint32_t v) { ste.write_b(&ste, a, v, 0); }
 uint32_t rb(uint32_t a) { return ste.read_b(&ste, a, 0); }
 uint32_t counter() { return (rb(kCounter) << 16) | (rb(kCounter + 2) << 8) | rb(kCounter + 4); }
@@ -34,8 +35,8 @@ void command(uint32_t data, uint32_t mask = 0x07FF) {
 class Ste : public ::testing::Test {
  protected:
   void SetUp() override {
-    mw_sampling_rate(44100);
-    ASSERT_EQ(mw_init(), 0);
+    mw_sampling_rate(&chip, 44100);
+    ASSERT_EQ(mw_init(&chip), 0);
   }
   // Sets a frame and the mode (0x80 mono, bits 0-1 rate); a control value
   // other than 0 is written too, which starts the frame.
@@ -49,7 +50,7 @@ class Ste : public ::testing::Test {
   }
   std::vector<uint32_t> mix(int n, int32_t ym = 0) {  // over a constant YM sample
     std::vector<uint32_t> buf(n, static_cast<uint32_t>(ym));
-    mw_mix(buf.data(), mem.data(), n);
+    mw_mix(&chip, buf.data(), mem.data(), n);
     return buf;
   }
   std::vector<uint8_t> mem = std::vector<uint8_t>(MW_MEMORY_SIZE);
@@ -109,7 +110,7 @@ TEST_F(Ste, LoopsStayInsideTheirFrame) {
   EXPECT_NEAR(wrap - s.begin(), (0x400 - kFrame * 12516.0 / 44100) * 44100 / 12516, 2);
   EXPECT_EQ(std::count(s.begin(), wrap, word(10 * 256, 10 * 256)), wrap - s.begin());
   // At the DMA's own rate every step lands exactly on the frame end.
-  mw_sampling_rate(25033);
+  mw_sampling_rate(&chip, 25033);
   for (int i = 0; i < 4; ++i) mem[0x6000 + i] = static_cast<uint8_t>(i + 1);
   play(0x6000, 0x6004, 0x82, 3);
   const std::vector<uint32_t> exact = mix(12);
@@ -148,8 +149,8 @@ TEST_F(Ste, MixerGains) {
   EXPECT_EQ(mix(1, 1000)[0],
             word((1000 * 768 + 100 * 4135) >> 10, (1000 * 768 - 128 * 4135) >> 10));
   std::vector<uint32_t> untouched(4, 1234);
-  mw_mix(untouched.data(), mem.data(), 0);
-  mw_mix(untouched.data(), mem.data(), -5);
+  mw_mix(&chip, untouched.data(), mem.data(), 0);
+  mw_mix(&chip, untouched.data(), mem.data(), -5);
   EXPECT_EQ(untouched, std::vector<uint32_t>(4, 1234));
 }
 
@@ -180,16 +181,16 @@ TEST_F(Ste, MicroWireCommands) {
   };
   for (const auto &s : steps) {
     command(s.data, s.mask);
-    EXPECT_EQ(mw_lmc1992()->*s.field, s.want) << std::hex << s.data << "/" << s.mask;
+    EXPECT_EQ(mw_lmc1992(&chip)->*s.field, s.want) << std::hex << s.data << "/" << s.mask;
   }
   command(kMaster | 20);
   ste.write_w(&ste, kMask, 0, 0);
   ste.write_l(&ste, kData, 0x04E807FFu, 0);  // sends with the mask in place before
-  EXPECT_EQ(mw_lmc1992()->master_db, -40);
+  EXPECT_EQ(mw_lmc1992(&chip)->master_db, -40);
   ste.write_w(&ste, kData, 0x04E8, 0);
-  EXPECT_EQ(mw_lmc1992()->master_db, 0);
+  EXPECT_EQ(mw_lmc1992(&chip)->master_db, 0);
   wb(kData, 0x05);  // the high byte alone sends nothing
-  EXPECT_EQ(mw_lmc1992()->left_db, 0);
+  EXPECT_EQ(mw_lmc1992(&chip)->left_db, 0);
 }
 
 TEST_F(Ste, RegistersAndReset) {
@@ -205,12 +206,12 @@ TEST_F(Ste, RegistersAndReset) {
   ste.write_l(&ste, kBase + 0x0E, 0x00AB00CDu, 0);
   EXPECT_EQ(rb(kBase + 0x0F) << 8 | rb(kBase + 0x11), 0xABCDu);
   command(kMaster | 3);
-  mw_sampling_rate(22050);
+  mw_sampling_rate(&chip, 22050);
   ASSERT_EQ(ste.reset(&ste), 0);
   EXPECT_EQ(rb(kControl) | rb(kBase + 0x03) | counter() | ste.read_w(&ste, kMask, 0), 0u);
   EXPECT_EQ(rb(kBase + 0x26), 0x5Au);
-  EXPECT_EQ(mw_sampling_rate(0), 22050u);
-  EXPECT_EQ(mw_lmc1992()->master_db, 0);
+  EXPECT_EQ(mw_sampling_rate(&chip, 0), 22050u);
+  EXPECT_EQ(mw_lmc1992(&chip)->master_db, 0);
 }
 
 }  // namespace
