@@ -12,16 +12,17 @@
 namespace {
 
 constexpr uint32_t kBase = 0xFFDFF000;
+Paula chip;
 
-void ww(uint32_t r, uint32_t v) { paula_io_plugin.write_w(&paula_io_plugin, kBase + r, v, 0); }
-void wl(uint32_t r, uint32_t v) { paula_io_plugin.write_l(&paula_io_plugin, kBase + r, v, 0); }
+void ww(uint32_t r, uint32_t v) { chip.io.write_w(&chip.io, kBase + r, v, 0); }
+void wl(uint32_t r, uint32_t v) { chip.io.write_l(&chip.io, kBase + r, v, 0); }
 
 void BM_PaulaMixFourVoices(benchmark::State &state) {
   std::vector<uint8_t> memory(512 * 1024);
   std::mt19937 rng(5);
   for (auto &b : memory) b = static_cast<uint8_t>(rng());
-  paula_sampling_rate(44100);
-  paula_init();
+  paula_sampling_rate(&chip, 44100);
+  paula_init(&chip);
   // Sample lengths (words) and periods of a typical module: short looped
   // instruments and longer one-shots, notes from C-1 to C-3.
   const uint32_t words[4] = {2000, 320, 8000, 64};
@@ -36,7 +37,7 @@ void BM_PaulaMixFourVoices(benchmark::State &state) {
   ww(0x96, 0x820F);
   std::vector<uint32_t> buffer(883);
   for (auto _ : state) {
-    paula_mix(buffer.data(), memory.data(), static_cast<int>(buffer.size()));
+    paula_mix(&chip, buffer.data(), memory.data(), static_cast<int>(buffer.size()));
     benchmark::DoNotOptimize(buffer.data());
     benchmark::ClobberMemory();
   }

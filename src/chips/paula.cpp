@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -77,32 +78,21 @@ constexpr int kLeftA = 0, kLeftB = 2, kRightA = 1, kRightB = 3;
 // paula_mix renders the voices in blocks of this many samples on the stack.
 constexpr int kBlock = 512;
 
-// Everything a reset puts back; the state before the first reset is the same.
-struct Paula {
-  std::array<uint8_t, 256> reg{};
-  uint16_t dmacon = kDmaconReset;
-  uint16_t intena = kIntenaReset;
-  uint16_t intreq = 0;
-  uint16_t adkcon = 0;
-  std::array<PaulaVoiceState, kVoices> voice = {
-      {{0, 0, kIdleLoopEnd}, {0, 0, kIdleLoopEnd}, {0, 0, kIdleLoopEnd}, {0, 0, kIdleLoopEnd}}};
-};
-
 // Per output sample a voice advances step_k / period position units. Below
 // 7 Hz the step no longer fits 32 bits; it is held at the largest one.
 constexpr uint32_t step_for(uint32_t rate) {
   return static_cast<uint32_t>(std::min<uint64_t>(kClockScaled / rate, UINT32_MAX));
 }
 
-Paula chip;
-uint32_t output_rate = kDefaultRate;  // survives resets
-uint32_t step_k = step_for(kDefaultRate);
+// The chip whose bus record this is (the record is its first member).
+static_assert(offsetof(Paula, io) == 0);
+Paula &paula_of(IoPlugin68 *self) { return *reinterpret_cast<Paula *>(self); }
 
 uint32_t set_clear(uint32_t old_value, uint32_t value) {
   return (value & kSetClear) ? ((old_value | value) & 0x7FFF) : (old_value & ~value);
 }
 
-uint32_t voice_reg_word(int v, uint32_t offset) {
+uint32_t voice_reg_word(const Paula &chip, int v, uint32_t offset) {
   const uint32_t r = kVoiceBase + kVoiceStride * v + offset;
   return (uint32_t{chip.reg[r]} << 8) | chip.reg[r + 1];
 }
@@ -115,12 +105,12 @@ struct Window {
   uint32_t end;  // may have wrapped below start
 };
 
-Window voice_window(int v) {
+Window voice_window(const Paula &chip, int v) {
   const uint32_t r = kVoiceBase + kVoiceStride * v + kVoiceLocation;
   const uint32_t location =
       ((uint32_t{chip.reg[r + 1]} << 16) | (uint32_t{chip.reg[r + 2]} << 8) | chip.reg[r + 3]) &
       0xFFFFFE;
-  const uint32_t words = voice_reg_word(v, kVoiceLength);
+  const uint32_t words = voice_reg_word(chip, v, kVoiceLength);
   Window w;
   w.start = location << kFracBits;
   w.length = (words ? words : 0x10000) << kLengthShift;
@@ -128,15 +118,17 @@ Window voice_window(int v) {
   return w;
 }
 
-void start_voice(int v) {
-  const Window w = voice_window(v);
+void start_voice(Paula &chip, int v) {
+  const Window w = voice_window(chip, v);
   chip.voice[v] = {w.start, w.start, w.end};
 }
 
-uint32_t voices_on() { return (chip.dmacon & kDmaMaster) ? (chip.dmacon & 0xF) : 0; }
+uint32_t voices_on(const Paula &chip) {
+  return (chip.dmacon & kDmaMaster) ? (chip.dmacon & 0xF) : 0;
+}
 
-void refresh_control_bytes() {
-  const auto put = [](uint32_t r, uint32_t value) {
+void refresh_control_bytes(Paula &chip) {
+  const auto put = [&chip](uint32_t r, uint32_t value) {
     chip.reg[r] = static_cast<uint8_t>((value >> 8) & 0x7F);
     chip.reg[r + 1] = static_cast<uint8_t>(value);
   };
@@ -212,14 +204,14 @@ class VoiceRun {
   // False when the voice is silent for this call: its register window wraps
   // past the 32-bit position range, or its position lies beyond the
   // latched loop end.
-  bool begin(int voice) {
+  bool begin(const Paula &chip, int voice) {
     v_ = voice;
     const uint32_t volume =
         std::min<uint32_t>(chip.reg[kVoiceBase + kVoiceStride * v_ + kVoiceVolume] & 0x7F, 64);
     gain_ = kVolumeGain[volume];
-    const uint32_t period = voice_reg_word(v_, kVoicePeriod);
-    step_ = step_k / (period ? period : 1);
-    w_ = voice_window(v_);
+    const uint32_t period = voice_reg_word(chip, v_, kVoicePeriod);
+    step_ = chip.step_k / (period ? period : 1);
+    w_ = voice_window(chip, v_);
     const PaulaVoiceState &state = chip.voice[v_];
     if (w_.end < w_.start || state.loop_end < state.position) return false;
     pos_ = state.position;
@@ -267,7 +259,7 @@ class VoiceRun {
     }
   }
 
-  void finish() {
+  void finish(Paula &chip) {
     if (pos_ >= cur_end_) loop();
     chip.reg[kVoiceBase + kVoiceStride * v_ + kVoiceData] = static_cast<uint8_t>(s0_);
     PaulaVoiceState &state = chip.voice[v_];
@@ -304,14 +296,16 @@ class VoiceRun {
 
 // Bus handlers. Only the low 8 bits of the address pick the register.
 
-uint32_t paula_read_b(IoPlugin68 *, uint32_t address, uint32_t) {
+uint32_t paula_read_b(IoPlugin68 *self, uint32_t address, uint32_t) {
+  Paula &chip = paula_of(self);
   const uint32_t r = address & 0xFF;
   if (r == kBeamHigh) return chip.reg[kBeamHigh]++;
-  refresh_control_bytes();
+  refresh_control_bytes(chip);
   return chip.reg[r];
 }
 
-uint32_t paula_read_w(IoPlugin68 *, uint32_t address, uint32_t) {
+uint32_t paula_read_w(IoPlugin68 *self, uint32_t address, uint32_t) {
+  const Paula &chip = paula_of(self);
   const uint32_t r = address & 0xFF;
   switch (r) {
     case kDmaconRead: return chip.dmacon & 0x7FFFu;
@@ -322,18 +316,19 @@ uint32_t paula_read_w(IoPlugin68 *, uint32_t address, uint32_t) {
   }
 }
 
-void paula_write_w(IoPlugin68 *, uint32_t address, uint32_t value, uint32_t) {
+void paula_write_w(IoPlugin68 *self, uint32_t address, uint32_t value, uint32_t) {
+  Paula &chip = paula_of(self);
   const uint32_t r = address & 0xFF;
   value &= 0xFFFF;
   chip.reg[r] = static_cast<uint8_t>(value >> 8);
   chip.reg[(r + 1) & 0xFF] = static_cast<uint8_t>(value);
   switch (r) {
     case kDmacon: {
-      const uint32_t before = voices_on();
+      const uint32_t before = voices_on(chip);
       chip.dmacon = static_cast<uint16_t>(set_clear(chip.dmacon, value));
-      const uint32_t started = voices_on() & ~before;
+      const uint32_t started = voices_on(chip) & ~before;
       for (int v = 0; v < kVoices; ++v) {
-        if (started & (1u << v)) start_voice(v);
+        if (started & (1u << v)) start_voice(chip, v);
       }
       break;
     }
@@ -348,7 +343,7 @@ void paula_write_w(IoPlugin68 *, uint32_t address, uint32_t value, uint32_t) {
         const uint32_t enabled = (chip.intena & kIntMaster) ? (chip.intena & kVoiceIntBits) : 0;
         const uint32_t restart = value & (~enabled | chip.intreq);
         for (int v = 0; v < kVoices; ++v) {
-          if (restart & (1u << (kVoiceIntShift + v))) start_voice(v);
+          if (restart & (1u << (kVoiceIntShift + v))) start_voice(chip, v);
         }
         chip.intreq = static_cast<uint16_t>((chip.intreq | value) & 0x7FFF);
       }
@@ -359,18 +354,14 @@ void paula_write_w(IoPlugin68 *, uint32_t address, uint32_t value, uint32_t) {
 
 void paula_write_b(IoPlugin68 *self, uint32_t address, uint32_t value, uint32_t cycle) {
   if (address & 1) {
-    chip.reg[address & 0xFF] = static_cast<uint8_t>(value);
+    paula_of(self).reg[address & 0xFF] = static_cast<uint8_t>(value);
   } else {
     paula_write_w(self, address, value & 0xFF, cycle);
   }
 }
 
-}  // namespace
-
-extern "C" {
-
 // A long is two words; a long read stamps its second word 4 cycles later.
-IoPlugin68 paula_io_plugin = {
+constexpr IoPlugin68 kRecord = {
     .next = nullptr,
     .name = "AMIGA Paula",
     .addr_lo = 0xFFDFF000u,
@@ -384,33 +375,46 @@ IoPlugin68 paula_io_plugin = {
     .interrupt = nullptr,
     .next_interrupt = nullptr,
     .adjust_cycles = nullptr,
-    .reset = [](IoPlugin68 *) { return paula_reset(); },
+    .reset = [](IoPlugin68 *self) { return paula_reset(&paula_of(self)); },
 };
 
-int paula_reset(void) {
-  chip = Paula{};
+}  // namespace
+
+extern "C" {
+
+// Everything a reset puts back.
+int paula_reset(Paula *paula) {
+  std::memset(paula->reg, 0, sizeof paula->reg);
+  paula->dmacon = kDmaconReset;
+  paula->intena = kIntenaReset;
+  paula->intreq = 0;
+  paula->adkcon = 0;
+  for (PaulaVoiceState &v : paula->voice) v = {0, 0, kIdleLoopEnd};
   return 0;
 }
 
-// The output rate starts at kDefaultRate and is never 0, so there is no
-// rate left to default here.
-int paula_init(void) { return paula_reset(); }
-
-uint32_t paula_sampling_rate(uint32_t hz) {
-  if (hz != 0) {
-    output_rate = hz;
-    step_k = step_for(hz);
-  }
-  return output_rate;
+int paula_init(Paula *paula) {
+  paula->io = kRecord;
+  if (paula->output_rate == 0) paula_sampling_rate(paula, kDefaultRate);
+  return paula_reset(paula);
 }
 
-void paula_mix(uint32_t *buffer, const uint8_t *memory, int n) {
+uint32_t paula_sampling_rate(Paula *paula, uint32_t hz) {
+  if (hz != 0) {
+    paula->output_rate = hz;
+    paula->step_k = step_for(hz);
+  }
+  return paula->output_rate;
+}
+
+void paula_mix(Paula *paula, uint32_t *buffer, const uint8_t *memory, int n) {
   if (n <= 0) return;
-  const uint32_t on = voices_on();
+  Paula &chip = *paula;
+  const uint32_t on = voices_on(chip);
   std::array<VoiceRun, kVoices> runs;
   std::array<bool, kVoices> playing{};
   int16_t side[kVoices][kBlock] = {};  // a silent voice's block stays 0
-  for (int v = 0; v < kVoices; ++v) playing[v] = (on & (1u << v)) && runs[v].begin(v);
+  for (int v = 0; v < kVoices; ++v) playing[v] = (on & (1u << v)) && runs[v].begin(chip, v);
   for (int done = 0; done < n; done += kBlock) {
     const int count = std::min(kBlock, n - done);
     for (int v = 0; v < kVoices; ++v) {
@@ -424,13 +428,13 @@ void paula_mix(uint32_t *buffer, const uint8_t *memory, int n) {
     }
   }
   for (int v = 0; v < kVoices; ++v) {
-    if (playing[v]) runs[v].finish();
+    if (playing[v]) runs[v].finish(chip);
   }
   chip.reg[kBeamHigh] = 0;
 }
 
-const PaulaVoiceState *paula_voice_state(int voice) {
-  return (voice >= 0 && voice < kVoices) ? &chip.voice[voice] : nullptr;
+const PaulaVoiceState *paula_voice_state(const Paula *paula, int voice) {
+  return (voice >= 0 && voice < kVoices) ? &paula->voice[voice] : nullptr;
 }
 
 }  // extern "C"

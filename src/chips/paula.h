@@ -27,22 +27,33 @@ typedef struct {
   uint32_t loop_end;
 } PaulaVoiceState;
 
-extern IoPlugin68 paula_io_plugin;
+/* One Paula; its owner provides the storage. */
+typedef struct {
+  IoPlugin68 io;    /* the bus record */
+  uint8_t reg[256]; /* register bytes by offset */
+  uint16_t dmacon;
+  uint16_t intena;
+  uint16_t intreq;
+  uint16_t adkcon;
+  PaulaVoiceState voice[4];
+  uint32_t output_rate; /* Hz; kept by a reset */
+  uint32_t step_k;      /* position units a voice advances per sample at period 1 */
+} Paula;
 
-/* Resets the chip and sets the output rate to 44100 Hz unless one was set.
- * Returns 0. */
-int paula_init(void);
+/* Fills in the bus record and resets the chip; the output rate becomes
+ * 44100 Hz unless one was set. Returns 0. */
+int paula_init(Paula *paula);
 /* Registers and voices back to power-on; the output rate survives. Returns 0. */
-int paula_reset(void);
+int paula_reset(Paula *paula);
 /* 0 returns the current output rate in Hz; any other value becomes it and is
  * returned. */
-uint32_t paula_sampling_rate(uint32_t hz);
+uint32_t paula_sampling_rate(Paula *paula, uint32_t hz);
 /* Renders n stereo words of the running voices into buffer (cleared first)
  * from the 512 KiB 68000 memory; n <= 0 does nothing. Resets the beam
  * counter. */
-void paula_mix(uint32_t *buffer, const uint8_t *memory, int n);
+void paula_mix(Paula *paula, uint32_t *buffer, const uint8_t *memory, int n);
 /* Read-only view of voice 0-3. */
-const PaulaVoiceState *paula_voice_state(int voice);
+const PaulaVoiceState *paula_voice_state(const Paula *paula, int voice);
 
 #ifdef __cplusplus
 }

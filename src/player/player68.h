@@ -8,6 +8,7 @@
 
 #include "chips/mfp68901.h"
 #include "chips/microwire.h"
+#include "chips/paula.h"
 #include "chips/shifter.h"
 #include "emu68/emu68.h"
 #include "vk68/player.h"
@@ -18,6 +19,7 @@ struct Machine68 {
   Emu68 emu;
   Mfp68901 mfp;
   SteMicroWire ste;
+  Paula paula;
   Shifter shifter;
 };
 

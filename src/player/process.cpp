@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "chips/paula.h"
 #include "chips/ym2149.h"
 #include "emu68/emu68.h"
 #include "player/mixer.h"
@@ -25,7 +24,7 @@ int render_frame(Player68 *p) {
   const uint32_t hw = p->track->hardware;
   int count = int(p->samples_per_frame);
   if (hw & VK68_HW_AMIGA) {
-    paula_mix(mix, p->memory, count);
+    paula_mix(&p->machine->paula, mix, p->memory, count);
     mixer_blend(mix, mix, count, p->amiga_blend, 0, 0);
     return count;
   }

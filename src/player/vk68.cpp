@@ -5,7 +5,6 @@
 #include <cstring>
 #include <new>
 
-#include "chips/paula.h"
 #include "chips/ym2149.h"
 #include "emu68/emu68.h"
 #include "player/player68.h"
@@ -99,11 +98,11 @@ int init_68k(Player68 *p, uint32_t size) {
   vk68_debug("init_68k() : chipset init\n");
   Machine68 *m = p->machine;
   shifter_init(&m->shifter);
-  const char *failed = ym_init() < 0           ? "Yamaha 2149 emulator init failed"
-                       : mw_init(&m->ste) < 0  ? "Microwire emulator init failed"
-                       : mfp_init(&m->mfp) < 0 ? "MFP emulator init failed"
-                       : paula_init() < 0      ? "Paula emulator init failed"
-                                               : nullptr;
+  const char *failed = ym_init() < 0               ? "Yamaha 2149 emulator init failed"
+                       : mw_init(&m->ste) < 0      ? "Microwire emulator init failed"
+                       : mfp_init(&m->mfp) < 0     ? "MFP emulator init failed"
+                       : paula_init(&m->paula) < 0 ? "Paula emulator init failed"
+                                                   : nullptr;
   if (failed) {
     vk68_error_add("%s", failed);
     vk68_debug("init_68k() : Failed\n");
@@ -200,7 +199,7 @@ int apply_change_track(Player68 *p) {
   EMU68_select_interrupt_source(emu, nullptr);
   if (t->hardware & VK68_HW_AMIGA) {
     vk68_debug(" -> Add Paula hardware\n");
-    EMU68_plug_io(emu, &paula_io_plugin);
+    EMU68_plug_io(emu, &p->machine->paula.io);
   }
   if (t->hardware & VK68_HW_YM) {
     vk68_debug(" -> Add YM hardware\n");
@@ -346,8 +345,8 @@ int vk68_sampling_rate(Player68 *player, int rate) {
   int result;
   if (rate > 0) {
     result = int(ym_sampling_rate(unsigned(rate)));
-    paula_sampling_rate(uint32_t(result));
     if (player) {
+      paula_sampling_rate(&player->machine->paula, uint32_t(result));
       mw_sampling_rate(&player->machine->ste, uint32_t(result));
       player->sampling_rate = uint32_t(result);
       if (player->track) player->samples_per_frame = samples_per_frame(player);

@@ -13,6 +13,7 @@
 namespace {
 
 constexpr uint32_t kBase = 0xFFDFF000;
+Paula chip;
 constexpr int kFrame = 882;  // samples of one 50 Hz frame at 44100 Hz
 
 constexpr int32_t kGain[65] = {
@@ -22,12 +23,12 @@ constexpr int32_t kGain[65] = {
     42631, 43492, 44371, 45267, 46182, 47115, 48067, 49038, 50028, 51039, 52070, 53122, 53656,
     54740, 55846, 56407, 57546, 58125, 59299, 59895, 61105, 61719, 62966, 63599, 64883, 65536};
 
-void ww(uint32_t r, uint32_t v) { paula_io_plugin.write_w(&paula_io_plugin, kBase + r, v, 0); }
-void wb(uint32_t r, uint32_t v) { paula_io_plugin.write_b(&paula_io_plugin, kBase + r, v, 0); }
-void wl(uint32_t r, uint32_t v) { paula_io_plugin.write_l(&paula_io_plugin, kBase + r, v, 0); }
-uint32_t rw(uint32_t r) { return paula_io_plugin.read_w(&paula_io_plugin, kBase + r, 0); }
-uint32_t rb(uint32_t r) { return paula_io_plugin.read_b(&paula_io_plugin, kBase + r, 0); }
-uint32_t rl(uint32_t r) { return paula_io_plugin.read_l(&paula_io_plugin, kBase + r, 0); }
+void ww(uint32_t r, uint32_t v) { chip.io.write_w(&chip.io, kBase + r, v, 0); }
+void wb(uint32_t r, uint32_t v) { chip.io.write_b(&chip.io, kBase + r, v, 0); }
+void wl(uint32_t r, uint32_t v) { chip.io.write_l(&chip.io, kBase + r, v, 0); }
+uint32_t rw(uint32_t r) { return chip.io.read_w(&chip.io, kBase + r, 0); }
+uint32_t rb(uint32_t r) { return chip.io.read_b(&chip.io, kBase + r, 0); }
+uint32_t rl(uint32_t r) { return chip.io.read_l(&chip.io, kBase + r, 0); }
 uint32_t voice_reg(int v, uint32_t offset) { return 0xA0 + 16 * v + offset; }
 int16_t left(uint32_t w) { return static_cast<int16_t>(w & 0xFFFF); }
 
@@ -38,16 +39,16 @@ void set_voice(int v, uint32_t location, uint32_t words, uint32_t period, uint32
   ww(voice_reg(v, 8), volume);
 }
 
-class Paula : public ::testing::Test {
+class PaulaChip : public ::testing::Test {
  protected:
   void SetUp() override {
-    paula_sampling_rate(44100);
-    ASSERT_EQ(paula_init(), 0);
+    paula_sampling_rate(&chip, 44100);
+    ASSERT_EQ(paula_init(&chip), 0);
   }
   std::vector<uint32_t> render(int n) {  // in frames, as the player mixes
     std::vector<uint32_t> out(n);
     for (int done = 0; done < n; done += kFrame)
-      paula_mix(out.data() + done, mem.data(), std::min(kFrame, n - done));
+      paula_mix(&chip, out.data() + done, mem.data(), std::min(kFrame, n - done));
     return out;
   }
   std::vector<uint8_t> mem = std::vector<uint8_t>(512 * 1024);  // exact size for ASan
@@ -65,7 +66,7 @@ void check_frame(const std::vector<uint8_t> &mem, int n, uint32_t rate) {
   PaulaVoiceState state[4];
   uint32_t data[4];
   for (int v = 0; v < 4; ++v) {
-    PaulaVoiceState &s = state[v] = *paula_voice_state(v);
+    PaulaVoiceState &s = state[v] = *paula_voice_state(&chip, v);
     data[v] = rw(voice_reg(v, 10)) >> 8;
     const uint32_t period = rw(voice_reg(v, 6)), words = rw(voice_reg(v, 4));
     const uint64_t step =
@@ -96,13 +97,13 @@ void check_frame(const std::vector<uint8_t> &mem, int n, uint32_t rate) {
     s.position = static_cast<uint32_t>(pos);
   }
   std::vector<uint32_t> out(n, 0xDEADBEEF);
-  paula_mix(out.data(), mem.data(), n);
+  paula_mix(&chip, out.data(), mem.data(), n);
   for (int i = 0; i < n; ++i)
     ASSERT_EQ(out[i],
               static_cast<uint16_t>(side[0][i]) | uint32_t{static_cast<uint16_t>(side[1][i])} << 16)
         << i;
   for (int v = 0; v < 4; ++v) {
-    const PaulaVoiceState *s = paula_voice_state(v);
+    const PaulaVoiceState *s = paula_voice_state(&chip, v);
     ASSERT_EQ(s->position, state[v].position) << v;
     ASSERT_EQ(s->loop_start, state[v].loop_start) << v;
     ASSERT_EQ(s->loop_end, state[v].loop_end) << v;
@@ -115,7 +116,7 @@ void check_frame(const std::vector<uint8_t> &mem, int n, uint32_t rate) {
 // volume byte), odd rates and frame sizes, location and length changes
 // between frames: under the address sanitizer every read also stays inside
 // the 512 KiB block.
-TEST_F(Paula, RendererMatchesTheModel) {
+TEST_F(PaulaChip, RendererMatchesTheModel) {
   std::mt19937 rng(1234);
   for (auto &b : mem) b = static_cast<uint8_t>(rng());
   const uint32_t rates[] = {44100, 44100, 22050, 7, 8000, 96000, 4000000000u};
@@ -123,8 +124,8 @@ TEST_F(Paula, RendererMatchesTheModel) {
   for (int round = 0; round < 400; ++round) {
     SCOPED_TRACE(round);
     const uint32_t rate = rates[rng() % std::size(rates)];
-    paula_sampling_rate(rate);
-    paula_reset();
+    paula_sampling_rate(&chip, rate);
+    paula_reset(&chip);
     for (int v = 0; v < 4; ++v) {
       const bool wild = rng() % 4 == 0;
       set_voice(v, wild ? hostile[rng() % std::size(hostile)] - rng() % 0x400 : rng() % 0x80000,
@@ -147,7 +148,7 @@ TEST_F(Paula, RendererMatchesTheModel) {
 // A voice starts from its registers when its DMA (or the master's) goes on,
 // or when its INTREQ bit is set while masked or already pending; other
 // register changes wait for its loop.
-TEST_F(Paula, VoiceStarts) {
+TEST_F(PaulaChip, VoiceStarts) {
   std::fill_n(mem.begin() + 0x10000, 2000, 50);
   std::fill_n(mem.begin() + 0x20000, 2000, static_cast<uint8_t>(-50));
   struct Case {
@@ -164,7 +165,7 @@ TEST_F(Paula, VoiceStarts) {
   for (const Case &c : cases) {
     SCOPED_TRACE(::testing::Message()
                  << std::hex << c.writes[0].first << "=" << c.writes[0].second);
-    paula_reset();
+    paula_reset(&chip);
     ww(0x9A, 0xC080);  // voice 0's interrupt enabled
     set_voice(0, 0x10000, 1000, 428, 64);
     ww(0x96, 0x8201);
@@ -182,7 +183,7 @@ TEST_F(Paula, VoiceStarts) {
 
 // Set/clear writes and their read-back registers, byte and long accesses,
 // the beam counter.
-TEST_F(Paula, ControlRegistersAndAccesses) {
+TEST_F(PaulaChip, ControlRegistersAndAccesses) {
   ww(0x96, 0x800F);
   ww(0x96, 0x0005);
   EXPECT_EQ(rw(0x02), 0x020Au);
@@ -207,7 +208,7 @@ TEST_F(Paula, ControlRegistersAndAccesses) {
   EXPECT_EQ(rb(0x00), 0x22u);
   for (uint32_t i = 0; i < 258; ++i) EXPECT_EQ(rb(0x06), i & 0xFF);
   std::vector<uint32_t> out(16);
-  paula_mix(out.data(), mem.data(), 16);
+  paula_mix(&chip, out.data(), mem.data(), 16);
   EXPECT_EQ(rb(0x06), 0u);  // each frame starts the count again
 }
 

@@ -19,6 +19,7 @@ namespace {
 Shifter shifter;
 Mfp68901 mfp;
 SteMicroWire ste;
+Paula paula;
 
 // What a program and the player can observe of all chips.
 std::vector<uint32_t> observe() {
@@ -28,11 +29,11 @@ std::vector<uint32_t> observe() {
     ym_io_plugin.write_b(&ym_io_plugin, 0xFFFF8800, r, 0);
     o.push_back(ym_io_plugin.read_b(&ym_io_plugin, 0xFFFF8800, 0));
   }
-  for (IoPlugin68 *p : {&mfp.io, &ste.io, &paula_io_plugin, &shifter.io})
+  for (IoPlugin68 *p : {&mfp.io, &ste.io, &paula.io, &shifter.io})
     for (uint32_t a = p->addr_lo; a <= p->addr_hi; ++a) o.push_back(p->read_b(p, a, 0));
   o.push_back(static_cast<uint32_t>(mfp.io.next_interrupt(&mfp.io, 0)));
   for (int v = 0; v < 4; ++v) {
-    const PaulaVoiceState *s = paula_voice_state(v);
+    const PaulaVoiceState *s = paula_voice_state(&paula, v);
     o.insert(o.end(), {s->position, s->loop_start, s->loop_end});
   }
   const MwLmc1992 *l = mw_lmc1992(&ste);
@@ -40,7 +41,7 @@ std::vector<uint32_t> observe() {
        {l->mixer, l->master_db, l->left_db, l->right_db, l->lr_db, l->bass_db, l->treble_db})
     o.push_back(static_cast<uint32_t>(x));
   o.insert(o.end(), {ym_sampling_rate(0), static_cast<uint32_t>(ym_voice_mask(-1)),
-                     mw_sampling_rate(&ste, 0), paula_sampling_rate(0)});
+                     mw_sampling_rate(&ste, 0), paula_sampling_rate(&paula, 0)});
   return o;
 }
 
@@ -51,11 +52,12 @@ TEST(ChipsPowerOn, StateBeforeTheFirstResetIsTheResetState) {
         shifter_init(&shifter);
         mfp_init(&mfp);
         mw_init(&ste);
+        paula_init(&paula);
         const std::vector<uint32_t> before = observe();
         ym_reset();
         mfp_reset(&mfp);
         mw_reset(&ste);
-        paula_reset();
+        paula_reset(&paula);
         shifter_reset(&shifter);
         const std::vector<uint32_t> after = observe();
         for (size_t i = 0; i < before.size(); ++i)
