@@ -5,13 +5,14 @@
 
 namespace {
 
+Ym2149 chip;
 constexpr uint32_t kSelect = 0xFFFF8800;
 constexpr uint32_t kData = 0xFFFF8802;
 constexpr uint32_t kFrame = 160256;  // 50 Hz at 8 MHz
 
 void write_reg(int reg, int value, uint32_t cycle) {
-  ym_io_plugin.write_b(&ym_io_plugin, kSelect, static_cast<uint32_t>(reg), cycle);
-  ym_io_plugin.write_b(&ym_io_plugin, kData, static_cast<uint32_t>(value), cycle);
+  chip.io.write_b(&chip.io, kSelect, static_cast<uint32_t>(reg), cycle);
+  chip.io.write_b(&chip.io, kData, static_cast<uint32_t>(value), cycle);
 }
 
 // A replay routine at frame start plus a timer routine firing 300 times over
@@ -39,17 +40,17 @@ void queue_frame(int frame) {
 }
 
 void BM_RenderFrame(benchmark::State &state) {
-  ym_init();
-  ym_sampling_rate(44100);
+  ym_init(&chip);
+  ym_sampling_rate(&chip, 44100);
   int frame = 0;
   int64_t samples = 0;
   for (auto _ : state) {
     state.PauseTiming();
     queue_frame(frame++);
     state.ResumeTiming();
-    samples += ym_render_frame(kFrame);
-    benchmark::DoNotOptimize(ym_output_buffer()[0]);
-    ym_io_plugin.adjust_cycles(&ym_io_plugin, kFrame);
+    samples += ym_render_frame(&chip, kFrame);
+    benchmark::DoNotOptimize(ym_output_buffer(&chip)[0]);
+    chip.io.adjust_cycles(&chip.io, kFrame);
   }
   state.counters["samples/frame"] =
       static_cast<double>(samples) / static_cast<double>(state.iterations());
@@ -58,13 +59,13 @@ BENCHMARK(BM_RenderFrame);
 
 // The same including the cost of queueing the writes through the bus.
 void BM_QueueAndRenderFrame(benchmark::State &state) {
-  ym_init();
-  ym_sampling_rate(44100);
+  ym_init(&chip);
+  ym_sampling_rate(&chip, 44100);
   int frame = 0;
   for (auto _ : state) {
     queue_frame(frame++);
-    benchmark::DoNotOptimize(ym_render_frame(kFrame));
-    ym_io_plugin.adjust_cycles(&ym_io_plugin, kFrame);
+    benchmark::DoNotOptimize(ym_render_frame(&chip, kFrame));
+    chip.io.adjust_cycles(&chip.io, kFrame);
   }
 }
 BENCHMARK(BM_QueueAndRenderFrame);

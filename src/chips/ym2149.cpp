@@ -30,6 +30,8 @@
 #include "chips/ym2149.h"
 
 #include <algorithm>
+#include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "chips/wide_access.h"
@@ -42,8 +44,7 @@ namespace {
 constexpr int kCycleShift = 5;
 constexpr int kCyclesPerStep = 1 << kCycleShift;
 constexpr int kStepCapacity = YM_BUFFER_SIZE;
-// Writes one queue keeps per frame.
-constexpr int kListCapacity = 2048;
+constexpr int kListCapacity = YM_LIST_CAPACITY;
 // Peak of the rescaled mixing table (leaves headroom for the other chips).
 constexpr uint32_t kOutputLevel = 0xD000;
 constexpr int kScaleShift = 14;
@@ -69,64 +70,30 @@ constexpr uint32_t kAllVoices = 0xFFF;
 constexpr uint32_t kEnvMask = 31;
 constexpr int32_t kEnvRestart = 65536;  // beyond any period: advance at once
 
-struct YmWrite {
-  int32_t cycle;  // 68000 cycle in the frame
-  uint8_t reg;
-  uint8_t value;
-};
-
-struct YmWriteList {
-  int32_t base;  // cycle up to which the generator has been rendered
-  int count;
-  YmWrite entries[kListCapacity];
-};
-
-struct Envelope {
-  int32_t f;   // steps since the last advance
-  uint32_t g;  // position, 32 per fall or rise
-  uint32_t c;  // 1 while moving, 0 once held
-  uint32_t h;  // 0 or 31: direction
-  uint32_t e;  // 0 or 31: silenced after a single shot
-};
-
 // The envelope as a write of `shape` to R13 leaves it: the first step
 // advances at once, so the first level shown is that of position 1.
-constexpr Envelope restarted(uint8_t shape) {
+constexpr YmEnvelope restarted(uint8_t shape) {
   return {kEnvRestart, 0, 1, (shape & 4) ? 0 : kEnvMask, kEnvMask};
 }
 
-// The chip after a reset, which is also its state before the first one:
-// registers 0 but the mixer (everything off) and the envelope shape, lists
-// empty, generators at their start, the envelope restarted with shape 10.
-struct Ym {
-  uint8_t regs[16] = {0, 0, 0, 0, 0, 0, 0, kMixerReset, 0, 0, 0, 0, 0, kShapeReset, 0, 0};
-  uint8_t selected = 0;
-  // The mixer as each of its two users sees it within the frame.
-  uint8_t noise_mixer = kMixerReset;
-  uint8_t tone_mixer = kMixerReset;
+// The mixing table rescaled to the output level, built once for every chip.
+const int32_t *mix_table() {
+  static const std::array<int32_t, YM_MIX_TABLE_SIZE> table = [] {
+    std::array<int32_t, YM_MIX_TABLE_SIZE> t;
+    uint16_t stored[YM_MIX_TABLE_SIZE];
+    ym_mix_table_build(stored);
+    const uint32_t factor = (kOutputLevel << kScaleShift) / (stored[YM_MIX_TABLE_SIZE - 1] + 1u);
+    for (int i = 0; i < YM_MIX_TABLE_SIZE; ++i) {
+      t[i] = static_cast<int32_t>(std::min((stored[i] * factor) >> kScaleShift, kOutputLevel));
+    }
+    return t;
+  }();
+  return table.data();
+}
 
-  YmWriteList tone_list{}, noise_list{}, env_list{};
-
-  int32_t tone_counter[3] = {};
-  uint32_t tone_out = 0;
-
-  int32_t noise_counter = 0;
-  uint32_t noise_shift = 1;  // 17 bits
-
-  Envelope env = restarted(kShapeReset);
-
-  int carry_steps = 0;  // 0-3 steps of an unfinished group
-  int32_t carry_sum = 0;
-};
-
-Ym ym;
-// Output settings, kept by a reset.
-unsigned output_rate = YM_RATE_DEFAULT;
-uint32_t voice_mask = kAllVoices;
-int32_t mix[YM_MIX_TABLE_SIZE];  // rescaled mixing table
-uint32_t noise_buf[kStepCapacity];
-uint32_t env_buf[kStepCapacity];
-int32_t out_buf[kStepCapacity];
+// The chip whose bus record this is (the record is its first member).
+static_assert(offsetof(Ym2149, io) == 0);
+Ym2149 &chip(IoPlugin68 *self) { return *reinterpret_cast<Ym2149 *>(self); }
 
 // ---------------------------------------------------------------- queues
 
@@ -141,7 +108,7 @@ void list_push(YmWriteList &l, int32_t cycle, uint8_t reg, uint8_t value) {
   l.entries[i] = {cycle, reg, value};
 }
 
-void queue_write(uint8_t reg, uint8_t value, uint32_t cycle) {
+void queue_write(Ym2149 &ym, uint8_t reg, uint8_t value, uint32_t cycle) {
   const auto c = static_cast<int32_t>(cycle);
   if (reg < kNoisePeriod || (reg >= kVolumeA && reg < kEnvFine)) {
     list_push(ym.tone_list, c, reg, value);
@@ -157,7 +124,7 @@ void queue_write(uint8_t reg, uint8_t value, uint32_t cycle) {
 
 // The value a read of register r sees: the newest queued write, else the
 // register file.
-uint8_t read_register(uint8_t r) {
+uint8_t read_register(const Ym2149 &ym, uint8_t r) {
   if (r > kLastReadable) return 0;
   const YmWriteList &l = (r == kNoisePeriod || r == kMixer) ? ym.noise_list
                          : r >= kEnvFine                    ? ym.env_list
@@ -220,13 +187,14 @@ uint32_t noise_shifted(uint32_t shift, int32_t count) {
 // R6 is 0 (the chip's noise period register has 5 bits). A step's noise word
 // is all ones while bit 0 is 1, else it passes only the channels whose noise
 // is off.
-void noise_run(int first, int n) {
+void noise_run(Ym2149 &ym, int first, int n) {
+  const uint32_t voice_mask = ym.voice_mask;
   const int32_t period = 2 * (ym.regs[kNoisePeriod] & kNoisePeriodMask);
   uint32_t disabled = 0;
   for (int ch = 0; ch < 3; ++ch) {
     if (ym.noise_mixer & (8 << ch)) disabled |= kNibble[ch];
   }
-  uint32_t *out = noise_buf + first;
+  uint32_t *out = ym.noise_buf + first;
   if ((~disabled & voice_mask) == 0) {
     // No channel heard takes the noise: it passes them all, and the shift
     // register only runs on. Counted like the tone counters, the noise
@@ -253,16 +221,16 @@ void noise_run(int first, int n) {
 }
 
 // Envelope period in steps, 0 counting as 1.
-int32_t envelope_period() {
+int32_t envelope_period(const Ym2149 &ym) {
   const int32_t period = (ym.regs[kEnvCoarse] << 8) | ym.regs[kEnvFine];
   return period ? period : 1;
 }
 
 // The envelope n steps on without showing its levels: the positions it
 // passes in one go, and the ends of falls and rises among them.
-void envelope_skip(int32_t n) {
-  Envelope &v = ym.env;
-  const auto advances = static_cast<uint32_t>(count_firings(v.f, envelope_period(), n));
+void envelope_skip(Ym2149 &ym, int32_t n) {
+  YmEnvelope &v = ym.env;
+  const auto advances = static_cast<uint32_t>(count_firings(v.f, envelope_period(ym), n));
   const uint32_t to_end = kEnvMask + 1 - (v.g & kEnvMask);  // advances to the next end
   if (v.c == 0 || advances < to_end) {
     v.g += v.c * advances;
@@ -280,10 +248,10 @@ void envelope_skip(int32_t n) {
 
 // Envelope: advances one position every P steps; at the end of each fall or
 // rise the shape bits decide whether it turns, holds, or goes silent.
-void envelope_run(int first, int n) {
-  const int32_t period = envelope_period();
+void envelope_run(Ym2149 &ym, int first, int n) {
+  const int32_t period = envelope_period(ym);
   const uint8_t shape = ym.regs[kEnvShape];
-  uint32_t *out = env_buf + first;
+  uint32_t *out = ym.env_buf + first;
   while (n > 0) {
     int32_t run;
     if (period - ym.env.f <= 0) {
@@ -310,10 +278,10 @@ void envelope_run(int first, int n) {
 // Whether a channel of the voice mask follows the envelope at some moment of
 // the frame (the volumes are still as the frame found them). If none does,
 // the envelope's levels are never looked at and need not be written.
-bool envelope_heard() {
-  auto follows = [](int reg, uint8_t value) {
+bool envelope_heard(const Ym2149 &ym) {
+  auto follows = [&ym](int reg, uint8_t value) {
     return reg >= kVolumeA && reg < kVolumeA + 3 && (value & 0x10) &&
-           (voice_mask & kNibble[reg - kVolumeA]);
+           (ym.voice_mask & kNibble[reg - kVolumeA]);
   };
   for (int reg = kVolumeA; reg < kVolumeA + 3; ++reg) {
     if (follows(reg, ym.regs[reg])) return true;
@@ -328,7 +296,9 @@ bool envelope_heard() {
 uint32_t peak_nibble(uint8_t volume) { return (volume & 0x10) ? 15 : (volume & 15); }
 
 // Half of the highest level the frame can reach, so that it swings about 0.
-int32_t frame_centre() {
+int32_t frame_centre(const Ym2149 &ym) {
+  const int32_t *mix = ym.mix;
+  const uint32_t voice_mask = ym.voice_mask;
   uint32_t index = 0;
   for (int ch = 0; ch < 3; ++ch) index |= peak_nibble(ym.regs[kVolumeA + ch]) << (8 - 4 * ch);
   int32_t peak = mix[index & voice_mask];
@@ -354,8 +324,10 @@ int32_t frame_centre() {
 // their periods; the others get a limit no counter reaches, run through the
 // segment untoggled, and count their toggles in one go at its end, which
 // keeps their phase for when they are heard again.
-void tone_run(int first, int n, int32_t centre) {
+void tone_run(Ym2149 &ym, int first, int n, int32_t centre) {
   constexpr int32_t kNever = INT32_MAX;
+  const int32_t *mix = ym.mix;
+  const uint32_t voice_mask = ym.voice_mask;
   int32_t period[3], limit[3];
   uint32_t tone_off = 0, noise_on = 0, env_sel = 0, fixed = 0;
   for (int ch = 0; ch < 3; ++ch) {
@@ -376,9 +348,9 @@ void tone_run(int first, int n, int32_t centre) {
   // others, whatever the noise stage did). A run without them is one level.
   const uint32_t varying = env_sel | (noise_on & fixed);
   for (int ch = 0; ch < 3; ++ch) limit[ch] = (heard & kNibble[ch]) ? period[ch] : kNever;
-  const uint32_t *noise = noise_buf + first;
-  const uint32_t *env = env_buf + first;
-  int32_t *out = out_buf + first;
+  const uint32_t *noise = ym.noise_buf + first;
+  const uint32_t *env = ym.env_buf + first;
+  int32_t *out = ym.out_buf + first;
   for (int left = n; left > 0;) {
     int32_t run = left;
     for (int ch = 0; ch < 3; ++ch) {
@@ -412,8 +384,8 @@ void tone_run(int first, int n, int32_t centre) {
 
 // Averages groups of 4 steps and picks them at the output rate; samples are
 // written over the step buffer from its start. Returns the sample count.
-int resample(int steps) {
-  int32_t *s = out_buf;
+int resample(Ym2149 &ym, int steps) {
+  int32_t *s = ym.out_buf;
   int written = 0;
   int first = 0;
   if (ym.carry_steps > 0) {
@@ -434,7 +406,7 @@ int resample(int steps) {
   for (int i = 0; i < left; ++i) ym.carry_sum += g[4 * groups + i];
   if (first > 0) s[written++] = carried;
 
-  const uint32_t step = kGroupRateFixed / output_rate;
+  const uint32_t step = kGroupRateFixed / ym.output_rate;
   const uint32_t end = static_cast<uint32_t>(groups) << 16;
   for (uint32_t pos = 0; pos < end; pos += step) {
     const int32_t *q = g + 4 * (pos >> 16);
@@ -447,13 +419,14 @@ int resample(int steps) {
 
 // Select port: every address with bit 1 clear; data port: bit 1 set. Reads
 // answer only at addresses that are multiples of 4.
-uint32_t read_byte(IoPlugin68 *, uint32_t address, uint32_t) {
-  return (address & 3) ? 0 : read_register(ym.selected);
+uint32_t read_byte(IoPlugin68 *self, uint32_t address, uint32_t) {
+  return (address & 3) ? 0 : read_register(chip(self), chip(self).selected);
 }
 
-void write_byte(IoPlugin68 *, uint32_t address, uint32_t value, uint32_t cycle) {
+void write_byte(IoPlugin68 *self, uint32_t address, uint32_t value, uint32_t cycle) {
+  Ym2149 &ym = chip(self);
   if (address & 2) {
-    queue_write(ym.selected, static_cast<uint8_t>(value), cycle);
+    queue_write(ym, ym.selected, static_cast<uint8_t>(value), cycle);
   } else {
     ym.selected = static_cast<uint8_t>(value);
   }
@@ -466,7 +439,8 @@ constexpr io68_write_t write_word = chips::write_wide<write_byte, 1, chips::Use:
 
 // The next frame counts its cycles from 0 again: rebase queued writes and
 // rendered positions by the length of the frame that ended.
-void adjust_cycles(IoPlugin68 *, uint32_t cycles) {
+void adjust_cycles(IoPlugin68 *self, uint32_t cycles) {
+  Ym2149 &ym = chip(self);
   for (YmWriteList *l : {&ym.tone_list, &ym.noise_list, &ym.env_list}) {
     l->base = static_cast<int32_t>(static_cast<uint32_t>(l->base) - cycles);
     for (int i = 0; i < l->count; ++i) {
@@ -476,11 +450,7 @@ void adjust_cycles(IoPlugin68 *, uint32_t cycles) {
   }
 }
 
-}  // namespace
-
-extern "C" {
-
-IoPlugin68 ym_io_plugin = {
+constexpr IoPlugin68 kRecord = {
     .next = nullptr,
     .name = "YM-2149",
     .addr_lo = 0xFFFF8800,
@@ -494,30 +464,48 @@ IoPlugin68 ym_io_plugin = {
     .interrupt = nullptr,
     .next_interrupt = nullptr,
     .adjust_cycles = adjust_cycles,
-    .reset = [](IoPlugin68 *) { return ym_reset(); },
+    .reset = [](IoPlugin68 *self) { return ym_reset(&chip(self)); },
 };
 
-int ym_init(void) {
-  uint16_t stored[YM_MIX_TABLE_SIZE];
-  ym_mix_table_build(stored);
-  const uint32_t factor = (kOutputLevel << kScaleShift) / (stored[YM_MIX_TABLE_SIZE - 1] + 1u);
-  for (int i = 0; i < YM_MIX_TABLE_SIZE; ++i) {
-    mix[i] = static_cast<int32_t>(std::min((stored[i] * factor) >> kScaleShift, kOutputLevel));
-  }
-  return ym_reset();
+}  // namespace
+
+extern "C" {
+
+int ym_init(Ym2149 *ym) {
+  ym->io = kRecord;
+  ym->mix = mix_table();
+  if (ym->output_rate == 0) ym->output_rate = YM_RATE_DEFAULT;
+  ym->voice_mask = kAllVoices;
+  return ym_reset(ym);
 }
 
-int ym_reset(void) {
-  ym = Ym{};
+// Registers 0 but the mixer (everything off) and the envelope shape, lists
+// empty, generators at their start, the envelope restarted with shape 10.
+int ym_reset(Ym2149 *ym) {
+  constexpr uint8_t kResetRegs[16] = {0, 0, 0, 0, 0, 0,           0, kMixerReset,
+                                      0, 0, 0, 0, 0, kShapeReset, 0, 0};
+  std::copy(kResetRegs, kResetRegs + 16, ym->regs);
+  ym->selected = 0;
+  ym->noise_mixer = kMixerReset;
+  ym->tone_mixer = kMixerReset;
+  for (YmWriteList *l : {&ym->tone_list, &ym->noise_list, &ym->env_list}) list_clear(*l, 0);
+  std::fill_n(ym->tone_counter, 3, 0);
+  ym->tone_out = 0;
+  ym->noise_counter = 0;
+  ym->noise_shift = 1;
+  ym->env = restarted(kShapeReset);
+  ym->carry_steps = 0;
+  ym->carry_sum = 0;
   return 0;
 }
 
-unsigned ym_sampling_rate(unsigned hz) {
-  if (hz != 0) output_rate = std::clamp<unsigned>(hz, YM_RATE_MIN, YM_RATE_MAX);
-  return output_rate;
+unsigned ym_sampling_rate(Ym2149 *ym, unsigned hz) {
+  if (hz != 0) ym->output_rate = std::clamp<unsigned>(hz, YM_RATE_MIN, YM_RATE_MAX);
+  return ym->output_rate;
 }
 
-int ym_render_frame(uint32_t cycles) {
+int ym_render_frame(Ym2149 *chip, uint32_t cycles) {
+  Ym2149 &ym = *chip;
   // All three lists share one base. The frame covers the whole steps from it
   // to the frame's end; the cycles beyond the last whole step are left for
   // the next frame (the base ends up just below 0 after adjust_cycles).
@@ -526,30 +514,32 @@ int ym_render_frame(uint32_t cycles) {
   const int64_t whole = span > 0 ? span >> kCycleShift : 0;
   const int steps = static_cast<int>(std::min<int64_t>(whole, kStepCapacity));
 
-  replay(ym.noise_list, steps, noise_run, [](const YmWrite &w) {
-    ym.regs[w.reg] = w.value;
-    if (w.reg == kMixer) ym.noise_mixer = w.value;
-  });
+  replay(
+      ym.noise_list, steps, [&ym](int first, int n) { noise_run(ym, first, n); },
+      [&ym](const YmWrite &w) {
+        ym.regs[w.reg] = w.value;
+        if (w.reg == kMixer) ym.noise_mixer = w.value;
+      });
   // When no channel heard follows the envelope, it only moves on: its words
   // are left as they were, and the tone stage masks them all out.
-  const bool show_envelope = envelope_heard();
+  const bool show_envelope = envelope_heard(ym);
   replay(
       ym.env_list, steps,
-      [show_envelope](int first, int n) {
+      [&ym, show_envelope](int first, int n) {
         if (show_envelope) {
-          envelope_run(first, n);
+          envelope_run(ym, first, n);
         } else {
-          envelope_skip(n);
+          envelope_skip(ym, n);
         }
       },
-      [](const YmWrite &w) {
+      [&ym](const YmWrite &w) {
         ym.regs[w.reg] = w.value;
         if (w.reg == kEnvShape) ym.env = restarted(w.value);
       });
-  const int32_t centre = frame_centre();
+  const int32_t centre = frame_centre(ym);
   replay(
-      ym.tone_list, steps, [centre](int first, int n) { tone_run(first, n, centre); },
-      [](const YmWrite &w) {
+      ym.tone_list, steps, [&ym, centre](int first, int n) { tone_run(ym, first, n, centre); },
+      [&ym](const YmWrite &w) {
         ym.regs[w.reg] = w.value;
         if (w.reg == kMixer) ym.tone_mixer = w.value;
       });
@@ -559,21 +549,21 @@ int ym_render_frame(uint32_t cycles) {
   list_clear(ym.tone_list, next);
   list_clear(ym.noise_list, next);
   list_clear(ym.env_list, next);
-  return resample(steps);
+  return resample(ym, steps);
 }
 
-int32_t *ym_output_buffer(void) { return out_buf; }
+int32_t *ym_output_buffer(Ym2149 *ym) { return ym->out_buf; }
 
-int ym_voice_mask(int voices) {
+int ym_voice_mask(Ym2149 *ym, int voices) {
   if (voices >= 0) {
-    voice_mask = 0;
+    ym->voice_mask = 0;
     for (int ch = 0; ch < 3; ++ch) {
-      if (voices & (1 << ch)) voice_mask |= kNibble[ch];
+      if (voices & (1 << ch)) ym->voice_mask |= kNibble[ch];
     }
   }
   int bits = 0;
   for (int ch = 0; ch < 3; ++ch) {
-    if (voice_mask & kNibble[ch]) bits |= 1 << ch;
+    if (ym->voice_mask & kNibble[ch]) bits |= 1 << ch;
   }
   return bits;
 }

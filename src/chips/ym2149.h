@@ -9,7 +9,8 @@
  * cycles), and leaves the frame's output samples (signed 32-bit, mono, centred
  * on 0, peaks near +-26624) at the start of ym_output_buffer.
  *
- * One chip per process: module-level state, not thread-safe.
+ * Each chip is an instance (Ym2149, below) whose storage its owner provides;
+ * instances share only the constant mixing table.
  */
 #ifndef VK68_CHIPS_YM2149_H
 #define VK68_CHIPS_YM2149_H
@@ -31,34 +32,85 @@ extern "C" {
 #define YM_RATE_MAX 50000
 #define YM_RATE_DEFAULT 44100
 
-/* The bus record: "YM-2149", 0xFFFF8800-0xFFFF88FF. */
-extern IoPlugin68 ym_io_plugin;
+typedef struct Ym2149 Ym2149;
 
-/* Prepares the mixing table and resets the chip. Returns 0. */
-int ym_init(void);
+/* Power-on: fills in the bus record (io) and the mixing table, hears every
+ * voice and resets the chip; the sampling rate becomes YM_RATE_DEFAULT
+ * unless ym_sampling_rate has set one. Returns 0. */
+int ym_init(Ym2149 *ym);
 
 /* Power-on state: registers 0 except R7 = 0x3F (everything off) and R13 = 10,
  * queues emptied, generators restarted. Keeps the sampling rate and the voice
  * mask. Returns 0 (it is also the bus record's reset). */
-int ym_reset(void);
+int ym_reset(Ym2149 *ym);
 
 /* hz = 0: returns the current rate. Otherwise stores hz clamped to
  * YM_RATE_MIN..YM_RATE_MAX and returns the stored value. */
-unsigned ym_sampling_rate(unsigned hz);
+unsigned ym_sampling_rate(Ym2149 *ym, unsigned hz);
 
 /* Renders a frame that ran for `cycles` 68000 cycles and returns the number of
  * samples now at the start of the output buffer. The bus's adjust-cycles call
  * with the same length must come before the next frame's writes. Frames longer
  * than YM_BUFFER_SIZE steps render their first YM_BUFFER_SIZE steps. */
-int ym_render_frame(uint32_t cycles);
+int ym_render_frame(Ym2149 *ym, uint32_t cycles);
 
 /* The output buffer, YM_BUFFER_SIZE words; also the player's mixing buffer. */
-int32_t *ym_output_buffer(void);
+int32_t *ym_output_buffer(Ym2149 *ym);
 
 /* Channels heard: bit 0 A, bit 1 B, bit 2 C (default 7). voices >= 0 sets
  * them (other bits ignored); a negative value only asks. Returns the channel
  * bits in effect. */
-int ym_voice_mask(int voices);
+int ym_voice_mask(Ym2149 *ym, int voices);
+
+/* ---------------------------------------------------------------- state
+ * What a chip holds; its owner embeds it and uses the functions above. */
+
+/* Writes one queue keeps per frame. */
+#define YM_LIST_CAPACITY 2048
+
+typedef struct {
+  int32_t cycle; /* 68000 cycle in the frame */
+  uint8_t reg;
+  uint8_t value;
+} YmWrite;
+
+typedef struct {
+  int32_t base; /* cycle up to which the generator has been rendered */
+  int count;
+  YmWrite entries[YM_LIST_CAPACITY];
+} YmWriteList;
+
+typedef struct {
+  int32_t f;  /* steps since the last advance */
+  uint32_t g; /* position, 32 per fall or rise */
+  uint32_t c; /* 1 while moving, 0 once held */
+  uint32_t h; /* 0 or 31: direction */
+  uint32_t e; /* 0 or 31: silenced after a single shot */
+} YmEnvelope;
+
+struct Ym2149 {
+  IoPlugin68 io; /* the bus record: "YM-2149", 0xFFFF8800-0xFFFF88FF */
+  uint8_t regs[16];
+  uint8_t selected;
+  uint8_t noise_mixer; /* R7 as the noise stage sees it within the frame */
+  uint8_t tone_mixer;  /* R7 as the tone stage sees it */
+  YmWriteList tone_list, noise_list, env_list;
+  int32_t tone_counter[3];
+  uint32_t tone_out;
+  int32_t noise_counter;
+  uint32_t noise_shift; /* 17 bits */
+  YmEnvelope env;
+  int carry_steps; /* 0-3 steps of an unfinished group */
+  int32_t carry_sum;
+  /* Output settings, kept by a reset. */
+  unsigned output_rate;
+  uint32_t voice_mask; /* channels heard: A bits 11-8, B bits 7-4, C bits 3-0 */
+  const int32_t *mix;  /* the rescaled mixing table, shared by all chips */
+  /* One word per generator step of a frame. */
+  uint32_t noise_buf[YM_BUFFER_SIZE];
+  uint32_t env_buf[YM_BUFFER_SIZE];
+  int32_t out_buf[YM_BUFFER_SIZE];
+};
 
 #ifdef __cplusplus
 }

@@ -10,6 +10,7 @@
 #include "chips/microwire.h"
 #include "chips/paula.h"
 #include "chips/shifter.h"
+#include "chips/ym2149.h"
 #include "emu68/emu68.h"
 #include "vk68/player.h"
 
@@ -21,6 +22,7 @@ struct Machine68 {
   SteMicroWire ste;
   Paula paula;
   Shifter shifter;
+  Ym2149 ym;
 };
 
 namespace vk68 {

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "chips/ym2149.h"
 #include "emu68/emu68.h"
 #include "player/mixer.h"
 #include "player/player68.h"
@@ -20,7 +19,7 @@ int render_frame(Player68 *p) {
     return vk68_error_add("vk68_process() : track #%d stopped: %s", p->track_number,
                           why ? why : "replay failure");
   }
-  uint32_t *mix = reinterpret_cast<uint32_t *>(ym_output_buffer());
+  uint32_t *mix = reinterpret_cast<uint32_t *>(ym_output_buffer(&p->machine->ym));
   const uint32_t hw = p->track->hardware;
   int count = int(p->samples_per_frame);
   if (hw & VK68_HW_AMIGA) {
@@ -29,7 +28,7 @@ int render_frame(Player68 *p) {
     return count;
   }
   if (hw & VK68_HW_YM) {
-    count = ym_render_frame(p->cycles_per_frame);
+    count = ym_render_frame(&p->machine->ym, p->cycles_per_frame);
   } else {
     std::memset(mix, 0, sizeof *mix * size_t(count));  // no YM: its part is silent
   }
@@ -73,7 +72,7 @@ extern "C" int vk68_process(Player68 *p, uint32_t *buffer, int n) {
         status |= VK68_PROCESS_END;
         p->pending = p->track_number + 1 > p->disk->track_count ? -1 : p->track_number + 1;
       }
-      position = reinterpret_cast<const uint32_t *>(ym_output_buffer());
+      position = reinterpret_cast<const uint32_t *>(ym_output_buffer(&p->machine->ym));
       remaining = uint32_t(count);
     }
     const uint32_t k = std::min(remaining, uint32_t(n));

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <new>
 
-#include "chips/ym2149.h"
 #include "emu68/emu68.h"
 #include "player/player68.h"
 #include "player/vk68_config.h"
@@ -98,7 +97,7 @@ int init_68k(Player68 *p, uint32_t size) {
   vk68_debug("init_68k() : chipset init\n");
   Machine68 *m = p->machine;
   shifter_init(&m->shifter);
-  const char *failed = ym_init() < 0               ? "Yamaha 2149 emulator init failed"
+  const char *failed = ym_init(&m->ym) < 0         ? "Yamaha 2149 emulator init failed"
                        : mw_init(&m->ste) < 0      ? "Microwire emulator init failed"
                        : mfp_init(&m->mfp) < 0     ? "MFP emulator init failed"
                        : paula_init(&m->paula) < 0 ? "Paula emulator init failed"
@@ -204,7 +203,7 @@ int apply_change_track(Player68 *p) {
   if (t->hardware & VK68_HW_YM) {
     vk68_debug(" -> Add YM hardware\n");
     EMU68_plug_io(emu, &p->machine->shifter.io);
-    EMU68_plug_io(emu, &ym_io_plugin);
+    EMU68_plug_io(emu, &p->machine->ym.io);
     EMU68_plug_io(emu, &p->machine->mfp.io);
     EMU68_select_interrupt_source(emu, &p->machine->mfp.io);
   }
@@ -343,17 +342,19 @@ void vk68_shutdown(Player68 *player) {
 
 int vk68_sampling_rate(Player68 *player, int rate) {
   int result;
-  if (rate > 0) {
-    result = int(ym_sampling_rate(unsigned(rate)));
-    if (player) {
-      paula_sampling_rate(&player->machine->paula, uint32_t(result));
-      mw_sampling_rate(&player->machine->ste, uint32_t(result));
-      player->sampling_rate = uint32_t(result);
-      if (player->track) player->samples_per_frame = samples_per_frame(player);
-    }
+  if (rate > 0 && player) {
+    // The YM settles the rate; the other chips take the same.
+    Machine68 *m = player->machine;
+    result = int(ym_sampling_rate(&m->ym, unsigned(rate)));
+    paula_sampling_rate(&m->paula, uint32_t(result));
+    mw_sampling_rate(&m->ste, uint32_t(result));
+    player->sampling_rate = uint32_t(result);
+    if (player->track) player->samples_per_frame = samples_per_frame(player);
+  } else if (rate > 0) {
+    result = std::clamp(rate, YM_RATE_MIN, YM_RATE_MAX);  // what a player would take
   } else {
-    // Without a player, the chips' default rate.
-    result = player ? int(player->sampling_rate) : int(MW_DEFAULT_RATE);
+    // Without a player, the rate chips start with.
+    result = player ? int(player->sampling_rate) : YM_RATE_DEFAULT;
   }
   vk68_debug("vk68_sampling_rate() : %u hz\n", unsigned(result));
   return result;

@@ -20,14 +20,15 @@ Shifter shifter;
 Mfp68901 mfp;
 SteMicroWire ste;
 Paula paula;
+Ym2149 ym;
 
 // What a program and the player can observe of all chips.
 std::vector<uint32_t> observe() {
   std::vector<uint32_t> o;
-  o.push_back(ym_io_plugin.read_b(&ym_io_plugin, 0xFFFF8800, 0));  // the selected register
+  o.push_back(ym.io.read_b(&ym.io, 0xFFFF8800, 0));  // the selected register
   for (uint32_t r = 0; r < 16; ++r) {
-    ym_io_plugin.write_b(&ym_io_plugin, 0xFFFF8800, r, 0);
-    o.push_back(ym_io_plugin.read_b(&ym_io_plugin, 0xFFFF8800, 0));
+    ym.io.write_b(&ym.io, 0xFFFF8800, r, 0);
+    o.push_back(ym.io.read_b(&ym.io, 0xFFFF8800, 0));
   }
   for (IoPlugin68 *p : {&mfp.io, &ste.io, &paula.io, &shifter.io})
     for (uint32_t a = p->addr_lo; a <= p->addr_hi; ++a) o.push_back(p->read_b(p, a, 0));
@@ -40,7 +41,7 @@ std::vector<uint32_t> observe() {
   for (int x :
        {l->mixer, l->master_db, l->left_db, l->right_db, l->lr_db, l->bass_db, l->treble_db})
     o.push_back(static_cast<uint32_t>(x));
-  o.insert(o.end(), {ym_sampling_rate(0), static_cast<uint32_t>(ym_voice_mask(-1)),
+  o.insert(o.end(), {ym_sampling_rate(&ym, 0), static_cast<uint32_t>(ym_voice_mask(&ym, -1)),
                      mw_sampling_rate(&ste, 0), paula_sampling_rate(&paula, 0)});
   return o;
 }
@@ -53,8 +54,9 @@ TEST(ChipsPowerOn, StateBeforeTheFirstResetIsTheResetState) {
         mfp_init(&mfp);
         mw_init(&ste);
         paula_init(&paula);
+        ym_init(&ym);
         const std::vector<uint32_t> before = observe();
-        ym_reset();
+        ym_reset(&ym);
         mfp_reset(&mfp);
         mw_reset(&ste);
         paula_reset(&paula);

@@ -17,6 +17,7 @@
 
 namespace {
 
+Ym2149 chip;
 constexpr uint32_t kSelect = 0xFFFF8800, kData = 0xFFFF8802;
 constexpr uint32_t kFrame = 160256;  // one 50 Hz frame: 5008 steps of 32 cycles
 constexpr int kSteps = kFrame / 32;
@@ -36,19 +37,20 @@ int32_t centred(uint32_t level, uint32_t peak) { return scaled(level) - ((scaled
 const int32_t kLow = centred(0, kSingle[15]);
 
 void write_reg(int reg, int value, uint32_t cycle = 0) {
-  ym_io_plugin.write_b(&ym_io_plugin, kSelect, static_cast<uint32_t>(reg), cycle);
-  ym_io_plugin.write_b(&ym_io_plugin, kData, static_cast<uint32_t>(value), cycle);
+  chip.io.write_b(&chip.io, kSelect, static_cast<uint32_t>(reg), cycle);
+  chip.io.write_b(&chip.io, kData, static_cast<uint32_t>(value), cycle);
 }
 uint32_t read_reg(int reg) {
-  ym_io_plugin.write_b(&ym_io_plugin, kSelect, static_cast<uint32_t>(reg), 0);
-  return ym_io_plugin.read_b(&ym_io_plugin, kSelect, 0);
+  chip.io.write_b(&chip.io, kSelect, static_cast<uint32_t>(reg), 0);
+  return chip.io.read_b(&chip.io, kSelect, 0);
 }
 // Renders `count` frames, starting the next one (adjust) after each.
 std::vector<int32_t> frames(int count = 1, uint32_t cycles = kFrame) {
   std::vector<int32_t> all;
   for (int i = 0; i < count; ++i) {
-    all.insert(all.end(), ym_output_buffer(), ym_output_buffer() + ym_render_frame(cycles));
-    ym_io_plugin.adjust_cycles(&ym_io_plugin, cycles);
+    all.insert(all.end(), ym_output_buffer(&chip),
+               ym_output_buffer(&chip) + ym_render_frame(&chip, cycles));
+    chip.io.adjust_cycles(&chip.io, cycles);
   }
   return all;
 }
@@ -156,9 +158,9 @@ struct Reference {
 class Ym : public ::testing::Test {
  protected:
   void SetUp() override {
-    ym_init();
-    ym_sampling_rate(44100);
-    ym_voice_mask(7);
+    ym_init(&chip);
+    ym_sampling_rate(&chip, 44100);
+    ym_voice_mask(&chip, 7);
   }
 };
 
@@ -166,33 +168,32 @@ class Ym : public ::testing::Test {
 // of 4 with the newest value queued or rendered; words use their high byte,
 // longs are two words at one cycle.
 TEST_F(Ym, PortsAndQueues) {
-  ym_io_plugin.write_b(&ym_io_plugin, 0xFFFF8801, 3, 0);
-  ym_io_plugin.write_b(&ym_io_plugin, 0xFFFF8803, 0x21, 0);
-  ym_io_plugin.write_l(&ym_io_plugin, 0x00FF88FC, 0x0499'E3CCu, 0);  // R4 = 0xE3
-  ym_io_plugin.write_w(&ym_io_plugin, kSelect, 0x08AA, 0);
-  ym_io_plugin.write_w(&ym_io_plugin, kData, 0x1F55, 10);
+  chip.io.write_b(&chip.io, 0xFFFF8801, 3, 0);
+  chip.io.write_b(&chip.io, 0xFFFF8803, 0x21, 0);
+  chip.io.write_l(&chip.io, 0x00FF88FC, 0x0499'E3CCu, 0);  // R4 = 0xE3
+  chip.io.write_w(&chip.io, kSelect, 0x08AA, 0);
+  chip.io.write_w(&chip.io, kData, 0x1F55, 10);
   write_reg(8, 0x12, 20);
   for (int r = 14; r <= 17; ++r) write_reg(r, 0x55);
   for (int pass = 0; pass < 2; ++pass) {
     const uint32_t want[16] = {0, 0, 0, 0x21, 0xE3, 0, 0, 0x3F, 0x12, 0, 0, 0, 0, 10, 0, 0};
     for (int r = 0; r < 16; ++r) EXPECT_EQ(read_reg(r), want[r]) << pass << ":" << r;
-    ym_io_plugin.write_b(&ym_io_plugin, kSelect, 3, 0);
-    EXPECT_EQ(ym_io_plugin.read_b(&ym_io_plugin, 0xFFFF8804, 0) |
-                  ym_io_plugin.read_b(&ym_io_plugin, kData, 0),
-              0x21u);
-    EXPECT_EQ(ym_io_plugin.read_l(&ym_io_plugin, kSelect, 0), 0x21000000u);
+    chip.io.write_b(&chip.io, kSelect, 3, 0);
+    EXPECT_EQ(chip.io.read_b(&chip.io, 0xFFFF8804, 0) | chip.io.read_b(&chip.io, kData, 0), 0x21u);
+    EXPECT_EQ(chip.io.read_l(&chip.io, kSelect, 0), 0x21000000u);
     frames();
   }
   for (int i = 0; i < 2048; ++i) write_reg(0, i & 0xFF, i);
   write_reg(1, 7, 3000);  // a full queue overwrites its last entry
   EXPECT_EQ(read_reg(1) << 8 | read_reg(0), 0x07FEu);
-  ym_sampling_rate(22050);
-  EXPECT_EQ(ym_voice_mask(0xFD), 5);
-  EXPECT_EQ(ym_io_plugin.reset(&ym_io_plugin),
+  ym_sampling_rate(&chip, 22050);
+  EXPECT_EQ(ym_voice_mask(&chip, 0xFD), 5);
+  EXPECT_EQ(chip.io.reset(&chip.io),
             0);  // drops the queues, keeps rate and mask
   EXPECT_EQ(read_reg(1) | read_reg(0), 0u);
-  EXPECT_EQ(std::pair(ym_sampling_rate(0), ym_voice_mask(-1)), std::pair(22050u, 5));
-  EXPECT_EQ(std::pair(ym_sampling_rate(5999), ym_sampling_rate(50001)), std::pair(6000u, 50000u));
+  EXPECT_EQ(std::pair(ym_sampling_rate(&chip, 0), ym_voice_mask(&chip, -1)), std::pair(22050u, 5));
+  EXPECT_EQ(std::pair(ym_sampling_rate(&chip, 5999), ym_sampling_rate(&chip, 50001)),
+            std::pair(6000u, 50000u));
 }
 
 // Envelope level of `shape` p steps after R13 was written, with period P:
@@ -246,9 +247,9 @@ TEST_F(Ym, EnvelopeShapesFollowTheirCourses) {
 // sounds in the next frame as one made that much later; writes outside a
 // frame sound at its edges; 10000 steps is the most a frame has.
 TEST_F(Ym, FramesCarryCyclesAndSteps) {
-  ym_render_frame(kFrame);
+  ym_render_frame(&chip, kFrame);
   write_reg(8, 15, kFrame + 32 * 2002);
-  ym_io_plugin.adjust_cycles(&ym_io_plugin, kFrame);
+  chip.io.adjust_cycles(&chip.io, kFrame);
   const std::vector<int32_t> late = frames();
   SetUp();
   EXPECT_EQ(frames().size(), 884u);
@@ -257,7 +258,7 @@ TEST_F(Ym, FramesCarryCyclesAndSteps) {
   write_reg(8, 0, 0xFFFFFFF0u);
   write_reg(9, 15, 5000000);
   EXPECT_EQ(distinct(frames()), std::set<int32_t>{kLow});
-  EXPECT_NEAR(ym_render_frame(400000), 2500 * 44100.0 / 62500, 1.0);
+  EXPECT_NEAR(ym_render_frame(&chip, 400000), 2500 * 44100.0 / 62500, 1.0);
 }
 
 // Random register streams, heavy in periods of 0 and 1, silent or masked
@@ -288,10 +289,11 @@ TEST_F(Ym, MatchesTheStepByStepReference) {
   for (int run = 0; run < 40; ++run) {
     SetUp();
     Reference ref;
-    ref.rate = ym_sampling_rate(std::array<uint32_t, 3>{44100, 22050, 6000 + next(44001)}[next(3)]);
+    ref.rate =
+        ym_sampling_rate(&chip, std::array<uint32_t, 3>{44100, 22050, 6000 + next(44001)}[next(3)]);
     for (int f = 0; f < 25; ++f) {
       const int voices = next(3) ? 7 : static_cast<int>(next(8));
-      ym_voice_mask(voices);
+      ym_voice_mask(&chip, voices);
       ref.mask = (voices & 1 ? 0xF00 : 0) | (voices & 2 ? 0x0F0 : 0) | (voices & 4 ? 0x00F : 0);
       const uint32_t cycles =
           std::array<uint32_t, 5>{kFrame, 48, 31, 1 + next(5000), next(300000)}[next(5)];
