@@ -36,6 +36,17 @@ constexpr uint32_t kMinReplayRate = 25;    // longer frames overflow the YM's
 constexpr uint32_t kMaxReplayRate = 5000;  // shorter frames could make no sample
                                            // at the lowest output rate (6000 Hz)
 
+// Creates a player of its own, independent of every other one: its
+// configuration values, 68000 memory, emulator and chips. `rate` is the
+// output rate asked for (0: the configured one); the player's sampling_rate
+// holds the rate set. The allocation hooks must be installed already; the
+// resource directories and the debug hook are the process-wide ones. Null
+// on failure (reported).
+Player68 *player_create(uint32_t rate);
+// Frees a player from player_create (null: nothing), with its disk. Unlike
+// vk68_shutdown it saves no configuration and keeps the resource paths.
+void player_destroy(Player68 *player);
+
 // Carries out a pending change: 0 nothing to do, VK68_PROCESS_CHANGE a track
 // started, VK68_PROCESS_STOPPED stopped, -1 failure (reported).
 int apply_change_track(Player68 *player);

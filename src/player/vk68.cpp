@@ -1,4 +1,5 @@
-// The player handle: creation and shutdown, disks, track requests, seeking,
+// The player handle: creation and shutdown (of the default player, and of
+// further independent ones), disks, track requests, seeking,
 // track descriptions, and the track start that prepares the 68000 and runs
 // the replay's init routine.
 #include <algorithm>
@@ -13,6 +14,7 @@
 namespace vk68 {
 namespace {
 
+// The player vk68_init created, until vk68_shutdown.
 Player68 *g_player = nullptr;
 
 // The system routine that answers TRAP #14 (XBIOS) at 0x600: Supexec (38)
@@ -111,9 +113,10 @@ int init_68k(Player68 *p, uint32_t size) {
   return 0;
 }
 
-// A zeroed player with its zeroed machine, holding the configuration's
-// values; null when an allocation fails (reported).
-Player68 *new_player() {
+// The start of every player: zeroed, with a zeroed machine of its own, the
+// configuration's values and its output rate (`rate`; 0: the configured
+// one). Null when an allocation fails (reported).
+Player68 *new_player(uint32_t rate) {
   auto *p = static_cast<Player68 *>(vk68_alloc(sizeof(Player68)));
   if (!p) return nullptr;
   std::memset(p, 0, sizeof *p);
@@ -125,18 +128,31 @@ Player68 *new_player() {
   p->machine = new (machine) Machine68{};
   VK68config_load(p->config);
   take_config(p);
+  // The configured rate is never 0: the store limits it to 6000..50000.
+  if (rate == 0) rate = uint32_t(p->config[VK68CONFIG_SAMPLING_RATE]);
+  // Rates past INT32_MAX must not turn negative (a query): the chips bring
+  // any large rate down to their highest.
+  vk68_sampling_rate(p, int(std::min<uint32_t>(rate, INT32_MAX)));
   return p;
 }
 
-// Releases whatever vk68_init built; p may be null.
+// Frees a player and everything it owns, its disk included; p may be null.
+void release(Player68 *p) {
+  if (!p) return;
+  vk68_close(p);
+  EMU68_release(&p->machine->emu);
+  vk68_free(p->memory);
+  vk68_free(p->machine);
+  vk68_free(p);
+}
+
+// Ends what vk68_init built (p may be null): the player, after saving its
+// configuration, and the resource paths.
 void teardown(Player68 *p) {
   if (p) {
     vk68_close(p);
     vk68_config_save(p);
-    EMU68_release(&p->machine->emu);
-    vk68_free(p->memory);
-    vk68_free(p->machine);
-    vk68_free(p);
+    release(p);
   }
   VK68rsc_set_share(nullptr);
   VK68rsc_set_user(nullptr);
@@ -162,6 +178,15 @@ int32_t load_replay(Emu68 *emu, const char *name, uint32_t address, uint8_t *mem
 }
 
 }  // namespace
+
+Player68 *player_create(uint32_t rate) {
+  Player68 *p = new_player(rate);
+  if (p && init_68k(p, kMemorySize) == 0) return p;
+  release(p);
+  return nullptr;
+}
+
+void player_destroy(Player68 *player) { release(player); }
 
 uint32_t samples_per_frame(const Player68 *p) {
   return uint32_t(uint64_t(p->sampling_rate) * p->cycles_per_frame / kCpuClock);
@@ -192,24 +217,25 @@ int apply_change_track(Player68 *p) {
 
   // The chips the track asks for, and nothing else: a previous track's
   // interrupt source must not survive when its chip is unplugged.
-  Emu68 *emu = &p->machine->emu;
+  Machine68 &hw = *p->machine;
+  Emu68 *emu = &hw.emu;
   EMU68_clear_io_pages(emu);
   EMU68_unplug_all_io(emu);
   EMU68_select_interrupt_source(emu, nullptr);
   if (t->hardware & VK68_HW_AMIGA) {
     vk68_debug(" -> Add Paula hardware\n");
-    EMU68_plug_io(emu, &p->machine->paula.io);
+    EMU68_plug_io(emu, &hw.paula.io);
   }
   if (t->hardware & VK68_HW_YM) {
     vk68_debug(" -> Add YM hardware\n");
-    EMU68_plug_io(emu, &p->machine->shifter.io);
-    EMU68_plug_io(emu, &p->machine->ym.io);
-    EMU68_plug_io(emu, &p->machine->mfp.io);
-    EMU68_select_interrupt_source(emu, &p->machine->mfp.io);
+    EMU68_plug_io(emu, &hw.shifter.io);
+    EMU68_plug_io(emu, &hw.ym.io);
+    EMU68_plug_io(emu, &hw.mfp.io);
+    EMU68_select_interrupt_source(emu, &hw.mfp.io);
   }
   if (t->hardware & VK68_HW_STE) {
     vk68_debug(" -> Add STE hardware\n");
-    EMU68_plug_io(emu, &p->machine->ste.io);
+    EMU68_plug_io(emu, &hw.ste.io);
   }
   EMU68_reset_cpu(emu);
 
@@ -317,14 +343,9 @@ Player68 *vk68_init(VK68init *init) {
   // not handed back through the record, which may outlive them.
   VK68rsc_set_defaults(nullptr, nullptr);
 
-  Player68 *p = new_player();
+  Player68 *p = new_player(init->sampling_rate);
   if (p) {
-    // The configured rate is never 0: the store limits it to 6000..50000.
-    const uint32_t rate =
-        init->sampling_rate ? init->sampling_rate : uint32_t(p->config[VK68CONFIG_SAMPLING_RATE]);
-    // Rates past INT32_MAX must not turn negative (a query): the chips
-    // bring any large rate down to their highest.
-    init->sampling_rate = uint32_t(vk68_sampling_rate(p, int(std::min<uint32_t>(rate, INT32_MAX))));
+    init->sampling_rate = p->sampling_rate;
     if (init_68k(p, kMemorySize) == 0) {
       g_player = p;
       vk68_debug("vk68_init(): Success\n");
