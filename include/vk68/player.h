@@ -21,8 +21,10 @@
  * the right, each signed 16-bit (in memory on a little-endian host:
  * interleaved left/right 16-bit PCM).
  *
- * The engine keeps process-wide state: one player, one 68000, one set of
- * chips. Calls must not overlap; the caller serialises them.
+ * Threads: a player is used by one thread at a time (calls on one player
+ * must not overlap); different players may run on different threads at
+ * once, each with its own 68000 and chips. Messages are per thread (see
+ * vk68/vk68_msg.h): a failure is reported to the thread whose call failed.
  */
 #ifndef VK68_PLAYER_H
 #define VK68_PLAYER_H

@@ -7,7 +7,12 @@
  * newest first, with vk68_error_get. The stack keeps the 8 newest messages
  * of up to 255 characters; a ninth push drops the oldest.
  *
- * Nothing here is thread-safe: the engine is driven by one thread at a time.
+ * Threads: messages are per thread. Each thread has a message stack of its
+ * own (and its own buffers for the time texts below), so a thread pops
+ * only the messages of the calls it made. The debug and allocation hooks are
+ * process-wide: set them before any thread uses the engine; the hooks
+ * themselves must allow calls from several threads at once when several
+ * players run at once.
  */
 #ifndef VK68_VK68_MSG_H
 #define VK68_VK68_MSG_H
@@ -52,10 +57,10 @@ void *vk68_set_cookie(void *cookie);
 
 /* "NN MM:SS" (8 characters and the terminator) for a track number and a
  * time in seconds; "--" / "--:--" for track <= 0 / seconds < 0. With a null
- * buffer an engine-wide one (initially "-- --:--") is used. */
+ * buffer the thread's own buffer (initially "-- --:--") is used. */
 char *vk68_time_str(char *buffer, int track, int seconds);
 /* A long duration ("none", "MM' SS\"", "Hh, MM' SS\"", "D day(s), ...") into a
- * buffer of at least 32 characters, or an engine-wide one when null. */
+ * buffer of at least 32 characters, or the thread's own buffer when null. */
 char *vk68_long_time_str(char *buffer, int seconds);
 
 #ifdef __cplusplus

@@ -1,4 +1,5 @@
-// Engine-wide message stack, debug and allocation hooks, time texts.
+// The engine's message stack and time-text buffers (one set per thread),
+// its debug and allocation hooks (process-wide), and the time texts.
 #include "vk68/vk68_msg.h"
 
 #include <cstdio>
@@ -9,16 +10,16 @@ namespace {
 constexpr int kSlots = 8;
 constexpr int kSlotSize = 256;
 
-char g_messages[kSlots][kSlotSize];
-int g_count = 0;
+thread_local char g_messages[kSlots][kSlotSize];
+thread_local int g_count = 0;
 
 vk68_alloc_t g_alloc = nullptr;
 vk68_free_t g_free = nullptr;
 vk68_debug_t g_debug = nullptr;
 void *g_cookie = nullptr;
 
-char g_time_text[9] = "-- --:--";
-char g_long_time_text[32];
+thread_local char g_time_text[9] = "-- --:--";
+thread_local char g_long_time_text[32];
 
 }  // namespace
 

@@ -1,5 +1,8 @@
-// Message stack, allocation hooks and time texts of the engine.
+// Message stack (one per thread), allocation hooks and time texts of the
+// engine.
 #include <gtest/gtest.h>
+
+#include <thread>
 
 #include "support/engine_hooks.h"
 
@@ -25,6 +28,15 @@ TEST(Messages, StackKeepsTheEightNewest) {
   enginetest::install_counting_hooks();
   EXPECT_EQ(vk68_free(nullptr), 0);
   EXPECT_EQ(messages(), Strings{"dynamic memory allocation error."});
+  // Each thread has a stack of its own.
+  vk68_error_add("here");
+  Strings there;
+  std::thread([&there] {
+    vk68_error_add("there");
+    there = messages();
+  }).join();
+  EXPECT_EQ(there, Strings{"there"});
+  EXPECT_EQ(messages(), Strings{"here"});
 }
 
 TEST(TimeText, TrackTimesAndLongDurations) {
