@@ -36,7 +36,7 @@ class EngineTest : public ::testing::Test {
   }
   void TearDown() override {
     vk68_set_debug(nullptr);
-    EXPECT_EQ(live_blocks, baseline_) << "leaked engine blocks";
+    EXPECT_EQ(live_blocks.load(), baseline_) << "leaked engine blocks";
     std::filesystem::remove_all(dir_);
   }
 

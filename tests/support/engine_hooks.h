@@ -1,9 +1,10 @@
-// Allocation hooks that count the engine's live blocks, so that a test or a
-// fuzz target can check that every block taken was given back; and the
-// engine's messages, popped.
+// Allocation hooks that count the engine's live blocks (from any thread), so
+// that a test or a fuzz target can check that every block taken was given
+// back; and the engine's messages, popped.
 #ifndef TESTS_SUPPORT_ENGINE_HOOKS_H
 #define TESTS_SUPPORT_ENGINE_HOOKS_H
 
+#include <atomic>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -12,7 +13,7 @@
 
 namespace enginetest {
 
-inline long live_blocks = 0;
+inline std::atomic<long> live_blocks = 0;
 
 inline void *counting_alloc(size_t n) {
   void *p = std::malloc(n ? n : 1);
