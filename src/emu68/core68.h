@@ -741,11 +741,13 @@ uint32_t move_from_usp(Emu68 &cpu, uint32_t pc, uint32_t r0) {
   return pc;
 }
 
-// The 0x4E70-0x4E77 group, by r0. RESET resets the whole CPU, PC included.
+// The 0x4E70-0x4E77 group, by r0. RESET drives the reset line (for 124
+// clocks, which take no emulated time here): the chips on the bus reset,
+// while the CPU keeps its registers and goes on with the next instruction.
 template <class Bus>
-uint32_t reset(Emu68 &cpu, uint32_t) {
-  EMU68_reset_cpu(&cpu);
-  return cpu.pc;
+uint32_t reset(Emu68 &cpu, uint32_t pc) {
+  reset_devices(cpu);
+  return pc;
 }
 template <class Bus>
 uint32_t nop(Emu68 &, uint32_t pc) {

@@ -116,8 +116,7 @@ int EMU68_is_debug_build(void) { return 0; }
 
 void EMU68_reset_cpu(Emu68 *emu) {
   Emu68 &cpu = *emu;
-  for (IoPlugin68 *p = cpu.io_list; p != nullptr; p = p->next)
-    if (p->reset) p->reset(p);
+  reset_devices(cpu);
   std::memset(cpu.d, 0, sizeof cpu.d);
   std::memset(cpu.a, 0, sizeof cpu.a);
   cpu.cycle = 0;

@@ -75,6 +75,8 @@ int EMU68_init(Emu68 *emu, uint8_t *memory, int32_t size);
  * are kept. */
 void EMU68_release(Emu68 *emu);
 int EMU68_is_debug_build(void);
+/* Resets the plugged chips, then the CPU: D0-A7 0, A7 = size - 4, PC 0,
+ * SR 0x2700, cycle 0 (the RESET instruction resets only the chips). */
 void EMU68_reset_cpu(Emu68 *emu);
 void EMU68_load_registers(Emu68 *emu, const Reg68 *regs);
 void EMU68_save_registers(const Emu68 *emu, Reg68 *regs);

@@ -151,8 +151,10 @@ TEST_F(Emu68Test, InitChecksTheSizeAndResets) {
 }
 
 // Bit 23 makes an address I/O, bits 15-8 pick the page; the chip sees its
-// own record, the full address and the cycle. Unclaimed pages read 0; code is never fetched
-// from I/O; a chip plugged twice is listed once; RESET resets the chips.
+// own record, the full address and the cycle. Unclaimed pages read 0; code
+// is never fetched from I/O; a chip plugged twice is listed once. RESET
+// resets the chips and goes on with the registers kept; a CPU reset resets
+// the chips and the registers.
 TEST_F(Emu68Test, IoBusAndReset) {
   IoPlugin68 stranger = Probe::plugin();
   EMU68_plug_io(&emu, &probe);
@@ -173,10 +175,15 @@ TEST_F(Emu68Test, IoBusAndReset) {
   Probe::resets = 0;
   EMU68_step_one(&emu);
   EMU68_step_one(&emu);
-  const Reg68 r = regs();
   EXPECT_EQ(Probe::resets, 1u);
-  EXPECT_EQ(std::vector<uint32_t>({r.d[3], r.pc, r.sr, r.a[7]}),
-            std::vector<uint32_t>({0, 0, 0x2700, 0x7FFFC}));
+  Reg68 r = regs();
+  EXPECT_EQ(std::vector<uint32_t>({r.d[0], r.d[3], r.pc, r.sr, r.a[7]}),
+            std::vector<uint32_t>({0x42, 99, kCode + 36, 0x2300, kStack}));
+  EMU68_reset_cpu(&emu);
+  EXPECT_EQ(Probe::resets, 2u);
+  r = regs();
+  EXPECT_EQ(std::vector<uint32_t>({r.d[0], r.d[3], r.pc, r.sr, r.a[7]}),
+            std::vector<uint32_t>({0, 0, 0, 0x2700, 0x7FFFC}));
   code(0x7FA00, {0x7005});  // MOVEQ #5,D0 in the RAM image of $FFFFFA00
   start(0xFFFFFA00);
   EMU68_step_one(&emu);

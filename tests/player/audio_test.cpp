@@ -37,6 +37,7 @@ const Case kCases[] = {
     {"paula.vk68", 1, kPaula / 200, 0, 12800, 22050},
     {"tune.sndh", 1, kYm / 284, kYm / 284, 0},
     {"tune.sndh", 2, kYm / 142, kYm / 142, 0},
+    {"reset.vk68", 1, kYm / 313, kYm / 313, 0},  // RESET in every frame
 };
 
 class Sound : public PlayerTest, public testing::WithParamInterface<Case> {};
@@ -55,6 +56,9 @@ TEST_P(Sound, PlaysAtItsPitchAndSide) {
       continue;
     }
     EXPECT_NEAR(pitch(s, ch, c.rate), want[ch], want[ch] * c.tolerance) << "channel " << ch;
+    const std::vector<uint32_t> end(s.end() - c.rate / 10, s.end());
+    EXPECT_NEAR(pitch(end, ch, c.rate), want[ch], want[ch] * 0.05)
+        << "channel " << ch << " at the end";
     if (c.level) {
       EXPECT_NEAR(peak(s, ch), c.level, 2) << "channel " << ch;
     }
