@@ -316,6 +316,19 @@ int32_t frame_centre(const Ym2149 &ym) {
   return (peak + 1) >> 1;
 }
 
+// Levels of n steps whose channels vary from step to step: the step's
+// tone, noise and envelope words pick its entry of the mixing table. The
+// buffers never overlap the table; saying so (restrict) lets the compiler
+// do several steps at once.
+void mix_steps(int32_t *__restrict out, const uint32_t *__restrict noise,
+               const uint32_t *__restrict env, const int32_t *__restrict mix, int n, uint32_t tone,
+               uint32_t env_sel, uint32_t fixed, int32_t centre) {
+  for (int i = 0; i < n; ++i) {
+    uint32_t index = tone & noise[i] & ((env_sel & env[i]) | fixed);
+    out[i] = mix[index] - centre;
+  }
+}
+
 // Tone and mix: square waves toggled every P steps, combined with the noise
 // and envelope words of each step into a mixing-table index.
 //
@@ -362,10 +375,7 @@ void tone_run(Ym2149 &ym, int first, int n, int32_t centre) {
     }
     const uint32_t tone = (ym.tone_out | tone_off) & voice_mask;
     if (tone & varying) {
-      for (int i = 0; i < run; ++i) {
-        uint32_t index = tone & noise[i] & ((env_sel & env[i]) | fixed);
-        out[i] = mix[index] - centre;
-      }
+      mix_steps(out, noise, env, mix, run, tone, env_sel, fixed, centre);
     } else {
       std::fill_n(out, run, mix[tone & fixed] - centre);
     }
