@@ -40,7 +40,8 @@ typedef struct {
   int treble_db; /* -12..+12 */
 } MwLmc1992;
 
-/* One STE sound chip set; its owner provides the storage. */
+/* One STE sound chip set; its owner provides the storage, zeroed before the
+ * first use. */
 typedef struct {
   IoPlugin68 io;     /* the bus record: "STE-MicroWire" at 0xFFFF8900-0xFFFF8925 */
   uint8_t regs[64];  /* register bytes by offset */

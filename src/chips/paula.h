@@ -27,7 +27,7 @@ typedef struct {
   uint32_t loop_end;
 } PaulaVoiceState;
 
-/* One Paula; its owner provides the storage. */
+/* One Paula; its owner provides the storage, zeroed before the first use. */
 typedef struct {
   IoPlugin68 io;    /* the bus record */
   uint8_t reg[256]; /* register bytes by offset */

@@ -9,8 +9,9 @@
  * cycles), and leaves the frame's output samples (signed 32-bit, mono, centred
  * on 0, peaks near +-26624) at the start of ym_output_buffer.
  *
- * Each chip is an instance (Ym2149, below) whose storage its owner provides;
- * instances share only the constant mixing table.
+ * Each chip is an instance (Ym2149, below) whose storage its owner provides,
+ * zeroed before the first use; instances share only the constant mixing
+ * table.
  */
 #ifndef VK68_CHIPS_YM2149_H
 #define VK68_CHIPS_YM2149_H

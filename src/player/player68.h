@@ -40,8 +40,10 @@ constexpr uint32_t kMaxReplayRate = 5000;  // shorter frames could make no sampl
 // configuration values, 68000 memory, emulator and chips. `rate` is the
 // output rate asked for (0: the configured one); the player's sampling_rate
 // holds the rate set. The allocation hooks must be installed already; the
-// resource directories and the debug hook are the process-wide ones. Null
-// on failure (reported).
+// resource directories and the debug hook are the process-wide ones (set
+// the directories before players start on several threads: an unset one
+// takes its default at its first use, unguarded). Null on failure
+// (reported).
 Player68 *player_create(uint32_t rate);
 // Frees a player from player_create (null: nothing), with its disk. Unlike
 // vk68_shutdown it saves no configuration and keeps the resource paths.

@@ -1,7 +1,7 @@
-// The player handle: creation and shutdown (of the default player, and of
-// further independent ones), disks, track requests, seeking,
-// track descriptions, and the track start that prepares the 68000 and runs
-// the replay's init routine.
+// The player handle: creation and shutdown (of the default player and of
+// further independent ones), disks, track requests, seeking, track
+// descriptions, and the track start that prepares the 68000 and runs the
+// replay's init routine.
 #include <algorithm>
 #include <cstring>
 #include <new>
