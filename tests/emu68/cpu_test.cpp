@@ -323,7 +323,7 @@ TEST_F(Emu68Test, FrameRunnerDeliversInterrupts) {
 
 // Exceptions inside a frame stack the PC of the running instruction (the
 // core keeps it in a register between instructions); a routine that never
-// returns is stopped; without memory nothing runs.
+// returns is stopped at the step limit; without memory nothing runs.
 TEST_F(Emu68Test, FrameRunnerEdges) {
   // ILLEGAL; TRAP #1; DIVU #0,D0; BSR.S $1010; RTS, and at $1010 MOVEQ #5,D4; RTS.
   code(kCode, {0x4AFC, 0x4E41, 0x80FC, 0x0000, 0x6106, 0x4E75, 0, 0, 0x7805, 0x4E75});
@@ -344,6 +344,12 @@ TEST_F(Emu68Test, FrameRunnerEdges) {
   EXPECT_EQ(std::vector<uint32_t>({regs().pc, regs().a[7], regs().d[1]}),
             std::vector<uint32_t>({kCode, kStack, EMU68_MAX_STEPS_PER_FRAME / 2 + 0x1002}));
   EXPECT_NE(pop().find("did not return"), std::string::npos);
+  // The instance's step limit bounds the frame; 0 restores the maximum.
+  EXPECT_EQ(EMU68_set_step_limit(&emu, 1000), EMU68_MAX_STEPS_PER_FRAME);
+  EXPECT_LT(EMU68_run_frame(&emu, 500), 0);
+  EXPECT_EQ(regs().d[1], EMU68_MAX_STEPS_PER_FRAME / 2 + 0x1002 + 500);
+  EXPECT_EQ(pop(), "EMU68_run_frame : routine at $1000 did not return in 1000 instructions");
+  EXPECT_EQ(EMU68_set_step_limit(&emu, 0), 1000u);
   code(kCode, {0x4E75});
   EXPECT_EQ(EMU68_run_frame(&emu, 500), 0);
   EMU68_release(&emu);
