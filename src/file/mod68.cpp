@@ -31,7 +31,7 @@ constexpr int32_t kPatternBytes = 1024;  // 64 rows x 4 channels x 4 bytes
 constexpr int32_t kMaxVolume = 64;
 
 // 68000 memory: the track loads at the default address 0x8000, or lower
-// (above the system routine at 0x600-0x733) when the module needs the room;
+// (above the system routine at 0x600-0x7FF) when the module needs the room;
 // the replay's work area (2816 bytes) follows the module and the stack
 // (init runs at the top, 16 bytes below the end) needs far less than 256.
 constexpr uint32_t kMemory = 0x80000;
