@@ -42,15 +42,20 @@ init:
         movem.l (sp)+,d0-a6
         rts
 
+| Exit and play. On the ST the tune's play routine runs from an interrupt
+| whose RTE gives the status register back: a tune that leaves the
+| interrupts masked gets them again here.
 exit:
         moveq   #4,d0
         bra.s   call
 play:
         moveq   #8,d0
-call:   movem.l d0-a6,-(sp)
+call:   move.w  sr,-(sp)
+        movem.l d0-a6,-(sp)
         movea.l tune(pc),a0
         jsr     0(a0,d0.w)
         movem.l (sp)+,d0-a6
+        move.w  (sp)+,sr
         rts
 
 | Trap handlers. On entry: SR at (sp), PC at 2(sp), the function number at

@@ -6,7 +6,8 @@
 |     A and F opcodes and an illegal instruction return; every MFP vector
 |     and autovector is an RTE, and a timer runs on a vector never set. The
 |     play routine writes the period kept in the block (284) in every
-|     frame, and exit silences it: only play sounds.
+|     frame, and exit silences it: only play sounds. Play leaves every
+|     interrupt masked, as a tune may (its caller's RTE unmasks them).
 | 2   MFP interrupts: timer C toggles the volume (a square wave at half its
 |     rate) from a handler set by Mfpint, chained by Setexc to the vector
 |     Setexc returned, enabled by Jenabint. Timer D runs on a vector set by
@@ -42,7 +43,8 @@ subtunes:
 exit:   move.l  #0x08000000,YM.w        | volume A 0
         rts
 
-play:   move.l  block(pc),d0
+play:   move.w  #0x2700,sr              | the replay restores the status register
+        move.l  block(pc),d0
         beq.s   1f
         movea.l d0,a0
         move.w  (a0),d0
