@@ -7,6 +7,7 @@
 
 #include "support/engine_fixture.h"
 #include "support/music_files.h"
+#include "vk68/player.h"
 
 using namespace musictest;
 
@@ -45,16 +46,29 @@ TEST_F(Vk68Tool, InfoAsJson) {
 }
 
 TEST_F(Vk68Tool, InfoAsTextIsSafeToPrint) {
-  // A title that would colour the terminal; a track of 1.999 s and one of
-  // 2^32 - 1 ms. Times are whole seconds, rounded down, and never wrap.
-  const std::string file =
-      write("tune.sndh", vk68("FN'\x1B[31mRed\\|MU|FR=1999|FQ=1000|DA:x|MU|FR=0xFFFFFFFF|FQ=1"));
-  const Outcome r = run("info " + file);
+  // A title that would colour the terminal; a name in two scripts and a
+  // byte that is no UTF-8; a track of 1.5 s and one of 2^32 - 1 ms. Times
+  // are whole seconds rounded up, as the engine's track texts, and never
+  // wrap.
+  const std::string bytes = vk68(
+      "FN'\x1B[31mRed\\|MU|MN'Äpathy 音楽 \xFF|FR=1500|FQ=1000|DA:x|"
+      "MU|FR=0xFFFFFFFF|FQ=1");
+  const Outcome r = run("info " + write("tune.sndh", bytes));
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out.find('\x1B'), std::string::npos);
-  for (const char *line : {"name:      \\x1B[31mRed\\\\\n", "time:      49 days, 17h, 02' 47\"",
-                           "track 1: 01 00:01\n", "track 2: 02 99:59\n"})
+  for (const char *line :
+       {"name:      \\x1B[31mRed\\\\\n", "name:      Äpathy 音楽 \\xFF\n",
+        "time:      49 days, 17h, 02' 48\"", "track 1: 01 00:02\n", "track 2: 02 99:59\n"})
     EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
+  Disk68 *disk = VK68file_load_buffer(bytes.data(), int32_t(bytes.size()));
+  ASSERT_NE(disk, nullptr);
+  for (int t = 1; t <= 2; ++t) {
+    VK68trackInfo info{};
+    ASSERT_EQ(vk68_track_info(nullptr, disk, &info, t), 0);
+    EXPECT_NE(r.out.find("track " + std::to_string(t) + ": " + info.time + "\n"),
+              std::string::npos);
+  }
+  vk68_free(disk);
 }
 
 TEST_F(Vk68Tool, FailuresSayWhatAndWhy) {

@@ -75,6 +75,36 @@ std::string load_subject(const std::string &message) {
   return end == std::string::npos ? "" : message.substr(kStart, end - kStart);
 }
 
+// Length of the well-formed UTF-8 sequence at `at` (1 to 4 bytes), or 0
+// when the bytes there are not one: a stray continuation byte, a sequence
+// cut short, an overlong form, a surrogate or a code past U+10FFFF.
+size_t utf8_length(const std::string &text, size_t at) {
+  auto byte = [&](size_t k) {
+    return at + k < text.size() ? static_cast<unsigned char>(text[at + k]) : 0;
+  };
+  const unsigned char c = byte(0);
+  if (c < 0x80) return 1;
+  size_t n = 0;
+  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+  if (c >= 0xC2 && c <= 0xDF) {
+    n = 2;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    n = 3;
+    if (c == 0xE0) low = 0xA0;   // overlong
+    if (c == 0xED) high = 0x9F;  // surrogates
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    n = 4;
+    if (c == 0xF0) low = 0x90;   // overlong
+    if (c == 0xF4) high = 0x8F;  // past U+10FFFF
+  } else {
+    return 0;
+  }
+  if (byte(1) < low || byte(1) > high) return 0;
+  for (size_t k = 2; k < n; ++k)
+    if ((byte(k) & 0xC0) != 0x80) return 0;
+  return n;
+}
+
 // Room for everything the writer can put in a file: the magic, a header for
 // every chunk, every text with its terminator, every block of data once.
 size_t saved_size_bound(const Disk68 &d) {
@@ -180,23 +210,25 @@ std::string escaped(const std::string &text) {
     std::snprintf(code, sizeof code, "\\x%02X", c);
     out += code;
   };
-  for (size_t i = 0; i < text.size(); ++i) {
+  for (size_t i = 0; i < text.size();) {
     const auto c = static_cast<unsigned char>(text[i]);
-    const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+    const size_t n = utf8_length(text, i);
     if (c == '\\') {
       out += "\\\\";
-    } else if (c < 0x20 || c == 0x7F || (c >= 0x80 && c <= 0x9F)) {
-      hex(c);  // C0 and DEL, and C1 as single bytes
-    } else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {
-      hex(c);  // C1 in UTF-8
-      hex(next);
-      ++i;
+    } else if (n == 0 || c < 0x20 || c == 0x7F) {
+      hex(c);  // C0 and DEL, and bytes that are not UTF-8
+    } else if (c == 0xC2 && static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+      hex(c);  // C1 controls, U+0080 to U+009F
+      hex(static_cast<unsigned char>(text[i + 1]));
     } else {
-      out += char(c);
+      out.append(text, i, n);
     }
+    i += n ? n : 1;
   }
   return out;
 }
+
+int whole_seconds(uint32_t ms) { return int((uint64_t{ms} + 999) / 1000); }
 
 bool read_file(const std::string &path, Bytes &bytes) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);

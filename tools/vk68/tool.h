@@ -57,9 +57,14 @@ std::string system_error(const std::string &what, const std::string &path);
 int engine_failure(Stream68 *stream = nullptr, const std::string &path = "");
 
 // Text from a file or the user, safe to print: control characters (C0, DEL,
-// C1) become \xNN and a backslash \\; other bytes pass unchanged.
+// C1) and bytes that are not UTF-8 become \xNN, a backslash \\; UTF-8
+// characters pass whole.
 std::string escaped(const std::string &text);
 std::string escaped(const char *text);
+
+// A time in whole seconds, rounded up as the engine's track time texts are
+// (1.001 s shows as 2 s), for every time text the command shows.
+int whole_seconds(uint32_t ms);
 
 // Reads a whole file; a directory, a file the engine cannot address (over
 // INT32_MAX bytes) or any system failure is reported with the file's name.
