@@ -1,7 +1,11 @@
 // The vk68 command run as a child process: what a user sees when it works
 // and when it does not.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
+
+#include <cstring>
 
 #include <nlohmann/json.hpp>
 
@@ -86,8 +90,6 @@ TEST_F(Vk68Tool, FailuresSayWhatAndWhy) {
       {"info " + empty, "vk68: " + empty + ": empty file\n"},
       {"info " + dir, "vk68: cannot read '" + dir + "': Is a directory\n"},
       {"convert " + none + " x", "vk68: cannot read '" + none + "': No such file or directory\n"},
-      {"convert " + song + " /dev/full",
-       "vk68: cannot write '/dev/full': No space left on device\n"},
       {"ice unpack " + song + " x", "vk68: ice_load(" + song + ") : not ICE!\n"},
       {"ice pack " + dir + " x", "vk68: cannot read '" + dir + "': Is a directory\n"},
   };
@@ -99,6 +101,38 @@ TEST_F(Vk68Tool, FailuresSayWhatAndWhy) {
   if (geteuid() != 0) {  // the superuser reads any file
     chmod(song.c_str(), 0);
     EXPECT_EQ(run("info " + song).err, "vk68: cannot read '" + song + "': Permission denied\n");
+  }
+}
+
+// Every command that writes a file: the input is never written, by any
+// path; a device (here a node of /dev/full's numbers: no space left) is
+// written in place and kept when the writing fails.
+TEST_F(Vk68Tool, InputsAndDevicesAreNeverReplaced) {
+  std::string module(1084, '\0');  // one empty pattern, no samples
+  module.replace(0, 4, "tiny").replace(1080, 4, "M.K.")[950] = 1;
+  const std::string song = write("song.vk68", kSample), packed = write("song.ice", ice(kSample)),
+                    mod = write("a.mod", module + std::string(1024, '\0'));
+  ASSERT_EQ(link(song.c_str(), path("linked").c_str()), 0);
+  const std::string writers[] = {"convert " + song + " ", "ice pack " + song + " ",
+                                 "ice unpack " + packed + " ", "import " + mod + " -o "};
+  const std::string inputs[] = {path("linked"), dir_.string() + "/./song.vk68", packed, mod};
+  for (int i = 0; i < 4; ++i) {
+    const Outcome r = run(writers[i] + inputs[i]);
+    EXPECT_EQ(r.status, 1) << writers[i];
+    EXPECT_EQ(r.err, "vk68: cannot write '" + inputs[i] + "': it is the input file\n");
+  }
+  EXPECT_EQ(read(song) + read(packed) + read(mod),
+            kSample + ice(kSample) + module + std::string(1024, '\0'));
+
+  const std::string device = path("full");
+  if (mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0)
+    GTEST_SKIP() << "cannot make a device node here (" << std::strerror(errno) << ")";
+  for (const std::string &writer : writers) {
+    const Outcome r = run(writer + device);
+    EXPECT_EQ(r.status, 1) << writer;
+    EXPECT_EQ(r.err, "vk68: cannot write '" + device + "': No space left on device\n");
+    struct stat st;
+    EXPECT_TRUE(lstat(device.c_str(), &st) == 0 && S_ISCHR(st.st_mode)) << writer;
   }
 }
 

@@ -230,6 +230,21 @@ std::string escaped(const std::string &text) {
 
 int whole_seconds(uint32_t ms) { return int((uint64_t{ms} + 999) / 1000); }
 
+std::string exact_time(uint64_t ms) {
+  char text[48];
+  const auto part = [ms](uint64_t unit, uint64_t count) {
+    return static_cast<unsigned long long>(ms / unit % count);
+  };
+  if (ms >= 3600000)
+    std::snprintf(text, sizeof text, "%llu:%02llu:%02llu.%03llu",
+                  static_cast<unsigned long long>(ms / 3600000), part(60000, 60), part(1000, 60),
+                  part(1, 1000));
+  else
+    std::snprintf(text, sizeof text, "%llu:%02llu.%03llu", part(60000, 60), part(1000, 60),
+                  part(1, 1000));
+  return text;
+}
+
 bool read_file(const std::string &path, Bytes &bytes) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return failure(system_error("cannot read", path)), false;
@@ -265,21 +280,79 @@ bool read_file(const std::string &path, Bytes &bytes) {
   return ok;
 }
 
-bool write_file(const std::string &path, const void *bytes, size_t size) {
-  std::FILE *f = std::fopen(path.c_str(), "wb");
-  if (!f) return failure(system_error("cannot write", path)), false;
-  errno = 0;
-  bool ok = std::fwrite(bytes, 1, size, f) == size && std::fflush(f) == 0;
-  int error = ok ? 0 : errno;
-  if (std::fclose(f) != 0 && ok) {
-    ok = false;
-    error = errno;
+bool open_output(const std::string &path, const std::string &input, Output &out) {
+  out = Output{path};
+  if (path == "-") {
+    if (isatty(STDOUT_FILENO))
+      return failure("cannot write to standard output: it is a terminal"), false;
+    out.file = stdout;
+    return true;
   }
-  if (!ok) {
-    errno = error ? error : EIO;
+  struct stat in, existing;
+  if (stat(input.c_str(), &in) == 0 && stat(path.c_str(), &existing) == 0 &&
+      in.st_dev == existing.st_dev && in.st_ino == existing.st_ino)
+    return failure("cannot write " + quoted(path) + ": it is the input file"), false;
+  // A new file, made here, or else the existing one opened in place.
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  out.created = fd >= 0;
+  if (fd < 0 && errno == EEXIST) fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+  struct stat st;
+  if (fd >= 0 && fstat(fd, &st) == 0) {
+    out.seekable = S_ISREG(st.st_mode);
+    out.device = st.st_dev;
+    out.inode = st.st_ino;
+    out.file = fdopen(fd, "wb");
+  }
+  if (!out.file) {
     failure(system_error("cannot write", path));
+    if (fd >= 0) ::close(fd);
+    close_output(out, false);
+    return false;
   }
+  return true;
+}
+
+bool write_output(Output &out, const void *bytes, size_t size) {
+  if (std::fwrite(bytes, 1, size, out.file) == size) return true;
+  return failure(system_error("cannot write", out.path)), false;
+}
+
+bool close_output(Output &out, bool ok) {
+  if (out.file) {
+    errno = 0;
+    bool done = std::fflush(out.file) == 0 && !std::ferror(out.file);
+    int error = done ? 0 : errno;
+    if (out.file != stdout && std::fclose(out.file) != 0 && done) {
+      done = false;
+      error = errno;
+    }
+    out.file = nullptr;
+    if (ok && !done) {
+      errno = error ? error : EIO;
+      failure(system_error("cannot write", out.path));
+      ok = false;
+    }
+  }
+  // Only the regular file made in this run, and only while the name still
+  // leads to it.
+  struct stat st;
+  if (!ok && out.created && lstat(out.path.c_str(), &st) == 0 && st.st_dev == out.device &&
+      st.st_ino == out.inode)
+    unlink(out.path.c_str());
   return ok;
+}
+
+void report_written(const std::string &path, const std::string &what) {
+  if (path == "-")
+    std::fprintf(stderr, "standard output: %s\n", what.c_str());
+  else
+    std::printf("%s: %s\n", escaped(path).c_str(), what.c_str());
+}
+
+bool write_file(const std::string &path, const std::string &input, const void *bytes, size_t size) {
+  Output out;
+  if (!open_output(path, input, out)) return false;
+  return close_output(out, write_output(out, bytes, size));
 }
 
 Disk68 *load_disk(const std::string &path, VK68fileKind *kind) {
@@ -307,7 +380,7 @@ int save_disk(const Disk68 &disk, const std::string &in, const std::string &out)
   const uint8_t *base_size = file.data() + kMagicSize + 4;
   const size_t length = kMagicSize + (base_size[0] | base_size[1] << 8 | base_size[2] << 16 |
                                       size_t{base_size[3]} << 24);
-  return write_file(out, file.data(), length) ? kExitOk : kExitFailure;
+  return write_file(out, in, file.data(), length) ? kExitOk : kExitFailure;
 }
 
 }  // namespace vk68tool
