@@ -151,9 +151,17 @@ TEST_F(Vk68Tool, UsageMistakes) {
     EXPECT_EQ(r.status, 2) << args;
     EXPECT_EQ(r.err, "vk68: " + std::string(what) + "\nTry 'vk68 --help' for more information.\n");
   }
-  const Outcome help = run("--help");
+  const Outcome help = run("--help"), version = run("--version");
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("info [--json] FILE"), std::string::npos);
+  EXPECT_EQ(version.out, "vk68 " VK68_VERSION "\n");
+  // Every command's own help, whatever else is on the line.
+  for (const char *command : {"info", "convert", "ice", "import", "render", "play"}) {
+    const Outcome r = run(std::string(command) + " nonexistent --help");
+    EXPECT_EQ(r.status, 0) << command;
+    EXPECT_EQ(r.out.rfind("usage:\n  " + std::string(command) + " ", 0), 0u) << r.out;
+  }
+  EXPECT_NE(run("render --help").out.find("--quiet"), std::string::npos);
 }
 
 TEST_F(Vk68Tool, ConvertAndIce) {
