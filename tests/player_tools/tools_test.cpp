@@ -151,6 +151,8 @@ TEST_F(Tools, ExitStatuses) {
       {"render " TUNES "/tone.vk68 --seconds 1.5s -o x.wav", "", 2, "not '1.5s'"},
       {"render " TUNES "/tone.vk68", "", 2, "missing output file"},
       {"render " TUNES "/tone.vk68 --track 4 -o " + path("stuck.wav"), "", 1, "did not return"},
+      {"render " TUNES "/paula.vk68 --track 6 -o x.wav", "", 1,
+       "paula.vk68: no track 6 (5 tracks)"},
       {"render " TUNES "/tone.vk68 -o /nonexistent/x.wav", "", 1, "cannot write"},
       {"play " TUNES "/tune.sndh", "SDL_AUDIODRIVER=none-such", 1, "no sound device"},
   };

@@ -188,6 +188,10 @@ int cmd_render(const Args &args) {
 
   Player68 *player = open_player(in, int(rate), int(blend));
   if (!player) return kExitFailure;
+  if (!has_track(player, in, int(track))) {
+    close_player(player);
+    return kExitFailure;
+  }
   Job job{player, seconds, {}};
   if (line.has("--all")) {
     for (int t = 1; t <= vk68_track_count(player); ++t) job.tracks.push_back(t);
@@ -195,7 +199,7 @@ int cmd_render(const Args &args) {
     job.tracks.push_back(track ? int(track) : player->disk->default_track + 1);
   }
   uint64_t planned = 0;
-  for (int t : job.tracks) planned += t <= vk68_track_count(player) ? track_samples(job, t) : 0;
+  for (int t : job.tracks) planned += track_samples(job, t);
   const uint32_t hz = player->sampling_rate;
   int status = kExitFailure;
   Output out;

@@ -16,10 +16,6 @@
 namespace vk68tool {
 namespace {
 
-constexpr char kMissingId[] = "Not VK68 file : Missing ID";
-constexpr char kNotVk68[] = "Not VK68 file : ";
-constexpr char kNotMusic[] = "not a music file (no VK68, SNDH, ICE or gzip signature)";
-constexpr char kLoadPrefix[] = "VK68file_load(";
 constexpr char kMemPrefix[] = "mem://";
 constexpr char kPackedContent[] = "packed content";
 
@@ -65,14 +61,6 @@ std::string user_text(const std::string &message, const std::string &stream,
     }
   }
   return out;
-}
-
-// The file a failed load was about: the name in "VK68file_load(<name>) ...".
-std::string load_subject(const std::string &message) {
-  if (message.rfind(kLoadPrefix, 0) != 0) return "";
-  const size_t end = message.find(") : Failed (");
-  constexpr size_t kStart = sizeof kLoadPrefix - 1;
-  return end == std::string::npos ? "" : message.substr(kStart, end - kStart);
 }
 
 // Length of the well-formed UTF-8 sequence at `at` (1 to 4 bytes), or 0
@@ -179,25 +167,8 @@ int engine_failure(Stream68 *stream, const std::string &path) {
   while (const char *message = vk68_error_get()) newest_first.emplace_back(message);
   const char *name = stream68_name(stream);
   const std::string stream_name = name ? name : "";
-  std::vector<std::string> lines;
   for (auto m = newest_first.rbegin(); m != newest_first.rend(); ++m)
-    lines.push_back(user_text(*m, stream_name, path));
-  for (size_t i = 0; i < lines.size(); ++i) {
-    std::string text = lines[i];
-    // The header check's messages do not say which file they are about: the
-    // loader's own message right after them does.
-    if (text.rfind(kNotVk68, 0) == 0) {
-      if (text == kMissingId) text = kNotMusic;
-      for (size_t j = i + 1; j < lines.size(); ++j) {
-        const std::string subject = load_subject(lines[j]);
-        if (!subject.empty()) {
-          text = subject + ": " + text;
-          break;
-        }
-      }
-    }
-    failure(escaped(text));
-  }
+    failure(escaped(user_text(*m, stream_name, path)));
   return kExitFailure;
 }
 
