@@ -11,7 +11,11 @@ endforeach()
 add_library(vk68_shared SHARED ${objects})
 add_library(vk68_static STATIC ${objects})
 target_link_libraries(vk68_shared PRIVATE ZLIB::ZLIB)
-target_link_libraries(vk68_static INTERFACE ZLIB::ZLIB)
+# What the static library's users must link besides it: zlib, the maths
+# library (the YM mixing table) and, for a program linked by a C compiler,
+# the C++ runtime (a C++ link brings its own).
+target_link_libraries(vk68_static INTERFACE
+  ZLIB::ZLIB m $<$<NOT:$<LINK_LANGUAGE:CXX>>:stdc++>)
 target_link_options(vk68_shared PRIVATE
   -Wl,--version-script=${PROJECT_SOURCE_DIR}/cmake/vk68.map)
 set_target_properties(vk68_shared PROPERTIES
