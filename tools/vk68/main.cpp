@@ -44,7 +44,7 @@ constexpr Command kCommands[] = {
     {"import", cmd_import,
      "  import MODULE [-o OUT] [--name TEXT] [--author TEXT]\n"
      "                         an Amiga module as a VK68 file played by our replay\n",
-     "  -o OUT                 the file to write (default: MODULE with .vk68 for .mod)\n"
+     "  -o OUT                 the file to write (default: MODULE, its .mod made .vk68)\n"
      "  --name TEXT            the track's name (default: the module's title)\n"
      "  --author TEXT          the author's name\n"},
     {"render", cmd_render,

@@ -65,8 +65,8 @@ int engine_failure(Stream68 *stream = nullptr, const std::string &path = "");
 std::string escaped(const std::string &text);
 std::string escaped(const char *text);
 
-// A time in whole seconds, rounded up as the engine's track time texts are
-// (1.001 s shows as 2 s), for every time text the command shows.
+// A time in whole seconds, rounded up as the engine's own track time texts
+// are (1.001 s shows as 2 s): every whole-second time the command shows.
 int whole_seconds(uint32_t ms);
 // An exact length: "m:ss.mmm", or "h:mm:ss.mmm" from an hour on.
 std::string exact_time(uint64_t ms);
