@@ -91,10 +91,10 @@ inline unsigned __int128 blep_position(const Blep &b, uint64_t step) {
 // any order.
 inline void blep_add_delta(Blep &b, uint64_t step, int32_t delta) {
   // The taps multiply two 16-bit halves of the change: tap * half + tap * rest.
-  while (delta > kBlepMaxDelta || delta < -kBlepMaxDelta) [[unlikely]] {
-      blep_add_delta(b, step, delta / 2);
-      delta -= delta / 2;
-    }
+  while (delta > kBlepMaxDelta || delta < -kBlepMaxDelta) {
+    blep_add_delta(b, step, delta / 2);
+    delta -= delta / 2;
+  }
   const int32_t half = delta / 2, rest = delta - half;
   const unsigned __int128 at = blep_position(b, step);
   uint64_t slot = static_cast<uint64_t>(at >> 64) - b.origin;
