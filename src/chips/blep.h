@@ -33,8 +33,9 @@
 // level stays exactly that level.
 //
 // Cost: per level change one 128-bit product, a bounds check and five
-// 4-lane multiply-adds (SSE2 pmaddwd); per output sample one add, a shift
-// and a store, plus clearing the slot.
+// 4-lane multiply-adds (SSE2 pmaddwd), about 3 ns; per output sample one
+// add, a shift and a store, plus clearing the slot, about 0.5 ns
+// (bench/chips_blep).
 #ifndef VK68_CHIPS_BLEP_H
 #define VK68_CHIPS_BLEP_H
 

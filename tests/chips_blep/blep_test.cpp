@@ -166,18 +166,14 @@ TEST(Blep, StepsMapExactlyOverAMinute) {
         read_to(*b, t, out);
       }
 
-      // Output samples before position p(steps) - 7.5, p = steps * rate / clock.
-      const auto whole = static_cast<unsigned __int128>(steps) * rate * clock.den;
-      const auto expected = static_cast<size_t>((2 * whole + clock.num) / (2 * clock.num)) - 7;
-      EXPECT_EQ(out.size(), expected);
-
-      const double exact =
-          double(static_cast<unsigned __int128>(late) * rate * clock.den / clock.num) +
-          double(static_cast<unsigned __int128>(late) * rate * clock.den % clock.num) /
-              double(clock.num);
+      // The samples before position p(steps) - 7.5, p(s) = s * rate / clock
+      // (the products stay below 2^53).
+      const uint64_t whole = steps * rate * clock.den;
+      EXPECT_EQ(out.size(), (2 * whole + clock.num) / (2 * clock.num) - 7);
       ASSERT_EQ(out.front(), 0);
       ASSERT_EQ(out.back(), kStep);
-      EXPECT_NEAR(step_centre(out, 0, out.size()), exact, 0.01);
+      EXPECT_NEAR(step_centre(out, 0, out.size()),
+                  double(late * rate * clock.den) / double(clock.num), 0.01);
     }
   }
 }
@@ -209,7 +205,6 @@ TEST(Blep, PiecesOfAnySizeGiveTheSameSamples) {
   };
   const auto whole = render([] { return 20000; });
   const auto pieces = render([&] { return rng() % 3 == 0 ? rng() % 2 : rng() % 10016; });
-  ASSERT_EQ(whole.size(), pieces.size());
   EXPECT_TRUE(whole == pieces);
   EXPECT_GT(whole.size(), 70000u);
 }
