@@ -32,12 +32,12 @@ constexpr int32_t kMaxVolume = 64;
 
 // 68000 memory: the track loads at the default address 0x8000, or lower
 // (above the system routine at 0x600-0x733) when the module needs the room;
-// the replay's work area (2816 bytes) follows the module and the stack
+// the replay's work area (1790 bytes) follows the module and the stack
 // (init runs at the top, 16 bytes below the end) needs far less than 256.
 constexpr uint32_t kMemory = 0x80000;
 constexpr uint32_t kLoadAddress = 0x8000;
 constexpr uint32_t kLowLoadAddress = 0x800;
-constexpr uint32_t kWorkArea = 2816 + 256 + 16;
+constexpr uint32_t kWorkArea = 1790 + 256 + 16;
 
 // Replay timing (see protracker.s): 88 output samples per call, a tick of
 // tempo T lasts 110250 / T samples, counted in 16.16 fixed point.
@@ -135,10 +135,7 @@ class SongWalk {
     int32_t time = 0;  // samples (16.16) from this call to the next tick
     for (uint32_t frame = 0; frame < kMaxFrames; ++frame) {
       if (time < (kFrameSamples << 15)) {
-        if (tick_ == 0 && delay_left_ == 0) {
-          if (visited_[position_][row_]) return frame;
-          visited_[position_][row_] = true;
-        }
+        if (tick_ == 0 && delay_left_ == 0 && !first_visit()) return frame;
         time += int32_t(tick_length_);
         tick();
       }
@@ -150,7 +147,6 @@ class SongWalk {
  private:
   void tick() {
     if (tick_ == 0) {
-      row_position_ = position_;  // a jump on this row may change position_
       if (delay_left_ == 0) {
         const uint8_t *cell = patterns_ + positions_[position_] * kPatternBytes + row_ * 16;
         for (int c = 0; c < 4; ++c, cell += 4) {
@@ -166,6 +162,20 @@ class SongWalk {
     }
     if (jump_) next_position();
     tick_ = tick_ + 1 >= speed_ ? 0 : tick_ + 1;
+  }
+
+  // Records the row about to play with every channel's pattern loop state
+  // (its count, and while a loop runs the row it goes back to); false when
+  // the song has been there in that state before: from there on it plays
+  // the same rows again. A loop's rows played again differ in their count.
+  bool first_visit() {
+    uint64_t state = 0;
+    for (int c = 0; c < 4; ++c)
+      state = state << 12 | uint64_t(loop_count_[c] ? loop_row_[c] : 0) << 6 | loop_count_[c];
+    std::vector<uint64_t> &seen = visited_[size_t(position_) * 64 + size_t(row_)];
+    if (std::find(seen.begin(), seen.end(), state) != seen.end()) return false;
+    seen.push_back(state);
+    return true;
   }
 
   void row_effect(int c) {
@@ -220,8 +230,6 @@ class SongWalk {
     if (delay_left_ && --delay_left_) --row;
     if (loop_jump_) {
       loop_jump_ = false;
-      // The loop's rows play again: they are not a return to a played state.
-      for (int r = break_row_; r <= row_; ++r) visited_[row_position_][r] = false;
       row = break_row_;
       break_row_ = 0;
     }
@@ -240,12 +248,13 @@ class SongWalk {
   int32_t song_length_ = 0;
   const uint8_t *positions_ = nullptr;
   const uint8_t *patterns_ = nullptr;
-  int position_ = 0, row_position_ = 0, row_ = 0, tick_ = 0, speed_ = kDefaultSpeed;
+  int position_ = 0, row_ = 0, tick_ = 0, speed_ = kDefaultSpeed;
   int break_row_ = 0, delay_ = 0, delay_left_ = 0;
   bool jump_ = false, loop_jump_ = false;
   uint32_t tick_length_ = tick_length(kDefaultTempo);
   std::array<int, 4> command_{}, parameter_{}, loop_row_{}, loop_count_{};
-  std::array<std::array<bool, 64>, 128> visited_{};
+  std::vector<std::vector<uint64_t>> visited_ =
+      std::vector<std::vector<uint64_t>>(kPositions * 64);  // loop states by position and row
 };
 
 uint32_t load_address(const Mod68Info &info) {

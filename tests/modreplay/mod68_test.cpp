@@ -169,9 +169,10 @@ TEST_F(SongWalk, MeasuresTheSongAsTheReplayPlaysIt) {
        frames_for({{(64 + 6) * 6, k125}}), 0, 20},
       {"jump ahead", song("0 1 0 2", pattern(0, {"0:3:B03"}) + pattern(1) + pattern(2)), 0,
        frames_for({{(1 + 64) * 6, k125}}), 0, 0},
+      // The jump leaves the loop running: its second pass ends it.
       {"jump past the song on a loop's last row",
        song("0 1", pattern(0, {"2:1:E60", "5:1:E61", "5:0:B92"}) + pattern(1)), 0,
-       frames_for({{6 * 6, k125}}), 0, 0},
+       frames_for({{12 * 6, k125}}), 0, 0},
       {"pattern loop", song("0", pattern(0, {"4:1:E60", "7:1:E62"})), 0,
        frames_for({{(64 + 8) * 6, k125}}), 0, 0},
       {"pattern delay", song("0", pattern(0, {"10:2:EE3"})), 0, frames_for({{(64 + 3) * 6, k125}}),
