@@ -79,9 +79,8 @@
         .equ    W_SAMPLES, 28           | 32 sample records (slot 0 unused)
         .equ    W_CHANNELS, W_SAMPLES + 32 * S_SIZE
         .equ    W_PERIODS, W_CHANNELS + 4 * C_SIZE  | 16 tables of 36 periods, finetune -8..7
-        .equ    W_SILENCE, W_PERIODS + 16 * 72      | the loop of samples without one
-        .equ    SILENCE_WORDS, 512      | long enough for Paula to play it in long runs
-        .equ    W_SIZE, W_SILENCE + 2 * SILENCE_WORDS
+        .equ    W_SILENCE, W_PERIODS + 16 * 72      | a silent word: empty slots play it
+        .equ    W_SIZE, W_SILENCE + 2
 
         .text
 replay:
@@ -793,13 +792,14 @@ init:
 
 | Sample records. The tracker plays a looping sample up to its loop end,
 | then the loop; a sample without a loop (loop of at most one word) plays
-| to its end, then its first word, made silent; here it loops over a block
-| of silence instead, which sounds the same and costs Paula less.
+| to its end, then loops over its first word, made silent. Paula takes a
+| new sample's window at the end of the current loop pass, so a sample set
+| while a voice plays silence starts one word later, as on the Amiga.
         lea     20(a0),a4               | header of slot 1
         lea     W_SAMPLES + S_SIZE(a6),a5
         lea     W_SILENCE(a6),a2
         moveq   #1,d7
-9:      move.l  #SILENCE_WORDS,d0       | empty or missing slot: silence
+9:      moveq   #1,d0                   | empty or missing slot: the silent word
         move.l  a2,(a5)
         move.w  d0,S_LENGTH(a5)
         move.l  a2,S_LOOP(a5)
@@ -823,6 +823,7 @@ init:
         cmp.w   #1,d1
         jbhi    11f
         clr.w   (a1)
+        move.l  a1,S_LOOP(a5)
         jbra    12f
 11:     move.l  a1,S_LOOP(a5)
         move.w  d1,S_REPLEN(a5)
