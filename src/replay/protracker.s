@@ -319,10 +319,10 @@ cell:
         move.l  (a0)+,(a1)+
         move.l  (a0)+,(a1)+
         move.w  (a0)+,(a1)+
-        moveq   #0,d0
-        move.b  C_VOLUME(a4),d0
+2:      moveq   #0,d0                   | a row starts at the channel's volume, without
+        move.b  C_VOLUME(a4),d0         | the last tick's tremolo
         jbsr    set_volume
-2:      move.w  C_NOTE(a4),d0
+        move.w  C_NOTE(a4),d0
         and.w   #0xFFF,d0
         jbeq    more_effects
         move.w  C_CMD(a4),d1
@@ -707,14 +707,18 @@ note_delay:
         jbra    restart_voice
 1:      rts
 
-| E9x: the sample again every x ticks (on tick 0 a note has just started
-| it anyway).
+| E9x: the sample again every x ticks; on tick 0 only without a note (a
+| note has started it, and the repeats of a delayed row leave it playing).
 retrig:
         tst.b   d1
         jbeq    1f
         moveq   #0,d0
         move.b  W_TICK(a6),d0
-        divu    d1,d0
+        jbne    2f
+        move.w  C_NOTE(a4),d2
+        and.w   #0xFFF,d2
+        jbne    1f
+2:      divu    d1,d0
         swap    d0
         tst.w   d0
         jbne    1f
