@@ -302,10 +302,7 @@ row:
         rts
 
 cell:
-        tst.l   C_NOTE(a4)              | the channel's last row was empty?
-        jbne    1f
-        jbsr    period_only
-1:      move.l  (a3),C_NOTE(a4)
+        move.l  (a3),C_NOTE(a4)
         move.b  (a3),d0                 | sample slot: high nibbles of bytes 0 and 2
         and.w   #0xF0,d0
         move.b  2(a3),d1
@@ -324,8 +321,10 @@ cell:
         jbsr    set_volume
         move.w  C_NOTE(a4),d0
         and.w   #0xFFF,d0
-        jbeq    more_effects
-        move.w  C_CMD(a4),d1
+        jbne    1f
+        jbsr    period_only             | without a note: the period without the last
+        jbra    more_effects            | tick's vibrato or arpeggio, whatever the command
+1:      move.w  C_CMD(a4),d1
         and.w   #0xFF0,d1
         cmp.w   #0xE50,d1
         jbne    3f
