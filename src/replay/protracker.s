@@ -442,7 +442,13 @@ set_volume_cmd:
         move.w  d1,d0
         jbra    set_volume
 
+| Arpeggio steps past B-3 read on as the tracker does: the period after
+| B-3 is 0 (Paula then stands still: silent here), the steps beyond it
+| start again at C-1 of the same finetune.
 arpeggio:
+        moveq   #0,d0
+        move.b  C_VOLUME(a4),d0
+        jbsr    set_volume              | back from a silent step
         moveq   #0,d0
         move.b  W_TICK(a6),d0
         divu    #3,d0
@@ -458,7 +464,13 @@ arpeggio:
         jbsr    ft_table
         jbsr    find_index
         add.w   d3,d1
-        move.w  0(a1,d1.w),d0
+        cmp.w   #36 * 2,d1
+        jbcs    3f
+        jbne    2f
+        moveq   #0,d0
+        jbra    set_volume
+2:      sub.w   #37 * 2,d1
+3:      move.w  0(a1,d1.w),d0
         jbra    set_period
 
 fine_up:
