@@ -27,6 +27,36 @@ INSTANTIATE_TEST_SUITE_P(Effects, AgainstOpenmpt,
                                            "flow", "delays", "tempo", "layout15", "swap",
                                            "finetune"));
 
+// Modules of one quirk of the tracker each, every channel alone (the
+// others' notes removed in a copy) against openmpt123 tick by tick, and the
+// song's length: openmpt123 renders 0.1 s past the song's end.
+class TickByTick : public ModTest, public ::testing::WithParamInterface<const char *> {};
+
+TEST_P(TickByTick, EveryChannelAgreesOnEveryTick) {
+  const std::vector<uint8_t> module =
+      read_bytes(fs::path(MODULES) / (std::string(GetParam()) + ".mod"));
+  int channels = 0;
+  for (int c = 0; c < 4; ++c) {
+    const std::vector<uint8_t> alone = only_channel(module, c);
+    if (alone.empty()) continue;
+    SCOPED_TRACE(testing::Message() << "channel " << c + 1);
+    const fs::path copy = write("alone.mod", std::string(alone.begin(), alone.end()));
+    const int side = c == 1 || c == 2;  // channels 1-4: left, right, right, left
+    const Channel theirs = render_openmpt(copy)[side];
+    load(alone);
+    const Channel ours = render(theirs.size())[side];
+    EXPECT_NEAR(double(theirs.size()) - double(ours.size()), 0.1 * 44100, 441);
+    EXPECT_GT(expect_ticks_agree(ours, theirs, 882), 16);
+    vk68_close(player_);
+    ++channels;
+  }
+  EXPECT_GT(channels, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Quirks, TickByTick,
+                         ::testing::Values("loopwalk", "silence", "tremolo", "retrigger",
+                                           "notedelay", "arpeggio_end", "clamp"));
+
 // A click on every tick (speed 1) through tempos from 32 to 255: each
 // click starts within 1 ms of its tick's exact time, a tempo lasting from
 // the tick after the one that sets it.
