@@ -46,8 +46,15 @@ constexpr int32_t kTickAt1Bpm = 110250;
 constexpr int kDefaultSpeed = 6;
 constexpr int kDefaultTempo = 125;
 constexpr uint32_t kMaxFrames = 2u * 3600u * MOD68_CALL_RATE;
+// The 15-slot layout's byte after the song length sets the CIA timer as
+// the Soundtrackers did: (240 - byte) x 122 ticks of the 709379 Hz PAL CIA
+// clock per tick; 0 and 120 keep the default. Bytes above 228 give ticks
+// shorter than a play call: they play as 228.
+constexpr uint32_t kStTempoStep = 497049;  // samples (16.16) of 122 CIA ticks
+constexpr int kStDefaultTempo = 120;
+constexpr int kStTempoFastest = 228;
 
-const char *const kSignatures[] = {"M.K.", "M!K!", "4CHN", "FLT4"};
+const char *const kSignatures[] = {"M.K.", "M!K!", "M&K!", "4CHN", "FLT4"};
 
 uint32_t word(const uint8_t *p) { return (uint32_t{p[0]} << 8) | p[1]; }
 
@@ -58,14 +65,16 @@ bool plausible_text(const uint8_t *p, int32_t n) {
   return true;
 }
 
-// Title and every complete sample header within `available` bytes look like
-// a module's (volume at most 64, finetune a nibble).
-bool plausible_headers(const uint8_t *b, int32_t available, int32_t slots) {
-  if (available < kTitle || !plausible_text(b, kTitle)) return false;
+// Every complete sample header within `available` bytes looks like a
+// module's (volume at most 64, finetune a nibble), and with `names` the
+// title and the sample names are text. The original layout's names hold
+// any bytes (control characters, leftovers after the terminating zero).
+bool plausible_headers(const uint8_t *b, int32_t available, int32_t slots, bool names) {
+  if (available < kTitle || (names && !plausible_text(b, kTitle))) return false;
   for (int32_t s = 0; s < slots; ++s) {
     const uint8_t *h = b + kTitle + s * kSampleHeader;
     if (h + kSampleHeader > b + available) break;
-    if (!plausible_text(h, 22) || h[24] > 15 || h[25] > kMaxVolume) return false;
+    if ((names && !plausible_text(h, 22)) || h[24] > 15 || h[25] > kMaxVolume) return false;
   }
   return true;
 }
@@ -129,6 +138,9 @@ class SongWalk {
     positions_ = module + at + 2;
     patterns_ = module + header_size(info.slots);
     position_ = start >= 0 && start < song_length_ ? start : 0;
+    const int tempo = module[kSongLength15 + 1];
+    if (info.slots == 15 && tempo != 0 && tempo != kStDefaultTempo)
+      tick_length_ = uint32_t(240 - std::min(tempo, kStTempoFastest)) * kStTempoStep;
   }
 
   uint32_t frames() {
@@ -282,14 +294,14 @@ int mod68_check(const uint8_t *b, int32_t size, Mod68Info *info) {
       return vk68_error_add("a module of more than 4 channels (%.4s): only 4-channel modules play",
                             reinterpret_cast<const char *>(sig));
   }
-  if (!slots && size >= kHeader15 && plausible_headers(b, size, 15)) {
+  if (!slots && size >= kHeader15 && plausible_headers(b, size, 15, false)) {
     const int32_t length = b[kSongLength15];
     if (length >= 1 && length <= kPositions &&
         highest_pattern(b + kSongLength15 + 2, kPositions) < 64)
       slots = 15;
   }
   if (!slots) {
-    if (size < kHeader31 && size > kTitle && plausible_headers(b, size, 31) &&
+    if (size < kHeader31 && size > kTitle && plausible_headers(b, size, 31, true) &&
         (size <= kSongLength31 || (b[kSongLength31] >= 1 && b[kSongLength31] <= kPositions)))
       return vk68_error_add("module cut short in its header or position list (%d of %d bytes)",
                             int(size), int(kHeader31));

@@ -1,6 +1,6 @@
 /* Amiga modules: four-channel ProTracker modules (31 sample slots with an
- * "M.K.", "M!K!", "4CHN" or "FLT4" signature, or the original 15-slot
- * layout) checked, measured by a walk through the song, and packed into a
+ * "M.K.", "M!K!", "M&K!", "4CHN" or "FLT4" signature, or the original
+ * 15-slot layout) checked, measured by a walk through the song, and packed into a
  * VK68 disk whose tracks play them with our own 68000 replay on the Paula.
  *
  * Errors follow the engine's rule: a message on the engine's stack and a

@@ -1,8 +1,8 @@
 | ProTracker module replay for the emulated Amiga Paula.
 |
 | Entry points: +0 init (D0 = first song position), +8 play. The module
-| (four channels, 31 sample slots with an "M.K.", "M!K!", "4CHN" or "FLT4"
-| signature, else the original 15-slot layout) follows this code directly.
+| (four channels, 31 sample slots with an "M.K.", "M!K!", "M&K!", "4CHN" or
+| "FLT4" signature, else the original 15-slot layout) follows this code directly.
 | The replay keeps its state in a work area after the module's samples and
 | drives Paula through its registers only.
 |
@@ -22,6 +22,8 @@
         .equ    AUD0, 0xA0              | voice v at AUD0 + 16 v: LC.l, LEN, PER, VOL
         .equ    FRAME_SAMPLES, 88       | 44100 x 16000 / 8000000, truncated
         .equ    TICK_AT_1BPM, 110250    | samples of a tick at tempo 1: 44100 x 2.5
+        .equ    ST_TEMPO_STEP, 497049   | samples (16.16) of 122 CIA ticks: 44100 x 122 x 65536 / 709379
+        .equ    ST_TEMPO_FASTEST, 228   | tempo byte of the shortest tick a play call can run (91 samples)
         .equ    MIN_PERIOD, 113         | portamento limits: B-3 and C-1
         .equ    MAX_PERIOD, 856
 
@@ -752,7 +754,7 @@ init:
         lea     module(pc),a0
         move.l  1080(a0),d1             | 31 slots when a known signature is there
         lea     signatures(pc),a1
-        moveq   #3,d2
+        moveq   #4,d2
 1:      cmp.l   (a1)+,d1
         dbeq    d2,1b
         lea     470(a0),a2              | song length, 15-slot layout
@@ -804,6 +806,29 @@ init:
 8:      move.b  d5,W_SONGPOS(a6)
         move.b  #6,W_SPEED(a6)
         move.l  #(TICK_AT_1BPM / 125) << 16,W_TICKLEN(a6)
+| The 15-slot layout's byte after the song length sets the CIA timer, as
+| the Soundtrackers did: (240 - byte) x 122 ticks of the 709379 Hz clock
+| per tick; 0 and 120 leave the default of 50 ticks a second.
+        cmp.b   #15,d6
+        jbne    2f
+        moveq   #0,d0
+        move.b  471(a0),d0
+        jbeq    2f
+        cmp.b   #120,d0
+        jbeq    2f
+        cmp.b   #ST_TEMPO_FASTEST,d0
+        jbls    1f
+        move.w  #ST_TEMPO_FASTEST,d0
+1:      move.w  #240,d1
+        sub.w   d0,d1
+        move.w  d1,d0
+        mulu    #ST_TEMPO_STEP & 0xFFFF,d0
+        mulu    #ST_TEMPO_STEP >> 16,d1
+        swap    d1
+        clr.w   d1
+        add.l   d0,d1
+        move.l  d1,W_TICKLEN(a6)
+2:
 
 | Sample records. The tracker plays a looping sample up to its loop end,
 | then the loop; a sample without a loop (loop of at most one word) plays
@@ -906,7 +931,7 @@ init:
         rts
 
 signatures:
-        .ascii  "M.K.M!K!4CHNFLT4"
+        .ascii  "M.K.M!K!M&K!4CHNFLT4"
 voices:
         .byte   0,1,3,2
 | The tracker's period tables, C-1 to B-3, finetune -8 to 7.
