@@ -78,7 +78,8 @@
         .equ    W_DELAYLEFT, 24         | running pattern delay (repeats left + 1)
         .equ    W_SONGLEN, 25
         .equ    W_DMA, 26               | word: voices to start after this row
-        .equ    W_SAMPLES, 28           | 32 sample records (slot 0 unused)
+        .equ    W_LAYOUT15, 28          | nonzero: the 15-slot layout, played as Soundtrackers did
+        .equ    W_SAMPLES, 30           | 32 sample records (slot 0 unused)
         .equ    W_CHANNELS, W_SAMPLES + 32 * S_SIZE
         .equ    W_PERIODS, W_CHANNELS + 4 * C_SIZE  | 16 tables of 36 periods, finetune -8..7
         .equ    W_SILENCE, W_PERIODS + 16 * 72      | a silent word: empty slots play it
@@ -305,6 +306,14 @@ row:
 
 cell:
         move.l  (a3),C_NOTE(a4)
+        tst.b   W_LAYOUT15(a6)          | the Soundtrackers' E command slides the
+        jbeq    1f                      | volume, as A does
+        move.w  C_CMD(a4),d0
+        and.w   #0x0F00,d0
+        cmp.w   #0x0E00,d0
+        jbne    1f
+        sub.w   #0x0400,C_CMD(a4)
+1:
         move.b  (a3),d0                 | sample slot: high nibbles of bytes 0 and 2
         and.w   #0xF0,d0
         move.b  2(a3),d1
@@ -406,7 +415,10 @@ position_jump:
         rts
 
 pattern_break:
-        move.w  d1,d0
+        tst.b   W_LAYOUT15(a6)          | the Soundtrackers break to row 0
+        jbeq    2f
+        moveq   #0,d1
+2:      move.w  d1,d0
         lsr.w   #4,d0
         mulu    #10,d0
         and.w   #15,d1
@@ -419,7 +431,10 @@ pattern_break:
         rts
 
 set_speed:
-        tst.b   d1
+        tst.b   W_LAYOUT15(a6)          | the Soundtrackers: a speed of 1-15, no tempo
+        jbeq    3f
+        and.b   #15,d1
+3:      tst.b   d1
         jbeq    2f
         cmp.b   #32,d1
         jbcc    1f
@@ -811,6 +826,7 @@ init:
 | per tick; 0 and 120 leave the default of 50 ticks a second.
         cmp.b   #15,d6
         jbne    2f
+        st      W_LAYOUT15(a6)
         moveq   #0,d0
         move.b  471(a0),d0
         jbeq    2f
@@ -869,11 +885,15 @@ init:
         move.w  d1,S_REPLEN(a5)
         moveq   #0,d2
         move.w  26(a4),d2               | loop start
-        jbeq    12f
+        jbeq    18f
         add.w   d2,d1
         move.w  d1,S_LENGTH(a5)
         add.l   d2,S_LOOP(a5)
         add.l   d2,S_LOOP(a5)
+18:     tst.b   W_LAYOUT15(a6)          | the Soundtrackers play a looping sample's
+        jbeq    12f                     | loop only
+        move.l  S_LOOP(a5),(a5)
+        move.w  S_REPLEN(a5),S_LENGTH(a5)
 12:     add.l   d0,a1
         add.l   d0,a1
         lea     30(a4),a4

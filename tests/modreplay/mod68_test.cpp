@@ -85,6 +85,8 @@ TEST_F(ModuleChecks, RefusesWhatCannotPlay) {
     std::memcpy(&m[at], bytes, std::strlen(bytes));
     return m;
   };
+  std::vector<uint8_t> mods_grave = good;  // as long as 8 channels' patterns and the samples
+  mods_grave.insert(mods_grave.begin() + 1084 + 1024, 1024, 0);
   std::vector<uint8_t> no_song = good;
   no_song[950] = 0;
   std::vector<uint8_t> huge = good;
@@ -95,7 +97,9 @@ TEST_F(ModuleChecks, RefusesWhatCannotPlay) {
     const char *message;
   } cases[] = {
       {std::vector<uint8_t>(3000, 'x'), "not an Amiga module"},
-      {with(1080, "8CHN"), "more than 4 channels (8CHN)"},
+      {with(1080, "8CHN"), "8 channels: only 4 play on Paula"},
+      {with(1080, "12CH"), "12 channels: only 4"},
+      {mods_grave, "8 channels (in a module marked M.K.): only 4"},
       {std::vector<uint8_t>(good.begin(), good.begin() + 600), "cut short in its header"},
       {std::vector<uint8_t>(good.begin(), good.begin() + 1000), "cut short in its header"},
       {std::vector<uint8_t>(good.begin(), good.begin() + 2000), "cut short in its patterns"},
