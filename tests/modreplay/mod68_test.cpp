@@ -144,6 +144,25 @@ TEST_F(ModuleChecks, CutsLoopsToTheirSample) {
   }
 }
 
+// Packed samples unpack to their bytes (steps all in the table), patterns
+// of two channels widen to four.
+TEST_F(ModuleChecks, UnpacksAndWidens) {
+  const std::vector<uint8_t> m = module_from_text(
+      "order 0\ninstrument 1\n  data 0 0 1 3 7 15 31 63 127 126 124 120 112 96 64 0 -128 -127\n"
+      "pattern 0\n  C-2 01 C20  E-2 01 000  G-2 01 000  C-3 01 000\n");
+  for (bool two_channels : {true, false}) {
+    const std::vector<uint8_t> stored = stored_otherwise(m, two_channels);
+    const Mod68Track track{0, nullptr};
+    Disk68 *disk = mod68_disk(stored.data(), int32_t(stored.size()), nullptr, nullptr, &track, 1);
+    ASSERT_NE(disk, nullptr);
+    const uint8_t *module = disk->tracks[0].data + disk->tracks[0].data_size - m.size();
+    std::vector<uint8_t> expected = m;
+    if (two_channels) std::fill(&expected[1084 + 8], &expected[1084 + 16], 0);
+    EXPECT_EQ(std::vector<uint8_t>(module, module + m.size()), expected) << two_channels;
+    vk68_free(disk);
+  }
+}
+
 // Frames of a song whose ticks (in order) last `ticks` samples each: the
 // replay starts a tick in the frame whose start is nearest to its time, so
 // the end is the frame nearest to the time the first repeated tick is due.

@@ -28,61 +28,18 @@ INSTANTIATE_TEST_SUITE_P(Effects, AgainstOpenmpt,
                                            "flow", "delays", "tempo", "layout15", "swap",
                                            "finetune"));
 
-// The module `m` (4 channels, no sample after slot 15) as other trackers
-// stored it: `layout` 15, Soundtracker's 15 slots with a tempo byte of 184
-// (104 ticks a second) and names holding control characters and bytes after
-// their end; 2, its first two channels under a "2CHN" signature; 0, its
-// samples packed as ModPlug ADPCM (steps of powers of two, each byte's
-// nearest).
-std::vector<uint8_t> stored_otherwise(const std::vector<uint8_t> &m, int layout) {
-  Mod68Info info;
-  EXPECT_EQ(mod68_check(m.data(), int32_t(m.size()), &info), 0);
-  std::vector<uint8_t> out(m.begin(), m.begin() + 1084);
-  if (layout == 15) {
-    out.erase(out.begin() + 470, out.begin() + 950);
-    out.resize(600);
-    out[471] = 184;
-    std::memcpy(&out[20], "bass\0\x01\x7F\x1Bxyz", 11);
-    std::memcpy(&out[55], "\t\r\n", 3);
-  }
-  if (layout == 2) std::memcpy(&out[1080], "2CHN", 4);
-  for (size_t row = 0; row < size_t(info.patterns) * 64; ++row)
-    out.insert(out.end(), m.begin() + long(1084 + row * 16),
-               m.begin() + long(1084 + row * 16 + (layout == 2 ? 8 : 16)));
-  const int8_t steps[16] = {0, 1, 2, 4, 8, 16, 32, 64, -1, -2, -4, -8, -16, -32, -64, -128};
-  for (size_t at = 1084 + size_t(info.patterns) * 1024, s = 0; s < 31; ++s) {
-    const size_t length = 2 * size_t(m[20 + 30 * s + 22] << 8 | m[20 + 30 * s + 23]);
-    if (layout || !length) {
-      out.insert(out.end(), m.begin() + long(at), m.begin() + long(at + length));
-    } else {
-      out.insert(out.end(), {'A', 'D', 'P', 'C', 'M'});
-      out.insert(out.end(), steps, steps + 16);
-      int8_t value = 0;
-      for (size_t i = 0; i < length; ++i) {
-        int best = 0;
-        for (int k = 1; k < 16; ++k)
-          if (std::abs(int8_t(value + steps[k]) - int8_t(m[at + i])) <
-              std::abs(int8_t(value + steps[best]) - int8_t(m[at + i])))
-            best = k;
-        value = int8_t(value + steps[best]);
-        if (i % 2)
-          out.back() |= uint8_t(best << 4);
-        else
-          out.push_back(uint8_t(best));
-      }
-    }
-    at += length;
-  }
-  return out;
-}
-
 // Modules as other trackers stored them play as openmpt123 plays them, as
-// long.
+// long: a Soundtracker module whose names hold control characters and
+// bytes after their end, two channels, samples packed as ModPlug ADPCM.
 TEST_F(ModTest, OtherLayoutsAgree) {
+  std::vector<uint8_t> soundtracker = read_bytes(fs::path(MODULES) / "soundtracker.mod");
+  std::memcpy(&soundtracker[20], "bass\0\x01\x7F\x1Bxyz", 11);
+  std::memcpy(&soundtracker[55], "\t\r\n", 3);
   const std::vector<uint8_t> volume = read_bytes(fs::path(MODULES) / "volume.mod");
-  for (int layout : {15, 2, 0}) {
-    SCOPED_TRACE(layout);
-    const std::vector<uint8_t> module = stored_otherwise(volume, layout);
+  const std::vector<uint8_t> cases[] = {soundtracker, stored_otherwise(volume, true),
+                                        stored_otherwise(volume, false)};
+  for (const std::vector<uint8_t> &module : cases) {
+    SCOPED_TRACE(&module - cases);
     const std::array<Channel, 2> theirs =
         render_openmpt(write("variant.mod", std::string(module.begin(), module.end())));
     load(module);
