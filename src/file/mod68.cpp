@@ -170,12 +170,11 @@ std::vector<uint8_t> normalized(const uint8_t *bytes, int32_t size, const Mod68I
     if (!stored[s].packed) {
       if (at < uint32_t(size)) std::memcpy(out, bytes + at, std::min(length, uint32_t(size) - at));
     } else {
-      const uint8_t *steps = bytes + at + kAdpcmMarkBytes, *nibbles = steps + kAdpcmSteps;
-      const uint32_t available =
-          uint32_t(size) - std::min(uint32_t(size), at + kAdpcmMarkBytes + kAdpcmSteps);
+      const uint32_t steps = at + kAdpcmMarkBytes, nibbles = steps + kAdpcmSteps;
       uint8_t value = 0;
-      for (uint32_t i = 0; i < length && i / 2 < available; ++i)
-        out[i] = value = uint8_t(value + steps[(nibbles[i / 2] >> (i % 2 * 4)) & 15]);
+      for (uint32_t i = 0; i < length && nibbles + i / 2 < uint32_t(size); ++i)
+        out[i] = value =
+            uint8_t(value + bytes[steps + ((bytes[nibbles + i / 2] >> (i % 2 * 4)) & 15)]);
     }
     out += length;
   }
