@@ -392,7 +392,7 @@ int mod68_check(const uint8_t *b, int32_t size, Mod68Info *info) {
   int32_t patterns = int32_t(highest_pattern(b + at + 2, kPositions)) + 1;
   // An 8-channel tracker wrote "M.K." too; its files are exactly as long as
   // their patterns of 8 channels and their samples.
-  if (std::memcmp(b + kSignature, "M.K.", 4) == 0 &&
+  if (slots == 31 && std::memcmp(b + kSignature, "M.K.", 4) == 0 &&
       uint32_t(size) == uint32_t(header + 2 * patterns * pattern_bytes) + samples)
     return vk68_error_add("8 channels (in a module marked M.K.): only %d play on Paula", kChannels);
   if (header + patterns * pattern_bytes > size)
