@@ -121,12 +121,16 @@ TEST_F(ModuleChecks, RefusesWhatCannotPlay) {
 }
 
 // Loops that run past their sample are cut to it; in the original layout
-// a loop start counts bytes when that makes the loop fit.
+// a loop start counts bytes.
 TEST_F(ModuleChecks, CutsLoopsToTheirSample) {
   const struct {
     int slots, start, length;  // loop of a 32-word sample, in words
     int cut_start, cut_length;
-  } cases[] = {{31, 16, 40, 16, 16}, {31, 40, 8, 0, 1}, {15, 32, 16, 16, 16}, {31, 8, 24, 8, 24}};
+  } cases[] = {{31, 16, 40, 16, 16},
+               {31, 40, 8, 0, 1},
+               {15, 32, 16, 16, 16},
+               {15, 16, 8, 8, 8},
+               {31, 8, 24, 8, 24}};
   for (const auto &c : cases) {
     std::vector<uint8_t> m = module_from_text(
         std::string(c.slots == 15 ? "samples 15\n" : "") +
