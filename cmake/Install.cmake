@@ -4,7 +4,6 @@
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
-set(VK68_VERSION 2.2.1)  # the engine version its configuration file names
 set(objects "")
 foreach(layer base emu68 chips file replay player)
   list(APPEND objects $<TARGET_OBJECTS:vk68_${layer}>)
@@ -12,11 +11,15 @@ endforeach()
 add_library(vk68_shared SHARED ${objects})
 add_library(vk68_static STATIC ${objects})
 target_link_libraries(vk68_shared PRIVATE ZLIB::ZLIB)
-target_link_libraries(vk68_static INTERFACE ZLIB::ZLIB)
+# What the static library's users must link besides it: zlib, the maths
+# library (the YM mixing table) and, for a program linked by a C compiler,
+# the C++ runtime (a C++ link brings its own).
+target_link_libraries(vk68_static INTERFACE
+  ZLIB::ZLIB m $<$<NOT:$<LINK_LANGUAGE:CXX>>:stdc++>)
 target_link_options(vk68_shared PRIVATE
   -Wl,--version-script=${PROJECT_SOURCE_DIR}/cmake/vk68.map)
 set_target_properties(vk68_shared PROPERTIES
-  OUTPUT_NAME vk68 EXPORT_NAME vk68 VERSION ${VK68_VERSION} SOVERSION 2
+  OUTPUT_NAME vk68 EXPORT_NAME vk68 VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR}
   LINK_DEPENDS ${PROJECT_SOURCE_DIR}/cmake/vk68.map)
 set_target_properties(vk68_static PROPERTIES OUTPUT_NAME vk68 EXPORT_NAME vk68_static)
 foreach(t vk68_shared vk68_static)
@@ -44,6 +47,6 @@ install(EXPORT vk68Targets NAMESPACE vk68:: DESTINATION ${cmakedir})
 configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/vk68Config.cmake.in
   vk68Config.cmake INSTALL_DESTINATION ${cmakedir})
 write_basic_package_version_file(vk68ConfigVersion.cmake
-  VERSION ${VK68_VERSION} COMPATIBILITY SameMajorVersion)
+  VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/vk68Config.cmake
   ${CMAKE_CURRENT_BINARY_DIR}/vk68ConfigVersion.cmake DESTINATION ${cmakedir})

@@ -28,7 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const long before = enginetest::live_blocks;
   Mod68Info info;
   if (mod68_check(data, int32_t(size), &info) == 0) {
-    check(info.size >= 600 && info.missing >= 0 && info.song_length >= 1);
+    check(info.size >= 600 && info.missing >= 0 && info.song_length >= 1 && info.channels >= 1 &&
+          info.channels <= 4);
     const Mod68Track track{int32_t(data[0]) % info.song_length, nullptr};
     Disk68 *disk = mod68_disk(data, int32_t(size), nullptr, nullptr, &track, 1);
     check(disk != nullptr && disk->tracks[0].frames > 0);

@@ -67,17 +67,18 @@ typedef struct {
 
 /* Loaders. The stream form takes a created, not yet opened stream: it opens
  * it, closes it on failure and leaves it open on success; the caller
- * destroys it either way. Failures report "VK68file_load(%s) : Failed (%s)"
- * (after any more precise message) and return null. */
+ * destroys it either way. Failures report "<stream name>: <why>" (why the
+ * file does not load, in words for its user; a packed file's content that
+ * does not load reports its own failure first) and return null. */
 Disk68 *VK68file_load(Stream68 *stream);
 Disk68 *VK68file_load_path(const char *path);
 Disk68 *VK68file_load_buffer(const void *bytes, int32_t size);
 /* VK68file_load that also tells what it found; kind may be null. */
 Disk68 *VK68file_load_kind(Stream68 *stream, VK68fileKind *kind);
 
-/* Writers: 0, or a negative value after reporting
- * "VK68file_save(%s) : Failed (%s)". The stream form takes a created stream
- * in write mode and opens and closes it. A memory target is never grown. */
+/* Writers: 0, or a negative value after reporting "<stream name>: cannot
+ * write the VK68 file (<why>)". The stream form takes a created stream in
+ * write mode and opens and closes it. A memory target is never grown. */
 int VK68file_save(Stream68 *stream, const Disk68 *disk);
 int VK68file_save_path(const char *path, const Disk68 *disk);
 int VK68file_save_buffer(void *bytes, int32_t size, const Disk68 *disk);

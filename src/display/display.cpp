@@ -63,6 +63,24 @@ bool fail(const char *what) {
   return false;
 }
 
+// Where no display is, SDL falls back to its off-screen driver (frames
+// drawn to memory, no keys) or its dummy one: the intro would run unseen
+// and deaf to ESC. Either is taken only when SDL_VIDEODRIVER (one name or
+// a comma-separated list) asks for it.
+bool invisible_driver_unasked() {
+  const char *driver = SDL_GetCurrentVideoDriver();
+  if (!driver || (SDL_strcasecmp(driver, "offscreen") != 0 && SDL_strcasecmp(driver, "dummy") != 0))
+    return false;
+  const char *asked = std::getenv("SDL_VIDEODRIVER");
+  for (const char *p = asked; p && *p;) {
+    const char *end = std::strchr(p, ',');
+    const size_t n = end ? size_t(end - p) : std::strlen(p);
+    if (n == std::strlen(driver) && SDL_strncasecmp(p, driver, n) == 0) return false;
+    p = end ? end + 1 : p + n;
+  }
+  return true;
+}
+
 bool unpaced_requested() {
   const char *v = std::getenv("VARNKOL_UNPACED");
   return v && std::strcmp(v, "1") == 0;
@@ -152,6 +170,10 @@ bool open_display(const char *title, int width, int height) {
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return fail("cannot start SDL video");
   d.video_started = true;
+  if (invisible_driver_unasked()) {
+    std::snprintf(error_text, sizeof error_text, "no display available");
+    return false;
+  }
   d.width = width;
   d.height = height;
 

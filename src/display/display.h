@@ -10,6 +10,9 @@
  * the display's retrace on a 60 Hz screen, else by a frame timer;
  * VARNKOL_UNPACED=1 in the environment presents them as fast as they come
  * (while the window has the focus; without it they keep to 60 per second).
+ * Where there is no display, opening fails ("no display available") rather
+ * than run on SDL's off-screen or dummy video driver, unless SDL_VIDEODRIVER
+ * names that driver.
  *
  * Key strings: "" (no key), one character for codes 1-255 (ESC is 27), or
  * the byte 255 followed by a scan byte for navigation and function keys:

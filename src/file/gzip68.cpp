@@ -14,6 +14,7 @@ namespace {
 // letting a small packed file claim any amount of memory.
 constexpr size_t kMaxInflated = size_t(64) << 20;
 constexpr int32_t kChunk = 16384;
+constexpr char kNoMemory[] = "out of memory to unpack gzip data";
 
 voidpf zlib_alloc(voidpf, uInt items, uInt size) { return vk68_alloc(size_t(items) * size); }
 
@@ -52,23 +53,24 @@ extern "C" void *gzip_load(Stream68 *stream, int32_t *out_size) {
   z.zalloc = zlib_alloc;
   z.zfree = zlib_free;
   if (inflateInit2(&z, 16 + MAX_WBITS) != Z_OK) {
-    vk68_error_add("gzip_load(%s) : inflate init failed", name);
+    vk68_error_add("%s: cannot start unpacking gzip data (out of memory)", name);
     return nullptr;
   }
 
   uint8_t input[kChunk];
   Output out;
-  const char *failure = nullptr;
+  const char *failure = nullptr;  // why unpacking stopped
+  const char *damage = nullptr;   // zlib's word on damaged data
   int status = Z_OK;
-  while (status != Z_STREAM_END && !failure) {
+  while (status != Z_STREAM_END && !failure && !damage) {
     if (z.avail_in == 0) {
       int32_t got = stream68_read(stream, input, kChunk);
       if (got < 0) {
-        failure = "read failed";
+        failure = "read error in gzip-packed data";
         break;
       }
       if (got == 0) {
-        failure = "truncated data";
+        failure = "gzip-packed data cut short";
         break;
       }
       z.next_in = input;
@@ -76,11 +78,11 @@ extern "C" void *gzip_load(Stream68 *stream, int32_t *out_size) {
     }
     if (out.size == out.capacity) {
       if (out.capacity == kMaxInflated) {
-        failure = "inflated data too large";
+        failure = "gzip-packed content larger than 64 MiB";
         break;
       }
       if (!out.reserve(out.size + 1)) {
-        failure = "alloc output buffer failed";
+        failure = kNoMemory;
         break;
       }
     }
@@ -88,13 +90,18 @@ extern "C" void *gzip_load(Stream68 *stream, int32_t *out_size) {
     z.avail_out = uInt(out.capacity - out.size);
     status = inflate(&z, Z_NO_FLUSH);
     out.size = out.capacity - z.avail_out;
-    if (status == Z_NEED_DICT || status == Z_DATA_ERROR || status == Z_MEM_ERROR)
-      failure = z.msg ? z.msg : "inflate failed";
+    if (status == Z_MEM_ERROR)
+      failure = kNoMemory;
+    else if (status == Z_NEED_DICT || status == Z_DATA_ERROR)
+      damage = z.msg ? z.msg : "unknown damage";
   }
   inflateEnd(&z);
 
-  if (failure) {
-    vk68_error_add("gzip_load(%s) : %s", name, failure);
+  if (failure || damage) {
+    if (damage)
+      vk68_error_add("%s: damaged gzip-packed data (%s)", name, damage);
+    else
+      vk68_error_add("%s: %s", name, failure);
     vk68_free(out.data);
     return nullptr;
   }
@@ -102,7 +109,7 @@ extern "C" void *gzip_load(Stream68 *stream, int32_t *out_size) {
   if (!out.data) {
     out.data = static_cast<uint8_t *>(vk68_alloc(1));
     if (!out.data) {
-      vk68_error_add("gzip_load(%s) : alloc output buffer failed", name);
+      vk68_error_add("%s: %s", name, kNoMemory);
       return nullptr;
     }
   }

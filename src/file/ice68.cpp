@@ -6,6 +6,7 @@
 // reading before the packed data or writing outside the output.
 #include "file/ice68.h"
 
+#include <cerrno>
 #include <cstring>
 
 #include "vk68/vk68_msg.h"
@@ -208,13 +209,17 @@ extern "C" void *ice_load(Stream68 *stream, int32_t *out_size) {
 
   uint8_t header[kHeaderSize];
   if (stream68_read(stream, header, kHeaderSize) != kHeaderSize) {
-    vk68_error_add("ice_load(%s) : no header", name);
+    vk68_error_add("%s: not an ICE-packed file (shorter than its 12-byte header)", name);
     return nullptr;
   }
   int32_t data_size = 0;
   int32_t u_size = ice_depacked_size(header, &data_size);
+  if (u_size == -1) {
+    vk68_error_add("%s: not an ICE-packed file (no ICE! signature)", name);
+    return nullptr;
+  }
   if (u_size < 0 || u_size > kMaxExpansion * data_size + kExpansionSlack) {
-    vk68_error_add("ice_load(%s) : not ICE!", name);
+    vk68_error_add("%s: damaged ICE-packed file (impossible sizes in its header)", name);
     return nullptr;
   }
   // When the stream knows its length, a header that promises more data than
@@ -222,18 +227,18 @@ extern "C" void *ice_load(Stream68 *stream, int32_t *out_size) {
   int32_t length = stream68_length(stream);
   int32_t position = stream68_tell(stream);
   if (length >= 0 && position >= 0 && data_size > length - position) {
-    vk68_error_add("ice_load(%s) : read failed", name);
+    vk68_error_add("%s: ICE-packed data cut short", name);
     return nullptr;
   }
 
   uint8_t *packed = static_cast<uint8_t *>(vk68_alloc(size_t(data_size) + kHeaderSize));
   if (!packed) {
-    vk68_error_add("ice_load(%s) : alloc input buffer failed", name);
+    vk68_error_add("%s: out of memory for %d bytes of ICE-packed data", name, int(data_size));
     return nullptr;
   }
   std::memcpy(packed, header, kHeaderSize);
   if (stream68_read(stream, packed + kHeaderSize, data_size) != data_size) {
-    vk68_error_add("ice_load(%s) : read failed", name);
+    vk68_error_add("%s: ICE-packed data cut short", name);
     vk68_free(packed);
     return nullptr;
   }
@@ -241,14 +246,14 @@ extern "C" void *ice_load(Stream68 *stream, int32_t *out_size) {
   // a null pointer.
   uint8_t *out = static_cast<uint8_t *>(vk68_alloc(u_size ? size_t(u_size) : 1));
   if (!out) {
-    vk68_error_add("ice_load(%s) : alloc output buffer failed", name);
+    vk68_error_add("%s: out of memory to unpack %d bytes", name, int(u_size));
     vk68_free(packed);
     return nullptr;
   }
   int result = depack(out, packed);
   vk68_free(packed);
   if (result != 0) {
-    vk68_error_add("ice_load(%s) : depack failed", name);
+    vk68_error_add("%s: damaged ICE-packed data", name);
     vk68_free(out);
     return nullptr;
   }
@@ -260,12 +265,12 @@ extern "C" void *ice_load_file(const char *path, int32_t *out_size) {
   if (out_size) *out_size = 0;
   Stream68 *stream = stream68_file_create(path, STREAM68_READ);
   if (!stream) {
-    vk68_error_add("ice_load(%s) : stream create failed", path ? path : "<nul>");
+    vk68_error_add("%s: cannot open the file", path ? path : "<nul>");
     return nullptr;
   }
   void *out = nullptr;
   if (stream68_open(stream) != 0)
-    vk68_error_add("ice_load(%s) : open failed", path);
+    vk68_error_add("%s: cannot open the file (%s)", path, std::strerror(errno));
   else
     out = ice_load(stream, out_size);
   stream68_destroy(stream);

@@ -33,9 +33,10 @@ int ice_depack(void *out, const void *packed);
 
 /* Reads a packed file from an open stream positioned at its start and
  * returns the depacked bytes (their count in *out_size), or null with a
- * message and *out_size = 0. Headers whose U could not come from P bytes
- * (more than 512 * (P - 12) + 64 KiB) are refused as "not ICE!"; when the
- * stream knows its length, a P beyond it fails before any allocation. */
+ * message "<stream name>: <why>" and *out_size = 0. Headers whose U could
+ * not come from P bytes (more than 512 * (P - 12) + 64 KiB) are refused as
+ * damaged; when the stream knows its length, a P beyond it fails before any
+ * allocation. */
 void *ice_load(Stream68 *stream, int32_t *out_size);
 void *ice_load_file(const char *path, int32_t *out_size);
 
@@ -48,7 +49,7 @@ void *ice_pack(const void *data, int32_t size, int32_t *packed_size);
 
 /* Reads gzip-packed data from an open stream positioned at its start and
  * returns the inflated bytes (their count in *out_size), or null with a
- * "gzip_load(<name>) : ..." message. Only the first gzip member is read;
+ * "<stream name>: <why>" message. Only the first gzip member is read;
  * results above 64 MiB are refused. */
 void *gzip_load(Stream68 *stream, int32_t *out_size);
 

@@ -251,7 +251,7 @@ void write_be32(uint8_t *p, uint32_t v) {
 extern "C" void *ice_pack(const void *data, int32_t size, int32_t *packed_size) {
   if (packed_size) *packed_size = 0;
   if (size < 0 || (!data && size)) {
-    vk68_error_add("ice_pack() : invalid arguments");
+    vk68_error_add("cannot pack with ICE: no data given");
     return nullptr;
   }
   // Worst case: literal bytes with their run headers and the copies between
@@ -259,14 +259,14 @@ extern "C" void *ice_pack(const void *data, int32_t size, int32_t *packed_size) 
   const size_t n = size_t(size);
   const size_t capacity = n + n / 4 + 16;
   if (capacity > size_t(INT32_MAX) - 12) {
-    vk68_error_add("ice_pack() : data too large");
+    vk68_error_add("cannot pack with ICE: too much data");
     return nullptr;
   }
   Block<uint8_t> reversed(n), stream(capacity);
   const int bits = hash_bits(n);
   Block<int32_t> prev(n), head3(size_t(1) << bits), head2(size_t(1) << bits);
   if (!reversed.p || !stream.p || !prev.p || !head3.p || !head2.p) {
-    vk68_error_add("ice_pack() : alloc failed");
+    vk68_error_add("cannot pack with ICE: out of memory");
     return nullptr;
   }
   const uint8_t *src = static_cast<const uint8_t *>(data);
@@ -275,7 +275,7 @@ extern "C" void *ice_pack(const void *data, int32_t size, int32_t *packed_size) 
   BitWriter writer{stream.p};
   Packer packer(reversed.p, size, bits, prev.p, head3.p, head2.p, writer);
   if (!packer.run()) {
-    vk68_error_add("ice_pack() : more than %d bytes without a repeat", kMaxRun);
+    vk68_error_add("cannot pack with ICE: more than %d bytes without a repeat", kMaxRun);
     return nullptr;
   }
   writer.finish();
@@ -283,7 +283,7 @@ extern "C" void *ice_pack(const void *data, int32_t size, int32_t *packed_size) 
   const size_t total = writer.size + 12;
   uint8_t *out = static_cast<uint8_t *>(vk68_alloc(total));
   if (!out) {
-    vk68_error_add("ice_pack() : alloc output buffer failed");
+    vk68_error_add("cannot pack with ICE: out of memory");
     return nullptr;
   }
   write_be32(out, 0x49434521);  // "ICE!"

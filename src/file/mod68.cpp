@@ -28,16 +28,19 @@ constexpr int32_t kSignature = 1080;
 constexpr int32_t kHeader15 = 600;
 constexpr int32_t kHeader31 = 1084;
 constexpr int32_t kPatternBytes = 1024;  // 64 rows x 4 channels x 4 bytes
+constexpr int32_t kRows = 64;
+constexpr int32_t kCellBytes = 4;
+constexpr int kChannels = 4;  // Paula's voices
 constexpr int32_t kMaxVolume = 64;
 
 // 68000 memory: the track loads at the default address 0x8000, or lower
-// (above the system routine at 0x600-0x733) when the module needs the room;
-// the replay's work area (2816 bytes) follows the module and the stack
+// (above the system routine at 0x600-0x7FF) when the module needs the room;
+// the replay's work area (1790 bytes) follows the module and the stack
 // (init runs at the top, 16 bytes below the end) needs far less than 256.
 constexpr uint32_t kMemory = 0x80000;
 constexpr uint32_t kLoadAddress = 0x8000;
 constexpr uint32_t kLowLoadAddress = 0x800;
-constexpr uint32_t kWorkArea = 2816 + 256 + 16;
+constexpr uint32_t kWorkArea = 1790 + 256 + 16;
 
 // Replay timing (see protracker.s): 88 output samples per call, a tick of
 // tempo T lasts 110250 / T samples, counted in 16.16 fixed point.
@@ -46,8 +49,22 @@ constexpr int32_t kTickAt1Bpm = 110250;
 constexpr int kDefaultSpeed = 6;
 constexpr int kDefaultTempo = 125;
 constexpr uint32_t kMaxFrames = 2u * 3600u * MOD68_CALL_RATE;
+// The 15-slot layout's byte after the song length sets the CIA timer as
+// the Soundtrackers did: (240 - byte) x 122 ticks of the 709379 Hz PAL CIA
+// clock per tick; 0 and 120 keep the default. Bytes above 228 give ticks
+// shorter than a play call: they play as 228.
+constexpr uint32_t kStTempoStep = 497049;  // samples (16.16) of 122 CIA ticks
+constexpr int kStDefaultTempo = 120;
+constexpr int kStTempoFastest = 228;
 
-const char *const kSignatures[] = {"M.K.", "M!K!", "4CHN", "FLT4"};
+const char *const kSignatures[] = {"M.K.", "M!K!", "M&K!", "4CHN", "FLT4"};
+
+// ModPlug's packed samples: this mark, 16 signed steps, then a nibble per
+// sample byte (low nibble first) naming the step from the byte before
+// (from 0 for the first).
+constexpr char kAdpcmMark[] = "ADPCM";
+constexpr uint32_t kAdpcmMarkBytes = 5;
+constexpr uint32_t kAdpcmSteps = 16;
 
 uint32_t word(const uint8_t *p) { return (uint32_t{p[0]} << 8) | p[1]; }
 
@@ -58,14 +75,16 @@ bool plausible_text(const uint8_t *p, int32_t n) {
   return true;
 }
 
-// Title and every complete sample header within `available` bytes look like
-// a module's (volume at most 64, finetune a nibble).
-bool plausible_headers(const uint8_t *b, int32_t available, int32_t slots) {
-  if (available < kTitle || !plausible_text(b, kTitle)) return false;
+// Every complete sample header within `available` bytes looks like a
+// module's (volume at most 64, finetune a nibble), and with `names` the
+// title and the sample names are text. The original layout's names hold
+// any bytes (control characters, leftovers after the terminating zero).
+bool plausible_headers(const uint8_t *b, int32_t available, int32_t slots, bool names) {
+  if (available < kTitle || (names && !plausible_text(b, kTitle))) return false;
   for (int32_t s = 0; s < slots; ++s) {
     const uint8_t *h = b + kTitle + s * kSampleHeader;
     if (h + kSampleHeader > b + available) break;
-    if (!plausible_text(h, 22) || h[24] > 15 || h[25] > kMaxVolume) return false;
+    if ((names && !plausible_text(h, 22)) || h[24] > 15 || h[25] > kMaxVolume) return false;
   }
   return true;
 }
@@ -90,13 +109,75 @@ uint32_t sample_bytes(const uint8_t *b, int32_t slots) {
   return total;
 }
 
-// The module as it goes into the disk: header and patterns from the file,
-// positions past the song zeroed when only the song's patterns are stored,
-// samples padded with silence, and every loop inside its sample (the
-// original 15-slot layout counts loop starts in bytes).
+// Channels of the 31-slot layout by its signature: 4 for the four-channel
+// trackers', the count the multi-channel trackers' tags give ("6CHN",
+// "12CH", "TDZ3", "FA08", "OCTA", ...), 0 for none of them.
+int signature_channels(const uint8_t *sig) {
+  for (const char *s : kSignatures)
+    if (std::memcmp(sig, s, 4) == 0) return kChannels;
+  auto digit = [](uint8_t c) { return c >= '0' && c <= '9'; };
+  if (digit(sig[0]) && std::memcmp(sig + 1, "CHN", 3) == 0) return sig[0] - '0';
+  if (digit(sig[0]) && digit(sig[1]) && sig[2] == 'C' && sig[3] == 'H')
+    return (sig[0] - '0') * 10 + sig[1] - '0';
+  if ((std::memcmp(sig, "TDZ", 3) == 0 || std::memcmp(sig, "FA0", 3) == 0) && digit(sig[3]))
+    return sig[3] - '0';
+  for (const char *s : {"FLT8", "OCTA", "OKTA", "CD81"})
+    if (std::memcmp(sig, s, 4) == 0) return 8;
+  return std::memcmp(sig, "CD61", 4) == 0 ? 6 : 0;
+}
+
+// Where each slot's data lies in the file (from `first` on, in slot order)
+// and whether it is packed; `end` is where the last one ends.
+struct StoredSample {
+  uint32_t at = 0;
+  bool packed = false;
+};
+
+std::array<StoredSample, 31> stored_samples(const uint8_t *b, int32_t size, int32_t slots,
+                                            uint32_t first, uint32_t &end) {
+  std::array<StoredSample, 31> stored{};
+  end = first;
+  for (int32_t s = 0; s < slots; ++s) {
+    const uint32_t length = 2 * word(b + kTitle + s * kSampleHeader + 22);
+    stored[s].at = end;
+    stored[s].packed = length > 0 && end + kAdpcmMarkBytes <= uint32_t(size) &&
+                       std::memcmp(b + end, kAdpcmMark, kAdpcmMarkBytes) == 0;
+    end += stored[s].packed ? kAdpcmMarkBytes + kAdpcmSteps + (length + 1) / 2 : length;
+  }
+  return stored;
+}
+
+// The module as it goes into the disk: the header from the file, positions
+// past the song zeroed when only the song's patterns are stored, patterns
+// of fewer channels widened to four, samples unpacked and padded with
+// silence, and every loop inside its sample (the original 15-slot layout
+// counts loop starts in bytes).
 std::vector<uint8_t> normalized(const uint8_t *bytes, int32_t size, const Mod68Info &info) {
-  std::vector<uint8_t> m(bytes, bytes + std::min(size, info.size));
+  const int32_t header = header_size(info.slots);
+  std::vector<uint8_t> m(bytes, bytes + header);
   m.resize(info.size, 0);
+  if (info.channels != kChannels) std::memcpy(&m[kSignature], kSignatures[0], 4);
+  const int32_t row_bytes = info.channels * kCellBytes;
+  for (int32_t row = 0; row < info.patterns * kRows; ++row)
+    std::memcpy(&m[header + row * kChannels * kCellBytes], bytes + header + row * row_bytes,
+                row_bytes);
+  uint32_t end = 0;
+  const std::array<StoredSample, 31> stored = stored_samples(
+      bytes, size, info.slots, uint32_t(header + info.patterns * row_bytes * kRows), end);
+  uint8_t *out = m.data() + header + info.patterns * kPatternBytes;
+  for (int32_t s = 0; s < info.slots; ++s) {
+    const uint32_t length = 2 * word(bytes + kTitle + s * kSampleHeader + 22), at = stored[s].at;
+    if (!stored[s].packed) {
+      if (at < uint32_t(size)) std::memcpy(out, bytes + at, std::min(length, uint32_t(size) - at));
+    } else {
+      const uint32_t steps = at + kAdpcmMarkBytes, nibbles = steps + kAdpcmSteps;
+      uint8_t value = 0;
+      for (uint32_t i = 0; i < length && nibbles + i / 2 < uint32_t(size); ++i)
+        out[i] = value =
+            uint8_t(value + bytes[steps + ((bytes[nibbles + i / 2] >> (i % 2 * 4)) & 15)]);
+    }
+    out += length;
+  }
   uint8_t *positions = m.data() + song_length_offset(info.slots) + 2;
   if (highest_pattern(positions, kPositions) + 1 > uint32_t(info.patterns))
     std::fill(positions + info.song_length, positions + kPositions, 0);
@@ -104,14 +185,13 @@ std::vector<uint8_t> normalized(const uint8_t *bytes, int32_t size, const Mod68I
     uint8_t *h = m.data() + kTitle + s * kSampleHeader;
     const uint32_t length = word(h + 22);
     uint32_t start = word(h + 26), loop = word(h + 28);
-    if (loop <= 1 || start + loop <= length) continue;
-    if (info.slots == 15 && start / 2 + loop <= length) {
-      start /= 2;
-    } else if (start < length) {
-      loop = length - start;
-    } else {
+    if (loop <= 1) continue;
+    if (info.slots == 15) start /= 2;  // the Soundtrackers count loop starts in bytes
+    if (start >= length) {
       start = 0;
       loop = 1;
+    } else if (start + loop > length) {
+      loop = length - start;
     }
     h[26] = uint8_t(start >> 8), h[27] = uint8_t(start);
     h[28] = uint8_t(loop >> 8), h[29] = uint8_t(loop);
@@ -128,17 +208,19 @@ class SongWalk {
     song_length_ = info.song_length;
     positions_ = module + at + 2;
     patterns_ = module + header_size(info.slots);
+    channels_ = info.channels;
+    layout15_ = info.slots == 15;
     position_ = start >= 0 && start < song_length_ ? start : 0;
+    const int tempo = module[kSongLength15 + 1];
+    if (info.slots == 15 && tempo != 0 && tempo != kStDefaultTempo)
+      tick_length_ = uint32_t(240 - std::min(tempo, kStTempoFastest)) * kStTempoStep;
   }
 
   uint32_t frames() {
     int32_t time = 0;  // samples (16.16) from this call to the next tick
     for (uint32_t frame = 0; frame < kMaxFrames; ++frame) {
       if (time < (kFrameSamples << 15)) {
-        if (tick_ == 0 && delay_left_ == 0) {
-          if (visited_[position_][row_]) return frame;
-          visited_[position_][row_] = true;
-        }
+        if (tick_ == 0 && delay_left_ == 0 && !first_visit()) return frame;
         time += int32_t(tick_length_);
         tick();
       }
@@ -150,10 +232,10 @@ class SongWalk {
  private:
   void tick() {
     if (tick_ == 0) {
-      row_position_ = position_;  // a jump on this row may change position_
       if (delay_left_ == 0) {
-        const uint8_t *cell = patterns_ + positions_[position_] * kPatternBytes + row_ * 16;
-        for (int c = 0; c < 4; ++c, cell += 4) {
+        const int32_t row_bytes = channels_ * kCellBytes;
+        const uint8_t *cell = patterns_ + (positions_[position_] * kRows + row_) * row_bytes;
+        for (int c = 0; c < channels_; ++c, cell += kCellBytes) {
           command_[c] = cell[2] & 15;
           parameter_[c] = cell[3];
           row_effect(c);
@@ -168,6 +250,20 @@ class SongWalk {
     tick_ = tick_ + 1 >= speed_ ? 0 : tick_ + 1;
   }
 
+  // Records the row about to play with every channel's pattern loop state
+  // (its count, and while a loop runs the row it goes back to); false when
+  // the song has been there in that state before: from there on it plays
+  // the same rows again. A loop's rows played again differ in their count.
+  bool first_visit() {
+    uint64_t state = 0;
+    for (int c = 0; c < 4; ++c)
+      state = state << 12 | uint64_t(loop_count_[c] ? loop_row_[c] : 0) << 6 | loop_count_[c];
+    std::vector<uint64_t> &seen = visited_[size_t(position_) * 64 + size_t(row_)];
+    if (std::find(seen.begin(), seen.end(), state) != seen.end()) return false;
+    seen.push_back(state);
+    return true;
+  }
+
   void row_effect(int c) {
     const int p = parameter_[c];
     switch (command_[c]) {
@@ -177,17 +273,20 @@ class SongWalk {
         jump_ = true;
         break;
       case 0xD: {
-        const int row = (p >> 4) * 10 + (p & 15);
+        const int row = layout15_ ? 0 : (p >> 4) * 10 + (p & 15);  // Soundtrackers: row 0
         break_row_ = row > 63 ? 0 : row;
         jump_ = true;
         break;
       }
       case 0xE:
+        if (layout15_) break;  // the Soundtrackers' E slides the volume
         if (p >> 4 == 6) pattern_loop(c, p & 15);
         if (p >> 4 == 0xE && delay_left_ == 0) delay_ = (p & 15) + 1;
         break;
       case 0xF:
-        if (p >= 32) {
+        if (layout15_) {  // the Soundtrackers: a speed of 1-15, no tempo
+          if (p & 15) speed_ = p & 15;
+        } else if (p >= 32) {
           tick_length_ = tick_length(p);
         } else if (p > 0) {
           speed_ = p;
@@ -220,8 +319,6 @@ class SongWalk {
     if (delay_left_ && --delay_left_) --row;
     if (loop_jump_) {
       loop_jump_ = false;
-      // The loop's rows play again: they are not a return to a played state.
-      for (int r = break_row_; r <= row_; ++r) visited_[row_position_][r] = false;
       row = break_row_;
       break_row_ = 0;
     }
@@ -240,12 +337,15 @@ class SongWalk {
   int32_t song_length_ = 0;
   const uint8_t *positions_ = nullptr;
   const uint8_t *patterns_ = nullptr;
-  int position_ = 0, row_position_ = 0, row_ = 0, tick_ = 0, speed_ = kDefaultSpeed;
+  int channels_ = kChannels;
+  bool layout15_ = false;
+  int position_ = 0, row_ = 0, tick_ = 0, speed_ = kDefaultSpeed;
   int break_row_ = 0, delay_ = 0, delay_left_ = 0;
   bool jump_ = false, loop_jump_ = false;
   uint32_t tick_length_ = tick_length(kDefaultTempo);
   std::array<int, 4> command_{}, parameter_{}, loop_row_{}, loop_count_{};
-  std::array<std::array<bool, 64>, 128> visited_{};
+  std::vector<std::vector<uint64_t>> visited_ =
+      std::vector<std::vector<uint64_t>>(kPositions * 64);  // loop states by position and row
 };
 
 uint32_t load_address(const Mod68Info &info) {
@@ -258,29 +358,23 @@ uint32_t load_address(const Mod68Info &info) {
 extern "C" {
 
 int mod68_check(const uint8_t *b, int32_t size, Mod68Info *info) {
-  if (!b || size < 0 || !info) return vk68_error_add("mod68_check() : no module");
+  if (!b || size < 0 || !info) return vk68_error_add("no module given to check");
   *info = Mod68Info{};
-  int32_t slots = 0;
+  int32_t slots = 0, channels = 0;
   if (size >= kHeader31) {
-    const uint8_t *sig = b + kSignature;
-    for (const char *s : kSignatures)
-      if (std::memcmp(sig, s, 4) == 0) slots = 31;
-    const bool digits_chn = sig[0] >= '1' && sig[0] <= '9' && std::memcmp(sig + 1, "CHN", 3) == 0;
-    const bool digits_ch =
-        std::isdigit(sig[0]) && std::isdigit(sig[1]) && sig[2] == 'C' && sig[3] == 'H';
-    if (!slots && (digits_chn || digits_ch || !std::memcmp(sig, "FLT8", 4) ||
-                   !std::memcmp(sig, "OCTA", 4) || !std::memcmp(sig, "CD81", 4)))
-      return vk68_error_add("a module of more than 4 channels (%.4s): only 4-channel modules play",
-                            reinterpret_cast<const char *>(sig));
+    channels = signature_channels(b + kSignature);
+    if (channels > kChannels)
+      return vk68_error_add("%d channels: only %d play on Paula", channels, kChannels);
+    if (channels > 0) slots = 31;
   }
-  if (!slots && size >= kHeader15 && plausible_headers(b, size, 15)) {
+  if (!slots && size >= kHeader15 && plausible_headers(b, size, 15, false)) {
     const int32_t length = b[kSongLength15];
     if (length >= 1 && length <= kPositions &&
         highest_pattern(b + kSongLength15 + 2, kPositions) < 64)
-      slots = 15;
+      slots = 15, channels = kChannels;
   }
   if (!slots) {
-    if (size < kHeader31 && size > kTitle && plausible_headers(b, size, 31) &&
+    if (size < kHeader31 && size > kTitle && plausible_headers(b, size, 31, true) &&
         (size <= kSongLength31 || (b[kSongLength31] >= 1 && b[kSongLength31] <= kPositions)))
       return vk68_error_add("module cut short in its header or position list (%d of %d bytes)",
                             int(size), int(kHeader31));
@@ -291,26 +385,37 @@ int mod68_check(const uint8_t *b, int32_t size, Mod68Info *info) {
   if (length < 1 || length > kPositions)
     return vk68_error_add("module song length %d is not 1 to 128", int(length));
   const int32_t header = header_size(slots);
+  const int32_t pattern_bytes = kRows * channels * kCellBytes;
+  const uint32_t samples = sample_bytes(b, slots);
   // Trackers store every pattern named in the position list; some files
   // hold only those the song uses.
   int32_t patterns = int32_t(highest_pattern(b + at + 2, kPositions)) + 1;
-  if (header + patterns * kPatternBytes > size)
+  // An 8-channel tracker wrote "M.K." too; its files are exactly as long as
+  // their patterns of 8 channels and their samples.
+  if (slots == 31 && std::memcmp(b + kSignature, "M.K.", 4) == 0 &&
+      uint32_t(size) == uint32_t(header + 2 * patterns * pattern_bytes) + samples)
+    return vk68_error_add("8 channels (in a module marked M.K.): only %d play on Paula", kChannels);
+  if (header + patterns * pattern_bytes > size)
     patterns = int32_t(highest_pattern(b + at + 2, length)) + 1;
-  const int32_t need = header + patterns * kPatternBytes;
+  const int32_t need = header + patterns * pattern_bytes;
   if (need > size)
     return vk68_error_add("module cut short in its patterns (%d of %d bytes)", int(size),
                           int(need));
-  const uint32_t total = uint32_t(need) + sample_bytes(b, slots);
+  const uint32_t total = uint32_t(header + patterns * kPatternBytes) + samples;
   const uint32_t room = kMemory - kLowLoadAddress - uint32_t(replay_protracker_size) - kWorkArea;
   if (total > room)
     return vk68_error_add(
         "module too large: %u bytes, at most %u fit in the 68000's memory with the replay",
         unsigned(total), unsigned(room));
+  uint32_t end = 0;
+  const std::array<StoredSample, 31> stored = stored_samples(b, size, slots, uint32_t(need), end);
   info->slots = slots;
+  info->channels = channels;
   info->song_length = length;
   info->patterns = patterns;
   info->size = int32_t(total);
-  info->missing = total > uint32_t(size) ? int32_t(total - uint32_t(size)) : 0;
+  info->missing = end > uint32_t(size) ? int32_t(end - uint32_t(size)) : 0;
+  info->packed = std::any_of(stored.begin(), stored.end(), [](auto s) { return s.packed; });
   int32_t n = kTitle;
   std::memcpy(info->title, b, kTitle);
   while (n > 0 && (info->title[n - 1] == ' ' || info->title[n - 1] == 0)) info->title[--n] = 0;
@@ -326,13 +431,13 @@ Disk68 *mod68_disk(const uint8_t *bytes, int32_t size, const char *name, const c
   Mod68Info info;
   if (mod68_check(bytes, size, &info) < 0) return nullptr;
   if (!tracks || count < 1 || count > DISK68_MAX_TRACKS) {
-    vk68_error_add("mod68_disk() : %d tracks", count);
+    vk68_error_add("%d tracks asked for: a disk holds 1 to %d", count, DISK68_MAX_TRACKS);
     return nullptr;
   }
   for (int i = 0; i < count; ++i) {
     if (tracks[i].start < 0 || tracks[i].start >= info.song_length) {
-      vk68_error_add("mod68_disk() : track %d starts at position %d of a song of %d", i + 1,
-                     int(tracks[i].start), int(info.song_length));
+      vk68_error_add("song position %d does not exist (track %d): the song has %d",
+                     int(tracks[i].start), i + 1, int(info.song_length));
       return nullptr;
     }
   }
@@ -367,7 +472,7 @@ Disk68 *mod68_disk(const uint8_t *bytes, int32_t size, const char *name, const c
     t.d0 = uint32_t(tracks[i].start);
     t.load_address = load_address(info);
     t.frequency = MOD68_CALL_RATE;
-    t.frames = mod68_frames(module.data(), &info, tracks[i].start);
+    t.frames = mod68_frames(bytes, &info, tracks[i].start);
     t.time_ms = t.frames * (1000 / MOD68_CALL_RATE);
     t.start_ms = disk->total_ms;
     disk->total_ms += t.time_ms;

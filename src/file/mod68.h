@@ -1,6 +1,6 @@
 /* Amiga modules: four-channel ProTracker modules (31 sample slots with an
- * "M.K.", "M!K!", "4CHN" or "FLT4" signature, or the original 15-slot
- * layout) checked, measured by a walk through the song, and packed into a
+ * "M.K.", "M!K!", "M&K!", "4CHN" or "FLT4" signature, or the original
+ * 15-slot layout) checked, measured by a walk through the song, and packed into a
  * VK68 disk whose tracks play them with our own 68000 replay on the Paula.
  *
  * Errors follow the engine's rule: a message on the engine's stack and a
@@ -23,26 +23,31 @@ enum { MOD68_CALL_RATE = 500 };
 /* What mod68_check found. */
 typedef struct {
   int32_t slots;       /* 31 or 15 */
+  int32_t channels;    /* 1-4 in the file's patterns; fewer than 4 play as 4 */
   int32_t song_length; /* song positions, 1-128 */
   int32_t patterns;    /* patterns stored */
-  int32_t size;        /* bytes of the module: header, patterns and samples */
+  int32_t size;        /* bytes of the module as it plays: header, patterns of four
+                          channels and samples unpacked */
   int32_t missing;     /* sample bytes missing at the end of the file */
+  int32_t packed;      /* nonzero: samples packed as ModPlug ADPCM, unpacked to play */
   char title[21];      /* without trailing blanks */
 } Mod68Info;
 
-/* Checks `size` bytes of a module. Refuses (-1 and a message) anything that
- * is not a module, a module cut short in its header, position list or
- * patterns, a module with more than four channels and one too large for
- * the 68000's memory together with the replay. Sample data cut short at
- * the end is accepted: info->missing counts the bytes that will play as
+/* Checks `size` bytes of a module. Refuses (-1 and a message, its cause
+ * first) anything that is not a module, a module cut short in its header,
+ * position list or patterns, a module of more than four channels (also one
+ * of eight marked "M.K.", known by its size) and one too large for the
+ * 68000's memory together with the replay. Sample data cut short at the
+ * end is accepted: info->missing counts the bytes that will play as
  * silence. */
 int mod68_check(const uint8_t *bytes, int32_t size, Mod68Info *info);
 
 /* Replay frames (at MOD68_CALL_RATE) from song position `start` until the
- * song comes back to a row it has played (a jump back, or the wrap after
- * the last position), following jumps, breaks, pattern loops and delays,
- * speed and tempo. Songs that never come back stop after two hours.
- * `bytes` must have passed mod68_check. */
+ * song comes back to a row it has played with the same pattern loops
+ * running (a jump back, or the wrap after the last position), following
+ * jumps, breaks, pattern loops and delays, speed and tempo. Songs that
+ * never come back stop after two hours. `bytes` (the file's) must have
+ * passed mod68_check. */
 uint32_t mod68_frames(const uint8_t *bytes, const Mod68Info *info, int32_t start);
 
 /* A track of a disk made by mod68_disk. */

@@ -3,7 +3,8 @@
  * with "HDNS". The VK68 loader reads the whole file into a disk's data area
  * and lets this reader fill the disk and its tracks from the tags; every
  * track is then played by the external replay "sndh_ice", which drives the
- * file's own code (init with the sub-tune number in D0).
+ * file's own code (init with the sub-tune number in D0), on the YM and the
+ * STE's DMA sound.
  */
 #ifndef VK68_FILE_SNDH_H
 #define VK68_FILE_SNDH_H

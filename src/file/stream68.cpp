@@ -43,7 +43,7 @@ bool fits_stream(FileStream *f) {
   if (!(f->mode & STREAM68_READ) || fstat(fileno(f->file), &st) != 0 || !S_ISREG(st.st_mode) ||
       st.st_size <= INT32_MAX)
     return true;
-  vk68_error_add("stream68_open(%s) : file too large (%lld bytes, at most %d)", f->name,
+  vk68_error_add("%s: file too large (%lld bytes, at most %d)", f->name,
                  static_cast<long long>(st.st_size), INT32_MAX);
   return false;
 }

@@ -2,7 +2,9 @@
 // walk, consistency pass, writer and probe.
 #include "vk68/vk68file.h"
 
+#include <cerrno>
 #include <cstddef>
+#include <cstdio>
 #include <cstring>
 
 #include "file/ice68.h"
@@ -30,6 +32,22 @@ constexpr uint32_t kDefaultHardware = VK68_HW_YM;
 constexpr char kUnknown[] = "???";
 constexpr char kEmptyText[] = "";
 constexpr char kReplayNameRule[] = "letters, digits, '_', '-' and '.' only, not starting with '.'";
+
+// Why a file does not load, in the words of its one message
+// "<stream name>: <why>". Reasons with a detail are formatted into a
+// buffer of this size.
+constexpr size_t kWhySize = 200;
+constexpr char kNotMusic[] = "not a music file (no VK68, SNDH, ICE or gzip signature)";
+constexpr char kNoBase[] = "damaged VK68 file (no base chunk after its signature)";
+constexpr char kBadBase[] = "damaged VK68 file (impossible size in its base chunk)";
+constexpr char kCutShort[] = "VK68 file cut short (its header gives more data than follows)";
+constexpr char kChunkOverrun[] = "damaged VK68 file (a chunk runs past the end of its data)";
+constexpr char kNoTrack[] = "no track in the file";
+constexpr char kBadSndh[] = "damaged SNDH file (its header is cut short or unreadable)";
+constexpr char kOutOfMemory[] = "out of memory";
+constexpr char kReadError[] = "read error";
+constexpr char kWriteError[] = "write error";
+constexpr char kTellError[] = "cannot tell the write position";
 
 // The header check answers a chunk data size (>= 0), -1, or one of these
 // kinds: the negated big-endian value of four ASCII characters.
@@ -81,17 +99,20 @@ uint32_t ms_to_frames(uint32_t ms, uint32_t hz) { return saturate(uint64_t{ms} *
 
 // ---------------------------------------------------------------- header
 
-int32_t header_check(Stream68 *s) {
+// On a failure, `why` (when given) receives the reason.
+int32_t header_check(Stream68 *s, const char **why) {
+  auto fail = [why](const char *reason) {
+    if (why) *why = reason;
+    return -1;
+  };
   uint8_t id[kMagicSize];
   const int32_t got = stream68_read(s, id, kMagicSize);
   if (got == kMagicSize && std::memcmp(id, kMagic, kMagicSize) == 0) {
     uint8_t base[4];
-    if (stream68_read(s, base, 4) != 4 || std::memcmp(base, "VK68", 4) != 0)
-      return vk68_error_add("Not VK68 file : Missing BASE Chunk");
+    if (stream68_read(s, base, 4) != 4 || std::memcmp(base, "VK68", 4) != 0) return fail(kNoBase);
     const int32_t n = stream68_read(s, base, 4);
     const uint32_t size = le32(base);
-    if (n != 4 || size <= kChunkHeader || size > INT32_MAX)
-      return vk68_error_add("Not VK68 file : Weird BASE Chunk size");
+    if (n != 4 || size <= kChunkHeader || size > INT32_MAX) return fail(kBadBase);
     return static_cast<int32_t>(size - kChunkHeader);
   }
   // Packed and SNDH files may be shorter than the magic: test what came.
@@ -100,7 +121,7 @@ int32_t header_check(Stream68 *s) {
   for (int32_t k = 6; k + 4 <= got; ++k) {
     if (std::memcmp(id + k, "SNDH", 4) == 0) return kKindSndh;
   }
-  return vk68_error_add("Not VK68 file : Missing ID");
+  return fail(kNotMusic);
 }
 
 // ------------------------------------------------------------ chunk walk
@@ -158,17 +179,9 @@ void apply_track_chunk(Track68 &t, uint16_t code, uint8_t *p, uint32_t size) {
   }
 }
 
-// A chunk's two code characters as a failure reason.
-const char *chunk_code(uint16_t id, char code[3]) {
-  code[0] = static_cast<char>(id >> 8);
-  code[1] = static_cast<char>(id);
-  code[2] = 0;
-  return code;
-}
-
 // Walks the n bytes of chunk data. Returns null on success, else the
-// failure reason (a misplaced or refused chunk's code is put in `code`).
-const char *walk_chunks(Disk68 *disk, uint8_t *cursor, uint32_t n, char code[3]) {
+// failure reason (one with a detail is formatted in `why`).
+const char *walk_chunks(Disk68 *disk, uint8_t *cursor, uint32_t n, char *why) {
   uint32_t remaining = n;
   Track68 *track = nullptr;
   while (remaining >= kChunkHeader && cursor[0] == 'V' && cursor[1] == 'K') {
@@ -179,17 +192,22 @@ const char *walk_chunks(Disk68 *disk, uint8_t *cursor, uint32_t n, char code[3])
     // "EF" and a 100th "MU" end the walk whatever their size says.
     if (id == code16('E', 'F')) return nullptr;
     if (id == code16('M', 'U') && disk->track_count == DISK68_MAX_TRACKS) return nullptr;
-    if (size > remaining) return "prematured end of file";
+    if (size > remaining) return kChunkOverrun;
     if (id == code16('M', 'U')) {
       track = &disk->tracks[disk->track_count++];
     } else if (is_track_chunk(id)) {
-      if (!track) return chunk_code(id, code);
+      if (!track) {
+        std::snprintf(why, kWhySize, "damaged VK68 file (chunk %c%c before the first track)",
+                      cursor[-6], cursor[-5]);
+        return why;
+      }
       apply_track_chunk(*track, id, cursor, size);
       // A replay name is a file name in the replay directory: nothing that
       // could lead out of it.
       if (id == code16('R', 'E') && !VK68file_replay_name_ok(track->replay)) {
-        vk68_error_add("replay name '%s' refused (%s)", track->replay, kReplayNameRule);
-        return chunk_code(id, code);
+        std::snprintf(why, kWhySize, "replay name '%s' refused (%s)", track->replay,
+                      kReplayNameRule);
+        return why;
       }
     } else if (id == code16('F', 'N')) {
       disk->name = text_payload(cursor, size);
@@ -199,13 +217,14 @@ const char *walk_chunks(Disk68 *disk, uint8_t *cursor, uint32_t n, char code[3])
     remaining -= size;
     cursor += size;
   }
-  return remaining == 0 ? nullptr : "prematured end of file";
+  return remaining == 0 ? nullptr : kChunkOverrun;
 }
 
 // ------------------------------------------------------- consistency pass
 
-int check_disk(Disk68 *disk) {
-  if (disk->track_count < 1) return vk68_error_add("No music defined");
+// Null when the disk is complete, else the reason (formatted in `why`).
+const char *check_disk(Disk68 *disk, char *why) {
+  if (disk->track_count < 1) return kNoTrack;
   if (disk->default_track < 0 || disk->default_track >= disk->track_count) disk->default_track = 0;
   if (!disk->name) disk->name = kUnknown;
 
@@ -235,14 +254,17 @@ int check_disk(Disk68 *disk) {
       t.data = data;
       t.data_size = data_size;
     }
-    if (!t.data) return vk68_error_add("music #%d as no data", i);
+    if (!t.data) {
+      std::snprintf(why, kWhySize, "track %d has no music data", i + 1);
+      return why;
+    }
     name = t.name;
     author = t.author;
     composer = t.composer;
     data = t.data;
     data_size = t.data_size;
   }
-  return 0;
+  return nullptr;
 }
 
 // ----------------------------------------------------------------- loader
@@ -256,88 +278,99 @@ void set_kind(VK68fileKind *kind, int format, int packing) {
 }
 
 // Chunk data of n bytes behind the header just read.
-Disk68 *load_vk68(Stream68 *s, int32_t n, const char **reason, char code[3]) {
+Disk68 *load_vk68(Stream68 *s, int32_t n, const char **reason, char *why) {
   // A size beyond what the stream holds is refused before allocating.
   const int32_t length = stream68_length(s);
   const int32_t position = stream68_tell(s);
   if (length >= 0 && position >= 0 && n > length - position) {
-    *reason = "read data";
+    *reason = kCutShort;
     return nullptr;
   }
   auto *disk = static_cast<Disk68 *>(vk68_alloc(sizeof(Disk68) + size_t(n) + kTextPadding));
   if (!disk) {
-    *reason = "memory allocation";
+    *reason = kOutOfMemory;
     return nullptr;
   }
   std::memset(disk, 0, sizeof(Disk68) + size_t(n) + kTextPadding);
   if (stream68_read(s, data_area(disk), n) != n) {
-    *reason = "read data";
-  } else if ((*reason = walk_chunks(disk, data_area(disk), uint32_t(n), code)) == nullptr) {
-    if (check_disk(disk) == 0) return disk;
-    *reason = "validation test";
+    *reason = kCutShort;
+  } else if ((*reason = walk_chunks(disk, data_area(disk), uint32_t(n), why)) == nullptr) {
+    if ((*reason = check_disk(disk, why)) == nullptr) return disk;
   }
   vk68_free(disk);
   return nullptr;
 }
 
-Disk68 *load_sndh(Stream68 *s, const char **reason) {
+Disk68 *load_sndh(Stream68 *s, const char **reason, char *why) {
   vk68_debug("SNDH dans la place\n");
-  *reason = "read header";
+  *reason = kBadSndh;
   const int32_t length = stream68_length(s);
   if (stream68_seek_to(s, 0) != 0 || length < kMinSndhSize) return nullptr;
   const size_t total = sizeof(Disk68) + size_t(length) + kSndhSpare;
   auto *disk = static_cast<Disk68 *>(vk68_alloc(total));
-  if (!disk) return nullptr;
+  if (!disk) {
+    *reason = kOutOfMemory;
+    return nullptr;
+  }
   std::memset(disk, 0, total);
   if (stream68_read(s, data_area(disk), length) == length &&
       sndh_read(disk, data_area(disk), length) == 0) {
-    if (check_disk(disk) == 0) return disk;
-    *reason = "validation test";
+    if ((*reason = check_disk(disk, why)) == nullptr) return disk;
   }
   vk68_free(disk);
   return nullptr;
 }
 
-// ICE or gzip: depack the whole stream and load what comes out.
+// ICE or gzip: depack the whole stream and load what comes out. The
+// depacker and the inner load report their own failures; the outermost
+// packed file adds what they mean for it.
 Disk68 *load_packed(Stream68 *s, int32_t kind_found, VK68fileKind *kind, int depth,
                     const char **reason) {
-  *reason = "read header";
-  if (depth >= kMaxNesting) return nullptr;
   const bool ice = kind_found == kKindIce;
+  *reason = "packed in itself too many times over";
+  if (depth >= kMaxNesting) return nullptr;
   if (ice) vk68_debug("ICE LOAD [%s]!\n", stream_name(s));
+  *reason = kReadError;
   if (stream68_seek_to(s, 0) != 0) return nullptr;
   int32_t size = 0;
   void *buffer = ice ? ice_load(s, &size) : gzip_load(s, &size);
   vk68_debug("-> %p %d\n", buffer, size);
+  *reason = nullptr;
   if (!buffer) return nullptr;
   Disk68 *disk = load_buffer(buffer, size, kind, depth + 1);
   vk68_free(buffer);
-  if (disk) set_kind(kind, -1, ice ? VK68FILE_PACKING_ICE : VK68FILE_PACKING_GZIP);
+  if (disk)
+    set_kind(kind, -1, ice ? VK68FILE_PACKING_ICE : VK68FILE_PACKING_GZIP);
+  else if (depth == 0)  // said once, of the file itself, not of each packing inside
+    *reason =
+        ice ? "its ICE-packed content does not load" : "its gzip-packed content does not load";
   return disk;
 }
 
 Disk68 *load_stream(Stream68 *s, VK68fileKind *kind, int depth) {
   const char *name = stream_name(s);
-  const char *reason = "open failure";
-  char code[3] = {};
+  char why[kWhySize];
+  const char *reason = why;
   Disk68 *disk = nullptr;
-  if (stream68_open(s) == 0) {
-    const int32_t n = header_check(s);
+  errno = 0;
+  if (stream68_open(s) != 0) {
+    std::snprintf(why, sizeof why, "cannot open the file (%s)",
+                  errno ? std::strerror(errno) : "no such stream");
+  } else {
+    const int32_t n = header_check(s, &reason);
     if (n >= 0) {
-      disk = load_vk68(s, n, &reason, code);
+      disk = load_vk68(s, n, &reason, why);
       if (disk) set_kind(kind, VK68FILE_FORMAT_VK68, VK68FILE_PACKING_NONE);
     } else if (n == kKindSndh) {
-      disk = load_sndh(s, &reason);
+      disk = load_sndh(s, &reason, why);
       if (disk) set_kind(kind, VK68FILE_FORMAT_SNDH, VK68FILE_PACKING_NONE);
     } else if (n == kKindIce || n == kKindGzip) {
       disk = load_packed(s, n, kind, depth, &reason);
-    } else {
-      reason = "read header";
     }
   }
   if (disk) return disk;
   stream68_close(s);
-  vk68_error_add("VK68file_load(%s) : Failed (%s)", name, reason);
+  if (reason) vk68_error_add("%s: %s", name, reason);
   return nullptr;
 }
 
@@ -345,7 +378,7 @@ Disk68 *load_buffer(const void *bytes, int32_t size, VK68fileKind *kind, int dep
   // The stream only reads: the buffer is never written through it.
   Stream68 *s = stream68_mem_create(const_cast<void *>(bytes), size, STREAM68_READ);
   if (!s) {
-    vk68_error_add("VK68file_load(<nil>) : Failed (open failure)");
+    vk68_error_add("%s", kOutOfMemory);
     return nullptr;
   }
   Disk68 *disk = load_stream(s, kind, depth);
@@ -359,7 +392,7 @@ int probe_buffer(const void *bytes, int32_t size, int depth);
 
 int probe_stream(Stream68 *s, int depth) {
   if (stream68_open(s) != 0) return -1;
-  const int32_t n = header_check(s);
+  const int32_t n = header_check(s, nullptr);
   if (n >= 0) return 0;
   if (n == kKindSndh) {
     vk68_debug("SNDH OK!\n");
@@ -445,26 +478,25 @@ bool write_track(Stream68 *s, const Track68 &t, const char *&name, const char *&
 
 // Writes the whole file into the opened stream; null or the reason.
 const char *write_disk(Stream68 *s, const Disk68 *disk) {
-  if (stream68_write(s, kMagic, kMagicSize) != kMagicSize) return "header write error";
+  if (stream68_write(s, kMagic, kMagicSize) != kMagicSize) return kWriteError;
   const int32_t start = stream68_tell(s);
-  if (start < 0) return "tell error";
+  if (start < 0) return kTellError;
   // The base chunk "68"; its size is filled in at the end.
-  if (!write_chunk(s, "68", nullptr, 0)) return "chunk write error";
+  if (!write_chunk(s, "68", nullptr, 0)) return kWriteError;
   if (!write_text(s, "FN", disk->name) || !write_number(s, "DF", uint32_t(disk->default_track)))
-    return "chunk write error";
+    return kWriteError;
   const char *name = disk->name;
   const char *author = nullptr;
   const char *composer = nullptr;
   const uint8_t *data = nullptr;
   for (int i = 0; i < disk->track_count; ++i) {
-    if (!write_track(s, disk->tracks[i], name, author, composer, data)) return "chunk write error";
+    if (!write_track(s, disk->tracks[i], name, author, composer, data)) return kWriteError;
   }
-  if (!write_chunk(s, "EF", nullptr, 0)) return "chunk write error";
+  if (!write_chunk(s, "EF", nullptr, 0)) return kWriteError;
   const int32_t end = stream68_tell(s);
-  if (end < 0) return "tell error";
-  if (stream68_seek(s, start - end) < 0) return "seek error";
-  if (!write_chunk(s, "68", nullptr, static_cast<uint32_t>(end - start)))
-    return "chunk write error";
+  if (end < 0) return kTellError;
+  if (stream68_seek(s, start - end) < 0) return "cannot go back to its header";
+  if (!write_chunk(s, "68", nullptr, static_cast<uint32_t>(end - start))) return kWriteError;
   return nullptr;
 }
 
@@ -481,7 +513,7 @@ extern "C" Disk68 *VK68file_load(Stream68 *stream) { return load_stream(stream, 
 extern "C" Disk68 *VK68file_load_path(const char *path) {
   Stream68 *s = stream68_file_create(path, STREAM68_READ);
   if (!s) {
-    vk68_error_add("VK68file_load(%s) : Failed (open failure)", path ? path : "<nil>");
+    vk68_error_add("%s: cannot open the file", path ? path : "<nil>");
     return nullptr;
   }
   Disk68 *disk = load_stream(s, nullptr, 0);
@@ -494,19 +526,20 @@ extern "C" Disk68 *VK68file_load_buffer(const void *bytes, int32_t size) {
 }
 
 extern "C" int VK68file_save(Stream68 *stream, const Disk68 *disk) {
-  if (!stream || !disk)
-    return vk68_error_add("VK68file_save(%p,%p) NULL pointer(s)", static_cast<void *>(stream),
-                          static_cast<const void *>(disk));
-  const char *reason = "open error";
+  if (!stream || !disk) return vk68_error_add("cannot write a VK68 file: no stream or no disk");
+  char why[kWhySize];
+  const char *reason = "cannot open it for writing";
   if (disk->track_count < 1 || disk->track_count > DISK68_MAX_TRACKS) {
-    reason = "bad number of track";
+    std::snprintf(why, sizeof why, "%d tracks; a file holds 1 to %d", int(disk->track_count),
+                  DISK68_MAX_TRACKS);
+    reason = why;
   } else if (stream68_open(stream) == 0) {
     reason = write_disk(stream, disk);
-    if (stream68_close(stream) != 0 && !reason) reason = "chunk write error";
+    if (stream68_close(stream) != 0 && !reason) reason = kWriteError;
     if (!reason) return 0;
   }
   stream68_close(stream);
-  return vk68_error_add("VK68file_save(%s) : Failed (%s)", stream_name(stream), reason);
+  return vk68_error_add("%s: cannot write the VK68 file (%s)", stream_name(stream), reason);
 }
 
 extern "C" int VK68file_save_path(const char *path, const Disk68 *disk) {

@@ -17,6 +17,11 @@ typedef struct {
 
 extern const VK68builtinReplay vk68_builtin_replays[];
 
+/* The low memory every track starts with (src/replay/system.s, linked at
+ * address 0): exception vectors, system variables, the XBIOS routine. */
+extern const unsigned char vk68_system_memory[];
+extern const unsigned long vk68_system_memory_size;
+
 #ifdef __cplusplus
 }
 #endif

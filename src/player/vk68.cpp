@@ -7,6 +7,7 @@
 #include <new>
 
 #include "emu68/emu68.h"
+#include "player/builtin_replays.h"
 #include "player/player68.h"
 #include "player/vk68_config.h"
 #include "player/vk68_rsc.h"
@@ -17,45 +18,9 @@ namespace {
 // The player vk68_init created, until vk68_shutdown.
 Player68 *g_player = nullptr;
 
-// The system routine that answers TRAP #14 (XBIOS) at 0x600: Supexec (38)
-// and Xbtimer (31) work, Kbdvbase (34) and Iorec (14) hand out tables of
-// harmless values, anything else returns at once.
-constexpr uint32_t kSystemAddress = 0x600;
-constexpr uint16_t kSystemRoutine[] = {
-    0x0C6F, 0x0026, 0x0006, 0x6700, 0x0022, 0x0C6F, 0x001F, 0x0006, 0x6700, 0x0028, 0x0C6F, 0x0022,
-    0x0006, 0x6700, 0x0086, 0x0C6F, 0x000E, 0x0006, 0x6700, 0x00EC, 0x4E73, 0x48E7, 0xFFFE, 0x206F,
-    0x0044, 0x4E90, 0x4CDF, 0x7FFF, 0x4E73, 0x48E7, 0xFFFE, 0x41EF, 0x0044, 0x4C98, 0x0007, 0x0240,
-    0x0003, 0xD040, 0x1638, 0xFA17, 0x0243, 0x00F0, 0xE54B, 0x367B, 0x0042, 0xD6C3, 0x7600, 0x45F8,
-    0xFA1F, 0xD4C0, 0x43F8, 0xFA19, 0xD2C0, 0xE248, 0x0400, 0x0002, 0x6B1A, 0x57C3, 0x1803, 0x0A03,
-    0x00F0, 0x4404, 0x4884, 0xD844, 0x43F1, 0x40FE, 0xD844, 0x0241, 0x000F, 0xE969, 0xC711, 0x1482,
-    0x2690, 0x8311, 0x4CDF, 0x7FFF, 0x4E73, 0x0034, 0x0020, 0x0014, 0x0010, 0x48E7, 0x00C0, 0x43FA,
-    0x0020, 0x7000, 0x207B, 0x003E, 0x41FB, 0x805E, 0x2388, 0x0000, 0x5840, 0xB07C, 0x0024, 0x66EC,
-    0x2009, 0x4CDF, 0x0300, 0x4E73, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000,
-    0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000,
-    0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000,
-    0x0000, 0x0000, 0x0000, 0x0000, 0x4E75, 0xC188, 0x41FA, 0x000C, 0x2148, 0x0004, 0x5848, 0xC188,
-    0x4E73, 0x0000, 0x0000, 0x0000, 0x0000, 0x0004, 0x0000, 0x0000, 0x0000, 0x0003};
-static_assert(sizeof kSystemRoutine == 308);
-
-// Low memory as TOS leaves it for a replay: an RTE at 0, the 200 Hz system
-// tick's divider at 0x41A, the TRAP #14 vector on the system routine.
-constexpr uint32_t kTrap14Vector = 0xB8;
-constexpr uint32_t kTimerDivider = 0x41A;
-constexpr uint16_t kRte = 0x4E73;
-
 constexpr uint32_t kSrSupervisor = 0x2000;  // S set, interrupts open
 constexpr uint32_t kSrReplay = 0x2300;      // S set, mask 3: MFP (6) gets through
 constexpr uint32_t kInitStackGap = 16;      // A7 below the memory top for init
-
-void put16(uint8_t *m, uint32_t at, uint32_t v) {
-  m[at] = uint8_t(v >> 8);
-  m[at + 1] = uint8_t(v);
-}
-
-void put32(uint8_t *m, uint32_t at, uint32_t v) {
-  put16(m, at, v >> 16);
-  put16(m, at + 2, v);
-}
 
 // The emulator's newest message, moved onto the engine's stack with a
 // prefix; returns -1.
@@ -241,11 +206,8 @@ int apply_change_track(Player68 *p) {
 
   uint8_t *m = p->memory;
   std::memset(m, 0, p->memory_size + 3);
-  put16(m, 0, kRte);
-  put16(m, kTimerDivider, 0x0010);
-  put32(m, kTrap14Vector, kSystemAddress);
-  for (uint32_t i = 0; i < sizeof kSystemRoutine / 2; ++i)
-    put16(m, kSystemAddress + 2 * i, kSystemRoutine[i]);
+  // Low memory as TOS leaves it: vectors, system variables, XBIOS.
+  std::memcpy(m, vk68_system_memory, vk68_system_memory_size);
 
   const uint32_t a = t->load_address ? t->load_address : kLoadAddress;
   p->load_address = a;

@@ -145,7 +145,7 @@ extern "C" void VK68rsc_set_default_share(void) {
 extern "C" void VK68rsc_set_default_user(void) {
   if (const char *home = std::getenv("VK68_HOME")) {
     VK68rsc_set_user(home);
-  } else if (const char *home_dir = std::getenv("HOME")) {
+  } else if (const char *home_dir = std::getenv("HOME"); home_dir && *home_dir) {
     char *path = vk68_strjoin(home_dir, "/.vk68");
     if (path) {
       vk68_free(g_user);
@@ -202,12 +202,14 @@ extern "C" Stream68 *VK68rsc_default_open(int type, const char *name, int mode) 
   const ResourceType &t = kTypes[type];
   vk68_debug("default_open() : subdir = %s\n", t.subdir);
 
-  // The user directory first; the shared one only for reading.
+  // The user directory first; the shared one only for reading. An empty
+  // directory (VK68_DATA unset, say) is none: resources are never looked up
+  // at the root of the file system.
   const char *dirs[2] = {g_user, mode == STREAM68_READ ? g_share : nullptr};
   const int tries = mode == STREAM68_READ ? 2 : 1;
   for (int i = 0; i < tries; ++i) {
     vk68_debug("default_open() : trying '%s'\n", shown(dirs[i]));
-    if (!dirs[i]) continue;
+    if (!dirs[i] || !*dirs[i]) continue;
     bool fatal = false;
     if (Stream68 *stream = try_open(dirs[i], t, name, type, mode, fatal)) return stream;
     if (fatal) return nullptr;

@@ -9,9 +9,11 @@
  *   type 3 library  <dir>/Dll/<name>
  * Reads try the user directory, then the shared one; writes only the user
  * directory, and replace the file only once the new one is complete
- * (stream68_file_replace). Replay names must pass VK68file_replay_name_ok. Defaults come from
- * VK68_DATA (shared, else "") and VK68_HOME (user, else $HOME/.vk68). Failures are reported on the
- * message stack.
+ * (stream68_file_replace). Replay names must pass VK68file_replay_name_ok.
+ * Defaults come from VK68_DATA (shared, else "") and VK68_HOME (user, else
+ * $HOME/.vk68 when HOME is set and not empty); an empty directory is passed
+ * over, so nothing is looked up at the root of the file system. Failures
+ * are reported on the message stack.
  *
  * Also here: the small text services (copy, join, case-blind compare) that
  * allocate through the engine's hooks.

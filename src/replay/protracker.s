@@ -1,8 +1,8 @@
 | ProTracker module replay for the emulated Amiga Paula.
 |
 | Entry points: +0 init (D0 = first song position), +8 play. The module
-| (four channels, 31 sample slots with an "M.K.", "M!K!", "4CHN" or "FLT4"
-| signature, else the original 15-slot layout) follows this code directly.
+| (four channels, 31 sample slots with an "M.K.", "M!K!", "M&K!", "4CHN" or
+| "FLT4" signature, else the original 15-slot layout) follows this code directly.
 | The replay keeps its state in a work area after the module's samples and
 | drives Paula through its registers only.
 |
@@ -22,6 +22,8 @@
         .equ    AUD0, 0xA0              | voice v at AUD0 + 16 v: LC.l, LEN, PER, VOL
         .equ    FRAME_SAMPLES, 88       | 44100 x 16000 / 8000000, truncated
         .equ    TICK_AT_1BPM, 110250    | samples of a tick at tempo 1: 44100 x 2.5
+        .equ    ST_TEMPO_STEP, 497049   | samples (16.16) of 122 CIA ticks: 44100 x 122 x 65536 / 709379
+        .equ    ST_TEMPO_FASTEST, 228   | tempo byte of the shortest tick a play call can run (91 samples)
         .equ    MIN_PERIOD, 113         | portamento limits: B-3 and C-1
         .equ    MAX_PERIOD, 856
 
@@ -76,12 +78,12 @@
         .equ    W_DELAYLEFT, 24         | running pattern delay (repeats left + 1)
         .equ    W_SONGLEN, 25
         .equ    W_DMA, 26               | word: voices to start after this row
-        .equ    W_SAMPLES, 28           | 32 sample records (slot 0 unused)
+        .equ    W_LAYOUT15, 28          | nonzero: the 15-slot layout, played as Soundtrackers did
+        .equ    W_SAMPLES, 30           | 32 sample records (slot 0 unused)
         .equ    W_CHANNELS, W_SAMPLES + 32 * S_SIZE
         .equ    W_PERIODS, W_CHANNELS + 4 * C_SIZE  | 16 tables of 36 periods, finetune -8..7
-        .equ    W_SILENCE, W_PERIODS + 16 * 72      | the loop of samples without one
-        .equ    SILENCE_WORDS, 512      | long enough for Paula to play it in long runs
-        .equ    W_SIZE, W_SILENCE + 2 * SILENCE_WORDS
+        .equ    W_SILENCE, W_PERIODS + 16 * 72      | a silent word: empty slots play it
+        .equ    W_SIZE, W_SILENCE + 2
 
         .text
 replay:
@@ -303,10 +305,15 @@ row:
         rts
 
 cell:
-        tst.l   C_NOTE(a4)              | the channel's last row was empty?
+        move.l  (a3),C_NOTE(a4)
+        tst.b   W_LAYOUT15(a6)          | the Soundtrackers' E command slides the
+        jbeq    1f                      | volume, as A does
+        move.w  C_CMD(a4),d0
+        and.w   #0x0F00,d0
+        cmp.w   #0x0E00,d0
         jbne    1f
-        jbsr    period_only
-1:      move.l  (a3),C_NOTE(a4)
+        sub.w   #0x0400,C_CMD(a4)
+1:
         move.b  (a3),d0                 | sample slot: high nibbles of bytes 0 and 2
         and.w   #0xF0,d0
         move.b  2(a3),d1
@@ -320,13 +327,15 @@ cell:
         move.l  (a0)+,(a1)+
         move.l  (a0)+,(a1)+
         move.w  (a0)+,(a1)+
-        moveq   #0,d0
-        move.b  C_VOLUME(a4),d0
+2:      moveq   #0,d0                   | a row starts at the channel's volume, without
+        move.b  C_VOLUME(a4),d0         | the last tick's tremolo
         jbsr    set_volume
-2:      move.w  C_NOTE(a4),d0
+        move.w  C_NOTE(a4),d0
         and.w   #0xFFF,d0
-        jbeq    more_effects
-        move.w  C_CMD(a4),d1
+        jbne    1f
+        jbsr    period_only             | without a note: the period without the last
+        jbra    more_effects            | tick's vibrato or arpeggio, whatever the command
+1:      move.w  C_CMD(a4),d1
         and.w   #0xFF0,d1
         cmp.w   #0xE50,d1
         jbne    3f
@@ -406,7 +415,10 @@ position_jump:
         rts
 
 pattern_break:
-        move.w  d1,d0
+        tst.b   W_LAYOUT15(a6)          | the Soundtrackers break to row 0
+        jbeq    2f
+        moveq   #0,d1
+2:      move.w  d1,d0
         lsr.w   #4,d0
         mulu    #10,d0
         and.w   #15,d1
@@ -419,7 +431,10 @@ pattern_break:
         rts
 
 set_speed:
-        tst.b   d1
+        tst.b   W_LAYOUT15(a6)          | the Soundtrackers: a speed of 1-15, no tempo
+        jbeq    3f
+        and.b   #15,d1
+3:      tst.b   d1
         jbeq    2f
         cmp.b   #32,d1
         jbcc    1f
@@ -444,7 +459,13 @@ set_volume_cmd:
         move.w  d1,d0
         jbra    set_volume
 
+| Arpeggio steps past B-3 read on as the tracker does: the period after
+| B-3 is 0 (Paula then stands still: silent here), the steps beyond it
+| start again at C-1 of the same finetune.
 arpeggio:
+        moveq   #0,d0
+        move.b  C_VOLUME(a4),d0
+        jbsr    set_volume              | back from a silent step
         moveq   #0,d0
         move.b  W_TICK(a6),d0
         divu    #3,d0
@@ -460,7 +481,13 @@ arpeggio:
         jbsr    ft_table
         jbsr    find_index
         add.w   d3,d1
-        move.w  0(a1,d1.w),d0
+        cmp.w   #36 * 2,d1
+        jbcs    3f
+        jbne    2f
+        moveq   #0,d0
+        jbra    set_volume
+2:      sub.w   #37 * 2,d1
+3:      move.w  0(a1,d1.w),d0
         jbra    set_period
 
 fine_up:
@@ -708,14 +735,18 @@ note_delay:
         jbra    restart_voice
 1:      rts
 
-| E9x: the sample again every x ticks (on tick 0 a note has just started
-| it anyway).
+| E9x: the sample again every x ticks; on tick 0 only without a note (a
+| note has started it, and the repeats of a delayed row leave it playing).
 retrig:
         tst.b   d1
         jbeq    1f
         moveq   #0,d0
         move.b  W_TICK(a6),d0
-        divu    d1,d0
+        jbne    2f
+        move.w  C_NOTE(a4),d2
+        and.w   #0xFFF,d2
+        jbne    1f
+2:      divu    d1,d0
         swap    d0
         tst.w   d0
         jbne    1f
@@ -738,7 +769,7 @@ init:
         lea     module(pc),a0
         move.l  1080(a0),d1             | 31 slots when a known signature is there
         lea     signatures(pc),a1
-        moveq   #3,d2
+        moveq   #4,d2
 1:      cmp.l   (a1)+,d1
         dbeq    d2,1b
         lea     470(a0),a2              | song length, 15-slot layout
@@ -790,16 +821,41 @@ init:
 8:      move.b  d5,W_SONGPOS(a6)
         move.b  #6,W_SPEED(a6)
         move.l  #(TICK_AT_1BPM / 125) << 16,W_TICKLEN(a6)
+| The 15-slot layout's byte after the song length sets the CIA timer, as
+| the Soundtrackers did: (240 - byte) x 122 ticks of the 709379 Hz clock
+| per tick; 0 and 120 leave the default of 50 ticks a second.
+        cmp.b   #15,d6
+        jbne    2f
+        st      W_LAYOUT15(a6)
+        moveq   #0,d0
+        move.b  471(a0),d0
+        jbeq    2f
+        cmp.b   #120,d0
+        jbeq    2f
+        cmp.b   #ST_TEMPO_FASTEST,d0
+        jbls    1f
+        move.w  #ST_TEMPO_FASTEST,d0
+1:      move.w  #240,d1
+        sub.w   d0,d1
+        move.w  d1,d0
+        mulu    #ST_TEMPO_STEP & 0xFFFF,d0
+        mulu    #ST_TEMPO_STEP >> 16,d1
+        swap    d1
+        clr.w   d1
+        add.l   d0,d1
+        move.l  d1,W_TICKLEN(a6)
+2:
 
 | Sample records. The tracker plays a looping sample up to its loop end,
 | then the loop; a sample without a loop (loop of at most one word) plays
-| to its end, then its first word, made silent; here it loops over a block
-| of silence instead, which sounds the same and costs Paula less.
+| to its end, then loops over its first word, made silent. Paula takes a
+| new sample's window at the end of the current loop pass, so a sample set
+| while a voice plays silence starts one word later, as on the Amiga.
         lea     20(a0),a4               | header of slot 1
         lea     W_SAMPLES + S_SIZE(a6),a5
         lea     W_SILENCE(a6),a2
         moveq   #1,d7
-9:      move.l  #SILENCE_WORDS,d0       | empty or missing slot: silence
+9:      moveq   #1,d0                   | empty or missing slot: the silent word
         move.l  a2,(a5)
         move.w  d0,S_LENGTH(a5)
         move.l  a2,S_LOOP(a5)
@@ -823,16 +879,21 @@ init:
         cmp.w   #1,d1
         jbhi    11f
         clr.w   (a1)
+        move.l  a1,S_LOOP(a5)
         jbra    12f
 11:     move.l  a1,S_LOOP(a5)
         move.w  d1,S_REPLEN(a5)
         moveq   #0,d2
         move.w  26(a4),d2               | loop start
-        jbeq    12f
+        jbeq    18f
         add.w   d2,d1
         move.w  d1,S_LENGTH(a5)
         add.l   d2,S_LOOP(a5)
         add.l   d2,S_LOOP(a5)
+18:     tst.b   W_LAYOUT15(a6)          | the Soundtrackers play a looping sample's
+        jbeq    12f                     | loop only
+        move.l  S_LOOP(a5),(a5)
+        move.w  S_REPLEN(a5),S_LENGTH(a5)
 12:     add.l   d0,a1
         add.l   d0,a1
         lea     30(a4),a4
@@ -890,7 +951,7 @@ init:
         rts
 
 signatures:
-        .ascii  "M.K.M!K!4CHNFLT4"
+        .ascii  "M.K.M!K!M&K!4CHNFLT4"
 voices:
         .byte   0,1,3,2
 | The tracker's period tables, C-1 to B-3, finetune -8 to 7.

@@ -5,72 +5,62 @@
 |   +4 exit
 |   +8 play  once per replay frame
 | Each calls the tune's entry at the same offset, saving every register
-| around it as SNDH tunes expect. Init also gives the tune a small TOS:
-| every exception vector up to TRAP #15 is set, so a stray exception
-| (bus or address error, illegal instruction, division by zero, privilege
-| violation, line A/F, spurious interrupt, unused trap) returns instead of
-| running through address 0, and TRAP #1 (GEMDOS), #13 (BIOS) and #14
-| (XBIOS) answer the calls tunes make. The code is position independent.
+| around it as SNDH tunes expect. The engine's low memory already has every
+| exception vector on an RTE, the XBIOS and the cookie jar; init adds
+| TRAP #1 (GEMDOS) and #13 (BIOS) for the calls tunes make. The code is
+| position independent.
         .text
         bra.w   init
         bra.w   exit
         bra.w   play
 
-| Memory above this address is left to the stack (A7 starts 16 bytes
-| below the top of the 512 KiB).
-heap_end = 0x78000
+| Malloc hands blocks out from heap_top downwards (the stack has the 32 KiB
+| above, A7 starting 16 bytes below the top of the 512 KiB), never below
+| bss_room bytes past the tune's end, where its uninitialised data lies.
+heap_top = 0x78000
+bss_room = 0x10000
 | GEMDOS version word of TOS 1.04 (GEMDOS 0.21), as Sversion returns it.
 tos104_gemdos = 0x1500
-| The engine's XBIOS routine (Supexec, Xbtimer, Kbdvbase, Iorec).
-system_xbios = 0x600
 
 init:
         movem.l d0-a6,-(sp)
         lea     tune(pc),a1
-        move.l  a0,(a1)
-        move.l  a0,d1                   | Malloc hands out the memory from
-        add.l   d2,d1                   | the tune's (even) end upwards
-        addq.l  #1,d1
+        move.l  a0,(a1)+
+        move.l  a0,d1
+        add.l   d2,d1
+        add.l   #bss_room+1,d1
         bclr    #0,d1
-        lea     heap(pc),a1
-        move.l  d1,(a1)
-        lea     stray(pc),a1            | vectors 2 (bus error) to 47 (TRAP #15)
-        lea     0x08.w,a2
-        moveq   #47-2,d1
-1:      move.l  a1,(a2)+
-        dbra    d1,1b
+        move.l  d1,(a1)+                | heap floor
+        move.l  #heap_top,(a1)          | heap
         lea     gemdos(pc),a1
         move.l  a1,0x84.w
         lea     bios(pc),a1
         move.l  a1,0xb4.w
-        lea     xbios(pc),a1
-        move.l  a1,0xb8.w
         movem.l (sp),d0-a6
         movea.l tune(pc),a0
         jsr     (a0)
         movem.l (sp)+,d0-a6
         rts
 
+| Exit and play. On the ST the tune's play routine runs from an interrupt
+| whose RTE gives the status register back: a tune that leaves the
+| interrupts masked gets them again here.
 exit:
         moveq   #4,d0
         bra.s   call
 play:
         moveq   #8,d0
-call:   movem.l d0-a6,-(sp)
+call:   move.w  sr,-(sp)
+        movem.l d0-a6,-(sp)
         movea.l tune(pc),a0
         jsr     0(a0,d0.w)
         movem.l (sp)+,d0-a6
+        move.w  (sp)+,sr
         rts
 
-| Exception handlers. On entry: SR at (sp), PC at 2(sp), and for a trap
-| the function number at 6(sp) and its arguments from 8(sp) on.
-stray:
-        rte
-
-bios:
-        moveq   #0,d0
-        rte
-
+| Trap handlers. On entry: SR at (sp), PC at 2(sp), the function number at
+| 6(sp) and its arguments from 8(sp) on. D0 gets the result (0 for the
+| calls not served, Mfree and Mshrink among them).
 gemdos:
         move.w  6(sp),d0
         cmp.w   #0x20,d0
@@ -78,6 +68,8 @@ gemdos:
         cmp.w   #0x30,d0
         beq.s   sversion
         cmp.w   #0x48,d0
+        beq.s   malloc
+        cmp.w   #0x44,d0                | Mxalloc: all our memory is ST RAM
         beq.s   malloc
         moveq   #0,d0
         rte
@@ -93,13 +85,13 @@ super:
 sversion:
         move.l  #tos104_gemdos,d0
         rte
-| Malloc(size): an even block from the heap, 0 when it does not fit;
-| Malloc(-1): the free size.
+| Malloc(size): an even block, 0 when it does not fit; Malloc(-1): the
+| free size.
 malloc:
         movem.l d1/a1,-(sp)
         lea     heap(pc),a1
-        move.l  #heap_end,d0
-        sub.l   (a1),d0
+        move.l  (a1),d0
+        sub.l   heap_floor(pc),d0
         bcc.s   1f
         moveq   #0,d0
 1:      move.l  8+8(sp),d1
@@ -111,43 +103,35 @@ malloc:
         bls.s   2f
         moveq   #0,d0
         bra.s   3f
-2:      move.l  (a1),d0
-        add.l   d1,(a1)
+2:      sub.l   d1,(a1)
+        move.l  (a1),d0
 3:      movem.l (sp)+,d1/a1
         rte
 
-| XBIOS: the engine's routine at 0x600 serves Supexec (38), Xbtimer (31),
-| Kbdvbase (34) and Iorec (14); other calls return 0. Xbtimer also enables
-| the timer's interrupt in the MFP (IERx and IMRx), as TOS does.
-xbios:
-        cmp.w   #31,6(sp)
-        beq.s   xbtimer
-        cmp.w   #38,6(sp)
-        beq.s   1f
-        cmp.w   #34,6(sp)
-        beq.s   1f
-        cmp.w   #14,6(sp)
-        beq.s   1f
+| BIOS: Setexc(number, address) returns the vector and sets it unless the
+| address is -1. Vector numbers from 0x100 are the system's (0x400 on).
+bios:
+        cmp.w   #5,6(sp)
+        beq.s   setexc
         moveq   #0,d0
         rte
-1:      jmp     system_xbios.w
-xbtimer:
-        movem.l d0-d2/a0,-(sp)
-        move.w  16+8(sp),d0             | timer 0-3: A, B, C, D
-        and.w   #3,d0
-        add.w   d0,d0
-        moveq   #0,d1
-        move.b  mfp_bits(pc,d0.w),d1
-        move.b  mfp_bits+1(pc,d0.w),d2
-        lea     0xfffffa00.w,a0
-        bset    d2,0(a0,d1.w)           | IERA / IERB
-        bset    d2,12(a0,d1.w)          | IMRA / IMRB
-        movem.l (sp)+,d0-d2/a0
-        jmp     system_xbios.w
-| Per timer: offset of its enable register from 0xFFFFFA00, and its bit.
-mfp_bits:
-        .byte   0x07,5, 0x07,0, 0x09,5, 0x09,4
+setexc:
+        movem.l d1/a1,-(sp)
+        move.w  8+8(sp),d1
+        and.w   #0x1ff,d1
+        add.w   d1,d1
+        add.w   d1,d1
+        movea.w d1,a1
+        move.l  (a1),d0
+        move.l  8+10(sp),d1
+        cmp.l   #-1,d1
+        beq.s   1f
+        move.l  d1,(a1)
+1:      movem.l (sp)+,d1/a1
+        rte
 
         .even
 tune:   .long   0
+heap_floor:
+        .long   0
 heap:   .long   0

@@ -123,8 +123,8 @@ TEST_F(Streams, FileStreams) {
     EXPECT_EQ(stream68_open(s), fits ? 0 : -1);
     EXPECT_EQ(stream68_length(s), fits ? INT32_MAX : -1);
     EXPECT_EQ(stream68_seek_to(s, INT32_MAX), fits ? INT32_MAX : -1);
-    const std::string too_large = "stream68_open(" + file + ") : file too large (" +
-                                  std::to_string(size) + " bytes, at most 2147483647)";
+    const std::string too_large =
+        file + ": file too large (" + std::to_string(size) + " bytes, at most 2147483647)";
     EXPECT_EQ(enginetest::messages(), fits ? std::vector<std::string>() : std::vector{too_large});
     stream68_destroy(s);
   }

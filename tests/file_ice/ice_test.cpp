@@ -65,7 +65,7 @@ std::string depack(const std::string &file) {
 }
 
 // Runs a loader on bytes in a memory stream: what it unpacked, or its
-// message after "<loader>(<stream>) : ".
+// message after "<stream>: ".
 std::string unpack(void *(*loader)(Stream68 *, int32_t *), std::string bytes) {
   Stream68 *s = stream68_mem_create(bytes.data(), int32_t(bytes.size()), STREAM68_READ);
   stream68_open(s);
@@ -74,7 +74,7 @@ std::string unpack(void *(*loader)(Stream68 *, int32_t *), std::string bytes) {
   stream68_destroy(s);
   std::string result = out ? std::string(out, size_t(size)) : messages().back();
   vk68_free(out);
-  return out || size ? result : result.substr(result.find(") : ") + 4);
+  return out || size ? result : result.substr(result.find(": ") + 2);
 }
 
 using Ice = enginetest::EngineTest;
@@ -166,8 +166,8 @@ TEST_F(Ice, PackedDataDepacksToItself) {
   EXPECT_EQ(depack(ice(run.substr(1))), run.substr(1));
   int32_t size = -1;
   EXPECT_EQ(ice_pack(run.data(), int32_t(run.size()), &size), nullptr);
-  EXPECT_EQ(messages(),
-            std::vector<std::string>{"ice_pack() : more than 33037 bytes without a repeat"});
+  EXPECT_EQ(messages(), std::vector<std::string>{
+                            "cannot pack with ICE: more than 33037 bytes without a repeat"});
 }
 
 TEST_F(Ice, Loaders) {
@@ -182,16 +182,16 @@ TEST_F(Ice, Loaders) {
   auto *ice_loader = ice_load, *gzip_loader = gzip_load;
   const std::tuple<decltype(ice_loader), std::string, std::string> cases[] = {
       {ice_loader, good, "hello hello!"},
-      {ice_loader, good.substr(0, 11), "no header"},
-      {ice_loader, wrong, "not ICE!"},
-      {ice_loader, greedy, "not ICE!"},
-      {ice_loader, good.substr(0, good.size() - 1), "read failed"},
-      {ice_loader, damaged, "depack failed"},
+      {ice_loader, good.substr(0, 11), "not an ICE-packed file (shorter than its 12-byte header)"},
+      {ice_loader, wrong, "not an ICE-packed file (no ICE! signature)"},
+      {ice_loader, greedy, "damaged ICE-packed file (impossible sizes in its header)"},
+      {ice_loader, good.substr(0, good.size() - 1), "ICE-packed data cut short"},
+      {ice_loader, damaged, "damaged ICE-packed data"},
       {gzip_loader, musictest::gzip(noise), noise},
-      {gzip_loader, zipped.substr(0, zipped.size() - 10), "truncated data"},
-      {gzip_loader, crc, "incorrect data check"},
+      {gzip_loader, zipped.substr(0, zipped.size() - 10), "gzip-packed data cut short"},
+      {gzip_loader, crc, "damaged gzip-packed data (incorrect data check)"},
       {gzip_loader, musictest::gzip(big), big},  // up to 64 MiB, and not one byte more
-      {gzip_loader, musictest::gzip(big + '\0'), "inflated data too large"},
+      {gzip_loader, musictest::gzip(big + '\0'), "gzip-packed content larger than 64 MiB"},
   };
   for (const auto &[loader, file, want] : cases)
     EXPECT_TRUE(unpack(loader, file) == want) << want.substr(0, 30);

@@ -85,6 +85,8 @@ TEST_F(ModuleChecks, RefusesWhatCannotPlay) {
     std::memcpy(&m[at], bytes, std::strlen(bytes));
     return m;
   };
+  std::vector<uint8_t> mods_grave = good;  // as long as 8 channels' patterns and the samples
+  mods_grave.insert(mods_grave.begin() + 1084 + 1024, 1024, 0);
   std::vector<uint8_t> no_song = good;
   no_song[950] = 0;
   std::vector<uint8_t> huge = good;
@@ -95,7 +97,9 @@ TEST_F(ModuleChecks, RefusesWhatCannotPlay) {
     const char *message;
   } cases[] = {
       {std::vector<uint8_t>(3000, 'x'), "not an Amiga module"},
-      {with(1080, "8CHN"), "more than 4 channels (8CHN)"},
+      {with(1080, "8CHN"), "8 channels: only 4 play on Paula"},
+      {with(1080, "12CH"), "12 channels: only 4"},
+      {mods_grave, "8 channels (in a module marked M.K.): only 4"},
       {std::vector<uint8_t>(good.begin(), good.begin() + 600), "cut short in its header"},
       {std::vector<uint8_t>(good.begin(), good.begin() + 1000), "cut short in its header"},
       {std::vector<uint8_t>(good.begin(), good.begin() + 2000), "cut short in its patterns"},
@@ -117,12 +121,16 @@ TEST_F(ModuleChecks, RefusesWhatCannotPlay) {
 }
 
 // Loops that run past their sample are cut to it; in the original layout
-// a loop start counts bytes when that makes the loop fit.
+// a loop start counts bytes.
 TEST_F(ModuleChecks, CutsLoopsToTheirSample) {
   const struct {
     int slots, start, length;  // loop of a 32-word sample, in words
     int cut_start, cut_length;
-  } cases[] = {{31, 16, 40, 16, 16}, {31, 40, 8, 0, 1}, {15, 32, 16, 16, 16}, {31, 8, 24, 8, 24}};
+  } cases[] = {{31, 16, 40, 16, 16},
+               {31, 40, 8, 0, 1},
+               {15, 32, 16, 16, 16},
+               {15, 16, 8, 8, 8},
+               {31, 8, 24, 8, 24}};
   for (const auto &c : cases) {
     std::vector<uint8_t> m = module_from_text(
         std::string(c.slots == 15 ? "samples 15\n" : "") +
@@ -136,6 +144,25 @@ TEST_F(ModuleChecks, CutsLoopsToTheirSample) {
     const uint8_t *header = disk->tracks[0].data + disk->tracks[0].data_size - m.size() + 20;
     EXPECT_EQ(header[26] << 8 | header[27], c.cut_start) << c.slots << " " << c.start;
     EXPECT_EQ(header[28] << 8 | header[29], c.cut_length) << c.slots << " " << c.start;
+    vk68_free(disk);
+  }
+}
+
+// Packed samples unpack to their bytes (steps all in the table), patterns
+// of two channels widen to four.
+TEST_F(ModuleChecks, UnpacksAndWidens) {
+  const std::vector<uint8_t> m = module_from_text(
+      "order 0\ninstrument 1\n  data 0 0 1 3 7 15 31 63 127 126 124 120 112 96 64 0 -128 -127\n"
+      "pattern 0\n  C-2 01 C20  E-2 01 000  G-2 01 000  C-3 01 000\n");
+  for (bool two_channels : {true, false}) {
+    const std::vector<uint8_t> stored = stored_otherwise(m, two_channels);
+    const Mod68Track track{0, nullptr};
+    Disk68 *disk = mod68_disk(stored.data(), int32_t(stored.size()), nullptr, nullptr, &track, 1);
+    ASSERT_NE(disk, nullptr);
+    const uint8_t *module = disk->tracks[0].data + disk->tracks[0].data_size - m.size();
+    std::vector<uint8_t> expected = m;
+    if (two_channels) std::fill(&expected[1084 + 8], &expected[1084 + 16], 0);
+    EXPECT_EQ(std::vector<uint8_t>(module, module + m.size()), expected) << two_channels;
     vk68_free(disk);
   }
 }
@@ -169,9 +196,10 @@ TEST_F(SongWalk, MeasuresTheSongAsTheReplayPlaysIt) {
        frames_for({{(64 + 6) * 6, k125}}), 0, 20},
       {"jump ahead", song("0 1 0 2", pattern(0, {"0:3:B03"}) + pattern(1) + pattern(2)), 0,
        frames_for({{(1 + 64) * 6, k125}}), 0, 0},
+      // The jump leaves the loop running: its second pass ends it.
       {"jump past the song on a loop's last row",
        song("0 1", pattern(0, {"2:1:E60", "5:1:E61", "5:0:B92"}) + pattern(1)), 0,
-       frames_for({{6 * 6, k125}}), 0, 0},
+       frames_for({{12 * 6, k125}}), 0, 0},
       {"pattern loop", song("0", pattern(0, {"4:1:E60", "7:1:E62"})), 0,
        frames_for({{(64 + 8) * 6, k125}}), 0, 0},
       {"pattern delay", song("0", pattern(0, {"10:2:EE3"})), 0, frames_for({{(64 + 3) * 6, k125}}),

@@ -8,10 +8,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <complex>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -24,6 +26,7 @@
 #include "modtext.h"
 #include "support/default_player.h"
 #include "support/engine_fixture.h"
+#include "support/fft.h"
 #include "vk68/vk68.h"
 
 namespace modtest {
@@ -43,6 +46,44 @@ inline std::vector<uint8_t> module_from_text(const std::string &text) {
   std::string error;
   EXPECT_TRUE(modgen::parse_module(text, m, error)) << error;
   return modgen::build_module(m);
+}
+
+// The module `m` (31 slots, 4 channels) as other trackers stored it: its
+// first two channels under a "2CHN" signature, or its samples packed as
+// ModPlug ADPCM (steps of powers of two, each byte's nearest).
+inline std::vector<uint8_t> stored_otherwise(const std::vector<uint8_t> &m, bool two_channels) {
+  Mod68Info info;
+  EXPECT_EQ(mod68_check(m.data(), int32_t(m.size()), &info), 0);
+  std::vector<uint8_t> out(m.begin(), m.begin() + 1084);
+  if (two_channels) std::memcpy(&out[1080], "2CHN", 4);
+  for (size_t row = 0; row < size_t(info.patterns) * 64; ++row)
+    out.insert(out.end(), m.begin() + long(1084 + row * 16),
+               m.begin() + long(1084 + row * 16 + (two_channels ? 8 : 16)));
+  const int8_t steps[16] = {0, 1, 2, 4, 8, 16, 32, 64, -1, -2, -4, -8, -16, -32, -64, -128};
+  for (size_t at = 1084 + size_t(info.patterns) * 1024, s = 0; s < 31; ++s) {
+    const size_t length = 2 * size_t(m[20 + 30 * s + 22] << 8 | m[20 + 30 * s + 23]);
+    if (two_channels || !length) {
+      out.insert(out.end(), m.begin() + long(at), m.begin() + long(at + length));
+    } else {
+      out.insert(out.end(), {'A', 'D', 'P', 'C', 'M'});
+      out.insert(out.end(), steps, steps + 16);
+      int8_t value = 0;
+      for (size_t i = 0; i < length; ++i) {
+        int best = 0;
+        for (int k = 1; k < 16; ++k)
+          if (std::abs(int8_t(value + steps[k]) - int8_t(m[at + i])) <
+              std::abs(int8_t(value + steps[best]) - int8_t(m[at + i])))
+            best = k;
+        value = int8_t(value + steps[best]);
+        if (i % 2)
+          out.back() |= uint8_t(best << 4);
+        else
+          out.push_back(uint8_t(best));
+      }
+    }
+    at += length;
+  }
+  return out;
 }
 
 // One channel (0 left, 1 right) of interleaved 16-bit stereo.
@@ -75,28 +116,7 @@ inline double correlation(const std::vector<double> &a, const std::vector<double
   return ab / std::sqrt(aa * bb);
 }
 
-// In-place radix-2 FFT (n a power of two; inverse without the 1/n).
-inline void fft(std::vector<std::complex<double>> &a, bool inverse) {
-  const size_t n = a.size();
-  for (size_t i = 1, j = 0; i < n; ++i) {
-    size_t bit = n >> 1;
-    for (; j & bit; bit >>= 1) j ^= bit;
-    j ^= bit;
-    if (i < j) std::swap(a[i], a[j]);
-  }
-  for (size_t len = 2; len <= n; len <<= 1) {
-    const double angle = (inverse ? 2 : -2) * M_PI / double(len);
-    const std::complex<double> step(std::cos(angle), std::sin(angle));
-    for (size_t i = 0; i < n; i += len) {
-      std::complex<double> w(1);
-      for (size_t k = 0; k < len / 2; ++k, w *= step) {
-        const std::complex<double> u = a[i + k], v = a[i + k + len / 2] * w;
-        a[i + k] = u + v;
-        a[i + k + len / 2] = u - v;
-      }
-    }
-  }
-}
+using dsptest::fft;
 
 // Dominant pitch of n samples from the normalised autocorrelation: the
 // first peak within 90 % of the highest (lags for 43 Hz to 2.2 kHz),
@@ -233,6 +253,60 @@ inline std::array<Agreement, 2> expect_agreement(const std::array<Channel, 2> &o
     EXPECT_GT(compared, 20);
   }
   return figures;
+}
+
+// The module with the notes and instruments of every channel but `keep`
+// (0-3) removed, their effects left; empty when `keep` has no note.
+inline std::vector<uint8_t> only_channel(std::vector<uint8_t> m, int keep) {
+  Mod68Info info;
+  if (mod68_check(m.data(), int32_t(m.size()), &info) != 0) return {};
+  const size_t patterns = info.slots == 31 ? 1084 : 600;
+  bool notes = false;
+  for (size_t cell = 0; cell < size_t(info.patterns) * 256; ++cell) {
+    uint8_t *c = &m[patterns + 4 * cell];
+    if (int(cell % 4) == keep) {
+      notes = notes || ((c[0] & 15) << 8 | c[1]) != 0;
+    } else {
+      c[0] = c[1] = 0;
+      c[2] &= 15;
+    }
+  }
+  return notes ? m : std::vector<uint8_t>{};
+}
+
+// One channel of two renders of a module, tick by tick (ticks of `tick`
+// samples from the start): the pitch over the tick's second half and the
+// level (half the peak-to-peak) at its end, over its last sixteenth or 1.2
+// cycles of openmpt123's pitch; openmpt123 glides to some volumes over a
+// tick, ours start up to a millisecond early, so our windows end a
+// millisecond before the tick's end. Levels agree within 8 % (plus a little
+// for noise), pitches within 0.6 % where both are clear and loud. Returns
+// the ticks compared.
+inline int expect_ticks_agree(const Channel &ours, const Channel &theirs, size_t tick) {
+  constexpr size_t kEarly = 44;
+  auto level = [](const Channel &x, size_t to, size_t n) {
+    const auto [low, high] = std::minmax_element(x.begin() + long(to - n), x.begin() + long(to));
+    return (*high - *low) / 2;
+  };
+  int ticks = 0;
+  std::string wrong;
+  for (size_t at = 0; at + tick <= std::min(ours.size(), theirs.size()); at += tick, ++ticks) {
+    const size_t end = at + tick, half = tick / 2 - kEarly;
+    const Pitch pa = pitch(&ours[at + tick / 2 - kEarly], half);
+    const Pitch pb = pitch(&theirs[at + tick / 2], half);
+    const size_t n = std::max(tick / 16, pb.clarity > 0.9 ? size_t(1.2 * 44100 / pb.hz) : 0);
+    const double a = level(ours, end - kEarly, n), b = level(theirs, end, n);
+    const bool tuned = std::min(a, b) > 1000 && std::min(pa.clarity, pb.clarity) > 0.9;
+    if (std::abs(a - b) > 0.08 * std::max(a, b) + 100 ||
+        (tuned && std::abs(pa.hz / pb.hz - 1) > 0.006)) {
+      char line[80];
+      std::snprintf(line, sizeof line, " %d (level %.0f/%.0f, %.1f/%.1f Hz)", ticks, a, b, pa.hz,
+                    pb.hz);
+      wrong += line;
+    }
+  }
+  EXPECT_EQ(wrong, "") << "ticks (ours/openmpt123)";
+  return ticks;
 }
 
 // Up to n samples of the player's track (fewer when it ends), a replay

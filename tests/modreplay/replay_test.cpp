@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "mod_fixture.h"
 
@@ -26,6 +27,58 @@ INSTANTIATE_TEST_SUITE_P(Effects, AgainstOpenmpt,
                          ::testing::Values("arpeggio", "portamento", "vibrato", "volume", "offset",
                                            "flow", "delays", "tempo", "layout15", "swap",
                                            "finetune"));
+
+// Modules as other trackers stored them play as openmpt123 plays them, as
+// long: a Soundtracker module whose names hold control characters and
+// bytes after their end, two channels, samples packed as ModPlug ADPCM.
+TEST_F(ModTest, OtherLayoutsAgree) {
+  std::vector<uint8_t> soundtracker = read_bytes(fs::path(MODULES) / "soundtracker.mod");
+  std::memcpy(&soundtracker[20], "bass\0\x01\x7F\x1Bxyz", 11);
+  std::memcpy(&soundtracker[55], "\t\r\n", 3);
+  const std::vector<uint8_t> volume = read_bytes(fs::path(MODULES) / "volume.mod");
+  const std::vector<uint8_t> cases[] = {soundtracker, stored_otherwise(volume, true),
+                                        stored_otherwise(volume, false)};
+  for (const std::vector<uint8_t> &module : cases) {
+    SCOPED_TRACE(&module - cases);
+    const std::array<Channel, 2> theirs =
+        render_openmpt(write("variant.mod", std::string(module.begin(), module.end())));
+    load(module);
+    const std::array<Channel, 2> ours = render(theirs[0].size());
+    EXPECT_NEAR(double(theirs[0].size()) - double(ours[0].size()), 0.1 * 44100, 441);
+    expect_agreement(ours, theirs);
+    vk68_close(player_);
+  }
+}
+
+// Modules of one quirk of the tracker each, every channel alone (the
+// others' notes removed in a copy) against openmpt123 tick by tick, and the
+// song's length: openmpt123 renders 0.1 s past the song's end.
+class TickByTick : public ModTest, public ::testing::WithParamInterface<const char *> {};
+
+TEST_P(TickByTick, EveryChannelAgreesOnEveryTick) {
+  const std::vector<uint8_t> module =
+      read_bytes(fs::path(MODULES) / (std::string(GetParam()) + ".mod"));
+  int channels = 0;
+  for (int c = 0; c < 4; ++c) {
+    const std::vector<uint8_t> alone = only_channel(module, c);
+    if (alone.empty()) continue;
+    SCOPED_TRACE(testing::Message() << "channel " << c + 1);
+    const fs::path copy = write("alone.mod", std::string(alone.begin(), alone.end()));
+    const int side = c == 1 || c == 2;  // channels 1-4: left, right, right, left
+    const Channel theirs = render_openmpt(copy)[side];
+    load(alone);
+    const Channel ours = render(theirs.size())[side];
+    EXPECT_NEAR(double(theirs.size()) - double(ours.size()), 0.1 * 44100, 441);
+    EXPECT_GT(expect_ticks_agree(ours, theirs, 882), 16);
+    vk68_close(player_);
+    ++channels;
+  }
+  EXPECT_GT(channels, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Quirks, TickByTick,
+                         ::testing::Values("loopwalk", "silence", "tremolo", "retrigger",
+                                           "notedelay", "arpeggio_end", "clamp"));
 
 // A click on every tick (speed 1) through tempos from 32 to 255: each
 // click starts within 1 ms of its tick's exact time, a tempo lasting from

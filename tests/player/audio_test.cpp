@@ -37,6 +37,14 @@ const Case kCases[] = {
     {"paula.vk68", 1, kPaula / 200, 0, 12800, 22050},
     {"tune.sndh", 1, kYm / 284, kYm / 284, 0},
     {"tune.sndh", 2, kYm / 142, kYm / 142, 0},
+    // TOS calls, as tos.s describes them.
+    {"tos.sndh", 1, kYm / 284, kYm / 284, 0},
+    {"tos.sndh", 2, kMfp / (64 * 96), kMfp / (64 * 96), 0},
+    {"tos.sndh", 3, kYm / 142, kYm / 142, 0},
+    {"tos.sndh", 4, kMfp / (4 * 246), kMfp / (4 * 246), 0},  // Xbtimer A-D
+    {"tos.sndh", 5, kMfp / (16 * 100), kMfp / (16 * 100), 0},
+    {"tos.sndh", 6, kMfp / (64 * 96), kMfp / (64 * 96), 0},
+    {"tos.sndh", 7, kMfp / (200 * 30), kMfp / (200 * 30), 0},
     {"reset.vk68", 1, kYm / 313, kYm / 313, 0},  // RESET in every frame
 };
 

@@ -5,6 +5,8 @@
 
 #include <climits>
 #include <csignal>
+#include <cstdarg>
+#include <cstdio>
 
 #include "player/vk68_config.h"
 #include "player/vk68_rsc.h"
@@ -208,6 +210,91 @@ TEST_F(Config, ResourceLookup) {
   write(deep + "/long.txt", "found");
   VK68rsc_set_user(path(deep).c_str());
   EXPECT_EQ(slurp(VK68RSC_CONFIG, "long"), "found");
+  messages();
+}
+
+// The engine's trace lines, gathered.
+std::string g_trace;
+int trace(void *, const char *format, va_list args) {
+  char line[4200];
+  std::vsnprintf(line, sizeof line, format, args);
+  g_trace += line;
+  return 0;
+}
+
+TEST_F(Config, NoDataDirectoryIsNeverTheRoot) {
+  for (const char *v : {"VK68_HOME", "VK68_DATA", "HOME"}) unsetenv(v);
+  VK68rsc_set_user(nullptr);
+  VK68rsc_set_share(nullptr);
+  g_trace.clear();
+  vk68_set_debug(trace);
+  Stream68 *replay = VK68rsc_share_path(VK68RSC_REPLAY, "sndh_ice", STREAM68_READ);
+  EXPECT_NE(replay, nullptr);  // built into the engine
+  stream68_destroy(replay);
+  EXPECT_EQ(VK68rsc_share_path(VK68RSC_CONFIG, "config", STREAM68_READ), nullptr);
+  EXPECT_EQ(VK68rsc_share_path(VK68RSC_CONFIG, "config", STREAM68_WRITE), nullptr);
+  setenv("HOME", "", 1);
+  VK68rsc_set_defaults(nullptr, nullptr);
+  EXPECT_EQ(VK68rsc_share_path(VK68RSC_SAMPLE, "drum", STREAM68_READ), nullptr);
+  vk68_set_debug(nullptr);
+  EXPECT_EQ(g_trace.find("path '"), std::string::npos) << g_trace;
+  EXPECT_NE(g_trace.find("built-in 'sndh_ice'"), std::string::npos) << g_trace;
+  messages();
+}
+
+// A directory of exactly `length` characters: `base` and components short
+// enough for the file system.
+std::string long_dir(std::string dir, size_t length) {
+  while (length - dir.size() > 201) {
+    dir += '/';
+    dir.append(std::min<size_t>(200, length - dir.size() - 2), 'd');
+  }
+  dir += '/';
+  return dir.append(length - dir.size(), 'e');
+}
+
+// Paths (directory, subdirectory, name, extension and terminator) of 1023,
+// 1024 and 1025 bytes around the lookup's 1024-byte buffer, for every
+// resource type, read from the user and the shared directory; and written
+// paths around the system's path limit. A byte written past a buffer shows
+// under AddressSanitizer.
+TEST_F(Config, ResourcePathsAtTheBufferLimits) {
+  const struct {
+    int type;
+    std::string subdir, ext;
+  } kTypes[] = {{VK68RSC_REPLAY, "/Replay/", ".bin"},
+                {VK68RSC_CONFIG, "/", ".txt"},
+                {VK68RSC_SAMPLE, "/Sample/", ""},
+                {VK68RSC_DLL, "/Dll/", ""}};
+  const std::string name(150, 'n');
+  for (const auto &t : kTypes) {
+    for (size_t bytes : {1023, 1024, 1025}) {
+      const std::string dir = long_dir(path(std::to_string(t.type)),
+                                       bytes - 1 - t.subdir.size() - name.size() - t.ext.size());
+      fs::create_directories(dir + t.subdir);
+      std::ofstream(dir + t.subdir + name + t.ext) << bytes;
+      VK68rsc_set_user(dir.c_str());
+      EXPECT_EQ(slurp(t.type, name.c_str()), std::to_string(bytes));
+      VK68rsc_set_user(path("user").c_str());
+      VK68rsc_set_share(dir.c_str());
+      EXPECT_EQ(slurp(t.type, name.c_str()), std::to_string(bytes));
+      fs::remove_all(path(std::to_string(t.type)));
+    }
+  }
+  // A replacement is made beside the file, under a longer name: near the
+  // system's limit it cannot be made.
+  for (size_t bytes : {1024, 1025, PATH_MAX - 1, PATH_MAX, PATH_MAX + 1}) {
+    const std::string dir = long_dir(path("w"), bytes - 1 - 1 - name.size() - 4);
+    fs::create_directories(dir);
+    VK68rsc_set_user(dir.c_str());
+    Stream68 *s = VK68rsc_share_path(VK68RSC_CONFIG, name.c_str(), STREAM68_WRITE);
+    const bool made = s != nullptr;
+    EXPECT_EQ(made, bytes <= 1025) << bytes;
+    EXPECT_EQ(stream68_write(s, "new", 3) + stream68_close(s), made ? 3 : -2);
+    stream68_destroy(s);
+    EXPECT_EQ(read(dir + "/" + name + ".txt"), made ? "new" : "(missing)");
+    fs::remove_all(path("w"));
+  }
   messages();
 }
 

@@ -1,85 +1,144 @@
-// vk68 render and vk68 play from the command line: WAV files, time, rate,
-// blend, exit statuses, and playback through SDL's disk and missing drivers.
+// vk68 render and vk68 play from the command line: WAV files (to a file and
+// to standard output), time, rate, blend, what a failed render leaves
+// behind, exit statuses, and playback through SDL's disk and missing
+// drivers.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "support/engine_fixture.h"
+
 namespace {
 
-const std::string kDir = [] {
-  char name[] = "/tmp/vk68-tools-XXXXXX";
-  return std::string(mkdtemp(name));
-}();
-const struct Cleanup {
-  ~Cleanup() { std::filesystem::remove_all(kDir); }
-} kCleanup;
+using enginetest::Outcome;
 
-std::string slurp(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+constexpr uint32_t kStreamSize = 0xFFFFFFFF;  // RIFF and data size of a WAV stream
 
-// Runs vk68 (after an environment or input prefix), its configuration in
-// the test's directory; the exit status.
-int vk68(const std::string &words, const std::string &prefix = "") {
-  const int status = std::system((prefix + " VK68_HOME=" + kDir + " " VK68 " " + words + " >" +
-                                  kDir + "/out 2>" + kDir + "/err")
-                                     .c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+class Tools : public enginetest::EngineTest {
+ protected:
+  // vk68 (after an environment or input prefix), its configuration in the
+  // test's directory.
+  Outcome vk68(const std::string &words, const std::string &prefix = "") const {
+    return run_command(prefix + " VK68_HOME=" + dir_.string() + " " VK68 " " + words);
+  }
+};
 
-// Samples (left, right, ...) of a WAV file, after checking its header.
-std::vector<int16_t> wav(const std::string &path, uint32_t rate) {
-  const std::string b = slurp(path);
-  if (b.size() < 44) return {};
+// Samples (left, right, ...) of a WAV file's bytes, after checking every
+// header field; `streamed`: the sizes of a stream of unknown length.
+std::vector<int16_t> wav(const std::string &b, uint32_t rate, bool streamed = false) {
+  if (b.size() < 44) {
+    ADD_FAILURE() << "no WAV header";
+    return {};
+  }
   uint32_t f[11];  // the header as 32-bit little-endian words
   std::memcpy(f, b.data(), 44);
+  const uint32_t data = uint32_t(b.size() - 44);
   EXPECT_EQ(b.substr(0, 4) + b.substr(8, 8) + b.substr(36, 4), "RIFFWAVEfmt data");
-  EXPECT_EQ(f[1], b.size() - 8);
-  EXPECT_EQ(f[5], 0x20001u);  // PCM, 2 channels
+  EXPECT_EQ(f[1], streamed ? kStreamSize : data + 36);  // RIFF size
+  EXPECT_EQ(f[4], 16u);                                 // fmt chunk size
+  EXPECT_EQ(f[5], 0x20001u);                            // PCM (1), 2 channels
   EXPECT_EQ(f[6], rate);
-  EXPECT_EQ(f[8], 0x100004u);  // 4 bytes a sample, 16 bits
-  EXPECT_EQ(f[10], b.size() - 44);
-  std::vector<int16_t> s((b.size() - 44) / 2);
+  EXPECT_EQ(f[7], rate * 4);   // bytes per second
+  EXPECT_EQ(f[8], 0x100004u);  // 4 bytes a sample frame, 16 bits
+  EXPECT_EQ(f[10], streamed ? kStreamSize : data);
+  std::vector<int16_t> s(data / 2);
   std::memcpy(s.data(), b.data() + 44, s.size() * 2);
   return s;
 }
 
-TEST(Render, EveryTrackForItsOwnTime) {
-  ASSERT_EQ(vk68("render " TUNES "/paula.vk68 --all -o " + kDir + "/all.wav"), 0);
+TEST_F(Tools, RenderEveryTrackForItsOwnTime) {
+  const Outcome r = vk68("render " TUNES "/paula.vk68 --all -o " + path("all.wav"));
+  ASSERT_EQ(r.status, 0) << r.err;
   // Five 2-second tracks; the engine ends a track within its last 20 ms.
-  EXPECT_NEAR(double(wav(kDir + "/all.wav", 44100).size()) / 2 / 44100, 10.0, 5 * 0.02);
-  EXPECT_EQ(slurp(kDir + "/err"), "");  // no progress bar without a terminal
+  EXPECT_NEAR(double(wav(read(path("all.wav")), 44100).size()) / 2 / 44100, 10.0, 5 * 0.02);
+  EXPECT_EQ(r.out.rfind(path("all.wav") + ": 5 tracks, 0:", 0), 0u) << r.out;
+  EXPECT_EQ(r.out.substr(r.out.size() - 13), " at 44100 Hz\n") << r.out;
+  EXPECT_EQ(r.err, "");  // no progress bar without a terminal
 }
 
-// A fixed time loops the track; rate and blend hold for this run only.
-TEST(Render, FixedTimeRateAndBlend) {
-  ASSERT_EQ(vk68("render " TUNES "/paula.vk68 --track 1 --seconds 3 --rate 22050 --blend 32768 "
-                 "-o " +
-                 kDir + "/m.wav"),
-            0);
-  const std::vector<int16_t> s = wav(kDir + "/m.wav", 22050);
-  ASSERT_EQ(s.size(), 2u * 3 * 22050);
+// A fixed time, fractions of seconds too, loops the track; rate and blend
+// hold for this run only.
+TEST_F(Tools, RenderFixedTimeRateAndBlend) {
+  const std::string out = path("m.wav");
+  const Outcome r = vk68(
+      "render " TUNES "/paula.vk68 --track 1 --seconds 2.5 --rate 22050 --blend 32768 -o " + out);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, out + ": 1 track, 0:02.500 at 22050 Hz\n");
+  const std::vector<int16_t> s = wav(read(out), 22050);
+  ASSERT_EQ(s.size(), 2u * 55125);
   int rising = 0;  // voice 0: 3579610 / 200 / 32 = 559.3 Hz, on both sides
   for (size_t i = 2; i < s.size(); i += 2) {
     ASSERT_EQ(s[i], s[i + 1]);
     rising += s[i - 2] < 0 && s[i] >= 0;
   }
-  EXPECT_NEAR(rising, 3 * 559.3, 4);
-  const std::string config = slurp(kDir + "/config.txt");
+  EXPECT_NEAR(rising, 2.5 * 559.3, 4);
+  const std::string config = read(path("config.txt"));
   EXPECT_NE(config.find("amiga_blend"), std::string::npos);
   EXPECT_EQ(config.find("32768"), std::string::npos);
 }
 
-TEST(Commands, ExitStatuses) {
+// "-o -": the same samples as in a file, behind the header of a stream; the
+// line on what was written goes to stderr then. --quiet leaves it out.
+TEST_F(Tools, RenderToStandardOutput) {
+  const std::string words = "render " TUNES "/paula.vk68 --track 2 --seconds 1.5 ";
+  const Outcome file = vk68(words + "--quiet -o " + path("file.wav"));
+  ASSERT_EQ(file.status, 0) << file.err;
+  EXPECT_EQ(file.out + file.err, "");
+  const Outcome piped = vk68(words + "-o -");
+  ASSERT_EQ(piped.status, 0) << piped.err;
+  EXPECT_EQ(piped.err, "standard output: 1 track, 0:01.500 at 44100 Hz\n");
+  const std::vector<int16_t> streamed = wav(piped.out, 44100, true);
+  EXPECT_EQ(streamed.size(), 2u * 66150);
+  EXPECT_TRUE(streamed == wav(read(path("file.wav")), 44100));
+}
+
+// 5 tracks of 214748363 samples: one sample more than the 2^32 - 1 - 36
+// bytes a WAV's data can hold. Refused before anything is written.
+TEST_F(Tools, RenderTooLongForAWav) {
+  const Outcome r = vk68("render " TUNES "/paula.vk68 --all --seconds 4294.96726 --rate 50000 -o " +
+                         path("long.wav"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err,
+            "vk68: too long for a WAV file: 5:57:54.837 at 50000 Hz, at most 5:57:54.836 fit\n");
+  EXPECT_FALSE(std::filesystem::exists(path("long.wav")));
+}
+
+// A failed render removes only a regular file it made itself; a device, a
+// file that was there before and the input are never removed, and the input
+// is never written, whatever path leads to it.
+TEST_F(Tools, RenderKeepsWhatItDidNotMake) {
+  const std::string stuck = "render " TUNES "/tone.vk68 --track 4 -o ";  // a track that hangs
+  EXPECT_EQ(vk68(stuck + path("new.wav")).status, 1);
+  EXPECT_FALSE(std::filesystem::exists(path("new.wav")));
+  const std::string old = write("old.wav", "old");
+  EXPECT_EQ(vk68(stuck + old).status, 1);
+  EXPECT_TRUE(std::filesystem::exists(old));
+
+  const std::string song = write("song.vk68", read(TUNES "/paula.vk68"));
+  ASSERT_EQ(link(song.c_str(), path("linked.vk68").c_str()), 0);
+  for (const std::string &out : {song, path("linked.vk68"), dir_.string() + "/./song.vk68"}) {
+    const Outcome r = vk68("render " + song + " -o " + out);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "vk68: cannot write '" + out + "': it is the input file\n");
+  }
+  EXPECT_EQ(read(song), read(TUNES "/paula.vk68"));
+
+  const std::string device = path("full");
+  if (mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0)
+    GTEST_SKIP() << "cannot make a device node here (" << std::strerror(errno) << ")";
+  const Outcome r = vk68("render " TUNES "/paula.vk68 -o " + device);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "vk68: cannot write '" + device + "': No space left on device\n");
+  struct stat st;
+  EXPECT_TRUE(lstat(device.c_str(), &st) == 0 && S_ISCHR(st.st_mode));
+}
+
+TEST_F(Tools, ExitStatuses) {
   const struct {
     std::string words, prefix;
     int status;
@@ -88,25 +147,29 @@ TEST(Commands, ExitStatuses) {
       {"render", "", 2, "missing music file"},
       {"render " TUNES "/tone.vk68 --all --track 2 -o x.wav", "", 2, "exclude"},
       {"render " TUNES "/tone.vk68 --rate 5 -o x.wav", "", 2, "--rate"},
+      {"render " TUNES "/tone.vk68 --seconds 0 -o x.wav", "", 2, "from 0.001 to 86400"},
+      {"render " TUNES "/tone.vk68 --seconds 1.5s -o x.wav", "", 2, "not '1.5s'"},
       {"render " TUNES "/tone.vk68", "", 2, "missing output file"},
-      {"render " TUNES "/tone.vk68 --track 4 -o " + kDir + "/stuck.wav", "", 1, "did not return"},
+      {"render " TUNES "/tone.vk68 --track 4 -o " + path("stuck.wav"), "", 1, "did not return"},
+      {"render " TUNES "/paula.vk68 --track 6 -o x.wav", "", 1,
+       "paula.vk68: no track 6 (5 tracks)"},
       {"render " TUNES "/tone.vk68 -o /nonexistent/x.wav", "", 1, "cannot write"},
       {"play " TUNES "/tune.sndh", "SDL_AUDIODRIVER=none-such", 1, "no sound device"},
   };
   for (const auto &c : kCases) {
-    EXPECT_EQ(vk68(c.words, c.prefix), c.status) << c.words;
-    EXPECT_NE(slurp(kDir + "/err").find(c.message), std::string::npos) << slurp(kDir + "/err");
+    const Outcome r = vk68(c.words, c.prefix);
+    EXPECT_EQ(r.status, c.status) << c.words;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
   }
-  EXPECT_FALSE(std::filesystem::exists(kDir + "/stuck.wav"));  // no broken file left
 }
 
-TEST(Commands, PlayUntilQuit) {
-  const std::string raw = kDir + "/device.raw";
-  ASSERT_EQ(vk68("play " TUNES "/tune.sndh --track 2",
-                 "(sleep 1; printf q) | SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=" + raw),
-            0);
-  EXPECT_NE(slurp(kDir + "/out").find("track 2/2  Two tunes"), std::string::npos);
-  EXPECT_NE(slurp(raw).find_first_not_of('\0'), std::string::npos);
+TEST_F(Tools, PlayUntilQuit) {
+  const std::string raw = path("device.raw");
+  const Outcome r = vk68("play " TUNES "/tune.sndh --track 2",
+                         "(sleep 1; printf q) | SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=" + raw);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("track 2/2  Two tunes"), std::string::npos);
+  EXPECT_NE(read(raw).find_first_not_of('\0'), std::string::npos);
 }
 
 }  // namespace

@@ -5,8 +5,9 @@
 //
 //   title "Name"            song title, up to 20 characters
 //   samples 31              31 (default) or 15 sample slots (the original layout)
-//   signature M.K.          M.K. (default), M!K!, 4CHN or FLT4 (31 slots only)
-//   restart 127             the byte after the song length (default 127)
+//   signature M.K.          M.K. (default), M!K!, M&K!, 4CHN or FLT4 (31 slots only)
+//   restart 127             the byte after the song length (default 127; the tempo
+//                           byte of the 15-slot layout)
 //   order 0 1 1 2           song positions: pattern numbers, 1 to 128 in all
 //                           (several order lines append)
 //
@@ -187,7 +188,7 @@ class Parser {
     }
     if (key == "signature") {
       if (!count(line, 1, 1)) return false;
-      if (w[1] != "M.K." && w[1] != "M!K!" && w[1] != "4CHN" && w[1] != "FLT4")
+      if (w[1] != "M.K." && w[1] != "M!K!" && w[1] != "M&K!" && w[1] != "4CHN" && w[1] != "FLT4")
         return problem("unknown signature '" + w[1] + "'");
       m_.signature = w[1];
       signature_set_ = true;

@@ -29,7 +29,7 @@ int cmd_ice(const Args &args) {
     stream68_destroy(stream);
     if (!result) return kExitFailure;
   }
-  const bool written = write_file(line.operands[2], result, size_t(size));
+  const bool written = write_file(line.operands[2], in, result, size_t(size));
   vk68_free(result);
   return written ? kExitOk : kExitFailure;
 }

@@ -56,8 +56,9 @@ int cmd_import(const Args &args) {
   const int status = save_disk(*disk, in, out);
   vk68_free(disk);
   if (status != kExitOk) return status;
-  std::printf("%s: \"%s\", %u:%02u.%03u\n", escaped(out).c_str(), escaped(name).c_str(), ms / 60000,
-              ms / 1000 % 60, ms % 1000);
+  std::string what(1, '"');
+  what += escaped(name) + "\", " + exact_time(ms);
+  report_written(out, what);
   return kExitOk;
 }
 

@@ -61,22 +61,18 @@ nlohmann::ordered_json disk_json(const std::string &path, const Disk68 &d,
 
 std::string shown(const char *s) { return s ? escaped(s) : "(none)"; }
 
-// Times are shown in whole seconds, rounded down, for the disk and for each
-// track alike.
-int seconds(uint32_t ms) { return int(ms / 1000); }
-
 void print_disk(const std::string &path, const Disk68 &d, const VK68fileKind &kind) {
   std::printf("file:      %s\n", escaped(path).c_str());
   std::printf("format:    %s (packing: %s)\n", format_name(kind.format),
               packing_name(kind.packing));
   std::printf("name:      %s\n", shown(d.name).c_str());
   std::printf("tracks:    %d (default %d)\n", d.track_count, d.default_track + 1);
-  std::printf("time:      %s (%u ms)\n", vk68_long_time_str(nullptr, seconds(d.total_ms)),
+  std::printf("time:      %s (%u ms)\n", vk68_long_time_str(nullptr, whole_seconds(d.total_ms)),
               d.total_ms);
   std::printf("hardware:  %s\n", VK68file_hardware_text(d.hardware));
   for (int i = 0; i < d.track_count; ++i) {
     const Track68 &t = d.tracks[i];
-    std::printf("\ntrack %d: %s\n", i + 1, vk68_time_str(nullptr, i + 1, seconds(t.time_ms)));
+    std::printf("\ntrack %d: %s\n", i + 1, vk68_time_str(nullptr, i + 1, whole_seconds(t.time_ms)));
     std::printf("  name:      %s\n", shown(t.name).c_str());
     std::printf("  author:    %s\n", shown(t.author).c_str());
     std::printf("  composer:  %s\n", shown(t.composer).c_str());

@@ -162,7 +162,8 @@ int cmd_play(const Args &args) {
   if (sdl.SDL_Init(SDL_INIT_AUDIO) != 0)
     return failure(std::string("no sound device: ") + sdl.SDL_GetError());
   Shared shared{open_player(line.operands[0], 0, -1)};
-  if (!shared.player || vk68_play(shared.player, track) < 0) {
+  if (!shared.player || !has_track(shared.player, line.operands[0], track) ||
+      vk68_play(shared.player, track) < 0) {
     if (shared.player) {
       engine_failure();
       close_player(shared.player);

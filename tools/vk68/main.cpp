@@ -26,30 +26,59 @@ namespace {
 struct Command {
   const char *name;
   int (*run)(const Args &args);
-  const char *help;  // its lines of the usage text
+  const char *help;     // its lines of the usage text
+  const char *options;  // what `vk68 <name> --help` adds to them
 };
 
 constexpr Command kCommands[] = {
     {"info", cmd_info,
      "  info [--json] FILE     show the disk and its tracks (VK68, SNDH, ICE- or\n"
-     "                         gzip-packed files)\n"},
-    {"convert", cmd_convert, "  convert IN OUT         write any loadable file as a VK68 file\n"},
+     "                         gzip-packed files)\n",
+     "  --json                 as JSON\n"},
+    {"convert", cmd_convert, "  convert IN OUT         write any loadable file as a VK68 file\n",
+     ""},
     {"ice", cmd_ice,
      "  ice pack IN OUT        pack a file with ICE\n"
-     "  ice unpack IN OUT      unpack an ICE file\n"},
+     "  ice unpack IN OUT      unpack an ICE file\n",
+     ""},
     {"import", cmd_import,
      "  import MODULE [-o OUT] [--name TEXT] [--author TEXT]\n"
-     "                         an Amiga module as a VK68 file played by our replay\n"},
+     "                         an Amiga module as a VK68 file played by our replay\n",
+     "  -o OUT                 the file to write (default: MODULE, its .mod made .vk68)\n"
+     "  --name TEXT            the track's name (default: the module's title)\n"
+     "  --author TEXT          the author's name\n"},
     {"render", cmd_render,
      "  render FILE -o OUT.wav [--track N|--all] [--seconds S] [--rate HZ] [--blend F]\n"
-     "                         render tracks to a 16-bit stereo WAV file\n"},
-    {"play", cmd_play, "  play FILE [--track N]  play through the sound device\n"},
+     "         [--quiet]       render tracks to a 16-bit stereo WAV file\n",
+     "  -o OUT.wav             the file to write; - for standard output\n"
+     "  --track N              track N (default: the file's default track)\n"
+     "  --all                  every track in turn\n"
+     "  --seconds S            S seconds a track, fractions allowed, looping\n"
+     "                         (default: the track's own time)\n"
+     "  --rate HZ              6000 to 50000 (default: the configured rate)\n"
+     "  --blend F              Amiga channel blend, 0 to 65536 (32768: mono)\n"
+     "  --quiet                no progress bar, no line on what was written\n"},
+    {"play", cmd_play, "  play FILE [--track N]  play through the sound device\n",
+     "  --track N              from track N on (default: the file's default track)\n"
+     "  keys: space pauses, n/p next/previous track, q or ESC quits\n"},
 };
 
 void print_usage() {
   std::fputs("usage: vk68 <command> [arguments]\n\ncommands:\n", stdout);
   for (const Command &c : kCommands) std::fputs(c.help, stdout);
-  std::fputs("  --help                 this text\n", stdout);
+  std::fputs(
+      "  --help                 this text (vk68 <command> --help: its options)\n"
+      "  --version              the version\n",
+      stdout);
+}
+
+// `--help` among a command's options (before any "--").
+bool asks_help(const Args &args) {
+  for (const std::string &a : args) {
+    if (a == "--") return false;
+    if (a == "--help" || a == "-h") return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -65,11 +94,22 @@ int main(int argc, char **argv) {
     print_usage();
     return kExitOk;
   }
+  if (command == "--version") {
+    std::printf("vk68 %s\n", VK68_VERSION);
+    return kExitOk;
+  }
   int status = -1;
   try {
     const Args args(argv + 2, argv + argc);
-    for (const Command &c : kCommands)
-      if (command == c.name) status = c.run(args);
+    for (const Command &c : kCommands) {
+      if (command != c.name) continue;
+      if (asks_help(args)) {
+        std::printf("usage:\n%s%s", c.help, c.options);
+        status = kExitOk;
+      } else {
+        status = c.run(args);
+      }
+    }
   } catch (const std::bad_alloc &) {
     return failure("out of memory");
   } catch (const std::exception &e) {

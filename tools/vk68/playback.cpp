@@ -39,6 +39,14 @@ void close_player(Player68 *player) {
   vk68_shutdown(player);
 }
 
+bool has_track(Player68 *player, const std::string &path, int n) {
+  const int count = vk68_track_count(player);
+  if (n <= count) return true;
+  failure(escaped(path) + ": no track " + std::to_string(n) + " (" + std::to_string(count) +
+          (count == 1 ? " track)" : " tracks)"));
+  return false;
+}
+
 bool pull(Player68 *player, uint32_t *buffer, int n, Pull &out) {
   // Within a frame no change can happen; a call that has to run a frame
   // (or start a track) takes one sample, and the frame's rest comes next.

@@ -17,6 +17,8 @@ namespace vk68tool {
 // configured values back before the player saves its configuration.
 Player68 *open_player(const std::string &path, int rate, int blend);
 void close_player(Player68 *player);
+// False, after saying so, when the file has no track n (n >= 1).
+bool has_track(Player68 *player, const std::string &path, int n);
 
 // One pull of samples from the current (or requested) track.
 struct Pull {

@@ -16,10 +16,6 @@
 namespace vk68tool {
 namespace {
 
-constexpr char kMissingId[] = "Not VK68 file : Missing ID";
-constexpr char kNotVk68[] = "Not VK68 file : ";
-constexpr char kNotMusic[] = "not a music file (no VK68, SNDH, ICE or gzip signature)";
-constexpr char kLoadPrefix[] = "VK68file_load(";
 constexpr char kMemPrefix[] = "mem://";
 constexpr char kPackedContent[] = "packed content";
 
@@ -67,12 +63,34 @@ std::string user_text(const std::string &message, const std::string &stream,
   return out;
 }
 
-// The file a failed load was about: the name in "VK68file_load(<name>) ...".
-std::string load_subject(const std::string &message) {
-  if (message.rfind(kLoadPrefix, 0) != 0) return "";
-  const size_t end = message.find(") : Failed (");
-  constexpr size_t kStart = sizeof kLoadPrefix - 1;
-  return end == std::string::npos ? "" : message.substr(kStart, end - kStart);
+// Length of the well-formed UTF-8 sequence at `at` (1 to 4 bytes), or 0
+// when the bytes there are not one: a stray continuation byte, a sequence
+// cut short, an overlong form, a surrogate or a code past U+10FFFF.
+size_t utf8_length(const std::string &text, size_t at) {
+  auto byte = [&](size_t k) {
+    return at + k < text.size() ? static_cast<unsigned char>(text[at + k]) : 0;
+  };
+  const unsigned char c = byte(0);
+  if (c < 0x80) return 1;
+  size_t n = 0;
+  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+  if (c >= 0xC2 && c <= 0xDF) {
+    n = 2;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    n = 3;
+    if (c == 0xE0) low = 0xA0;   // overlong
+    if (c == 0xED) high = 0x9F;  // surrogates
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    n = 4;
+    if (c == 0xF0) low = 0x90;   // overlong
+    if (c == 0xF4) high = 0x8F;  // past U+10FFFF
+  } else {
+    return 0;
+  }
+  if (byte(1) < low || byte(1) > high) return 0;
+  for (size_t k = 2; k < n; ++k)
+    if ((byte(k) & 0xC0) != 0x80) return 0;
+  return n;
 }
 
 // Room for everything the writer can put in a file: the magic, a header for
@@ -149,25 +167,8 @@ int engine_failure(Stream68 *stream, const std::string &path) {
   while (const char *message = vk68_error_get()) newest_first.emplace_back(message);
   const char *name = stream68_name(stream);
   const std::string stream_name = name ? name : "";
-  std::vector<std::string> lines;
   for (auto m = newest_first.rbegin(); m != newest_first.rend(); ++m)
-    lines.push_back(user_text(*m, stream_name, path));
-  for (size_t i = 0; i < lines.size(); ++i) {
-    std::string text = lines[i];
-    // The header check's messages do not say which file they are about: the
-    // loader's own message right after them does.
-    if (text.rfind(kNotVk68, 0) == 0) {
-      if (text == kMissingId) text = kNotMusic;
-      for (size_t j = i + 1; j < lines.size(); ++j) {
-        const std::string subject = load_subject(lines[j]);
-        if (!subject.empty()) {
-          text = subject + ": " + text;
-          break;
-        }
-      }
-    }
-    failure(escaped(text));
-  }
+    failure(escaped(user_text(*m, stream_name, path)));
   return kExitFailure;
 }
 
@@ -180,22 +181,39 @@ std::string escaped(const std::string &text) {
     std::snprintf(code, sizeof code, "\\x%02X", c);
     out += code;
   };
-  for (size_t i = 0; i < text.size(); ++i) {
+  for (size_t i = 0; i < text.size();) {
     const auto c = static_cast<unsigned char>(text[i]);
-    const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+    const size_t n = utf8_length(text, i);
     if (c == '\\') {
       out += "\\\\";
-    } else if (c < 0x20 || c == 0x7F || (c >= 0x80 && c <= 0x9F)) {
-      hex(c);  // C0 and DEL, and C1 as single bytes
-    } else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {
-      hex(c);  // C1 in UTF-8
-      hex(next);
-      ++i;
+    } else if (n == 0 || c < 0x20 || c == 0x7F) {
+      hex(c);  // C0 and DEL, and bytes that are not UTF-8
+    } else if (c == 0xC2 && static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+      hex(c);  // C1 controls, U+0080 to U+009F
+      hex(static_cast<unsigned char>(text[i + 1]));
     } else {
-      out += char(c);
+      out.append(text, i, n);
     }
+    i += n ? n : 1;
   }
   return out;
+}
+
+int whole_seconds(uint32_t ms) { return int((uint64_t{ms} + 999) / 1000); }
+
+std::string exact_time(uint64_t ms) {
+  char text[48];
+  const auto part = [ms](uint64_t unit, uint64_t count) {
+    return static_cast<unsigned long long>(ms / unit % count);
+  };
+  if (ms >= 3600000)
+    std::snprintf(text, sizeof text, "%llu:%02llu:%02llu.%03llu",
+                  static_cast<unsigned long long>(ms / 3600000), part(60000, 60), part(1000, 60),
+                  part(1, 1000));
+  else
+    std::snprintf(text, sizeof text, "%llu:%02llu.%03llu", part(60000, 60), part(1000, 60),
+                  part(1, 1000));
+  return text;
 }
 
 bool read_file(const std::string &path, Bytes &bytes) {
@@ -233,21 +251,79 @@ bool read_file(const std::string &path, Bytes &bytes) {
   return ok;
 }
 
-bool write_file(const std::string &path, const void *bytes, size_t size) {
-  std::FILE *f = std::fopen(path.c_str(), "wb");
-  if (!f) return failure(system_error("cannot write", path)), false;
-  errno = 0;
-  bool ok = std::fwrite(bytes, 1, size, f) == size && std::fflush(f) == 0;
-  int error = ok ? 0 : errno;
-  if (std::fclose(f) != 0 && ok) {
-    ok = false;
-    error = errno;
+bool open_output(const std::string &path, const std::string &input, Output &out) {
+  out = Output{path};
+  if (path == "-") {
+    if (isatty(STDOUT_FILENO))
+      return failure("cannot write to standard output: it is a terminal"), false;
+    out.file = stdout;
+    return true;
   }
-  if (!ok) {
-    errno = error ? error : EIO;
+  struct stat in, existing;
+  if (stat(input.c_str(), &in) == 0 && stat(path.c_str(), &existing) == 0 &&
+      in.st_dev == existing.st_dev && in.st_ino == existing.st_ino)
+    return failure("cannot write " + quoted(path) + ": it is the input file"), false;
+  // A new file, made here, or else the existing one opened in place.
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  out.created = fd >= 0;
+  if (fd < 0 && errno == EEXIST) fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+  struct stat st;
+  if (fd >= 0 && fstat(fd, &st) == 0) {
+    out.seekable = S_ISREG(st.st_mode);
+    out.device = st.st_dev;
+    out.inode = st.st_ino;
+    out.file = fdopen(fd, "wb");
+  }
+  if (!out.file) {
     failure(system_error("cannot write", path));
+    if (fd >= 0) ::close(fd);
+    close_output(out, false);
+    return false;
   }
+  return true;
+}
+
+bool write_output(Output &out, const void *bytes, size_t size) {
+  if (std::fwrite(bytes, 1, size, out.file) == size) return true;
+  return failure(system_error("cannot write", out.path)), false;
+}
+
+bool close_output(Output &out, bool ok) {
+  if (out.file) {
+    errno = 0;
+    bool done = std::fflush(out.file) == 0 && !std::ferror(out.file);
+    int error = done ? 0 : errno;
+    if (out.file != stdout && std::fclose(out.file) != 0 && done) {
+      done = false;
+      error = errno;
+    }
+    out.file = nullptr;
+    if (ok && !done) {
+      errno = error ? error : EIO;
+      failure(system_error("cannot write", out.path));
+      ok = false;
+    }
+  }
+  // Only the regular file made in this run, and only while the name still
+  // leads to it.
+  struct stat st;
+  if (!ok && out.created && lstat(out.path.c_str(), &st) == 0 && st.st_dev == out.device &&
+      st.st_ino == out.inode)
+    unlink(out.path.c_str());
   return ok;
+}
+
+void report_written(const std::string &path, const std::string &what) {
+  if (path == "-")
+    std::fprintf(stderr, "standard output: %s\n", what.c_str());
+  else
+    std::printf("%s: %s\n", escaped(path).c_str(), what.c_str());
+}
+
+bool write_file(const std::string &path, const std::string &input, const void *bytes, size_t size) {
+  Output out;
+  if (!open_output(path, input, out)) return false;
+  return close_output(out, write_output(out, bytes, size));
 }
 
 Disk68 *load_disk(const std::string &path, VK68fileKind *kind) {
@@ -275,7 +351,7 @@ int save_disk(const Disk68 &disk, const std::string &in, const std::string &out)
   const uint8_t *base_size = file.data() + kMagicSize + 4;
   const size_t length = kMagicSize + (base_size[0] | base_size[1] << 8 | base_size[2] << 16 |
                                       size_t{base_size[3]} << 24);
-  return write_file(out, file.data(), length) ? kExitOk : kExitFailure;
+  return write_file(out, in, file.data(), length) ? kExitOk : kExitFailure;
 }
 
 }  // namespace vk68tool

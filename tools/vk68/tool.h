@@ -9,8 +9,11 @@
 #ifndef TOOLS_VK68_TOOL_H
 #define TOOLS_VK68_TOOL_H
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
@@ -57,22 +60,54 @@ std::string system_error(const std::string &what, const std::string &path);
 int engine_failure(Stream68 *stream = nullptr, const std::string &path = "");
 
 // Text from a file or the user, safe to print: control characters (C0, DEL,
-// C1) become \xNN and a backslash \\; other bytes pass unchanged.
+// C1) and bytes that are not UTF-8 become \xNN, a backslash \\; UTF-8
+// characters pass whole.
 std::string escaped(const std::string &text);
 std::string escaped(const char *text);
+
+// A time in whole seconds, rounded up as the engine's own track time texts
+// are (1.001 s shows as 2 s): every whole-second time the command shows.
+int whole_seconds(uint32_t ms);
+// An exact length: "m:ss.mmm", or "h:mm:ss.mmm" from an hour on.
+std::string exact_time(uint64_t ms);
 
 // Reads a whole file; a directory, a file the engine cannot address (over
 // INT32_MAX bytes) or any system failure is reported with the file's name.
 bool read_file(const std::string &path, Bytes &bytes);
-// Writes a whole file, checking every write and the close.
-bool write_file(const std::string &path, const void *bytes, size_t size);
+// A file a command writes. "-" is standard output. A named file is written
+// in place: a device, a pipe or a file that exists stays what it is, and
+// only a regular file that this run created is removed when the command
+// fails.
+struct Output {
+  std::string path;  // as the user gave it
+  std::FILE *file = nullptr;
+  bool seekable = false;  // a regular file opened by name: its start can be rewritten
+  bool created = false;   // a regular file made by this run, removed on a failure
+  dev_t device = 0;       // where the made file is, so that only it is removed
+  ino_t inode = 0;
+};
+// Opens `path` for writing; refuses the file that `input` names (the same
+// device and inode, by whatever path), and a terminal as standard output.
+// Reports why and returns false when it cannot.
+bool open_output(const std::string &path, const std::string &input, Output &out);
+// Writes all the bytes; reports a failure.
+bool write_output(Output &out, const void *bytes, size_t size);
+// Closes the output (standard output is only flushed). When `ok` is false,
+// or the close fails, a file this run created is removed. True when every
+// byte was written.
+bool close_output(Output &out, bool ok);
+// The line a command prints on what it wrote: "<file>: <what>" on stdout,
+// or on stderr when the file went to standard output.
+void report_written(const std::string &path, const std::string &what);
+// A whole file read from `input` written to `path` with the three above.
+bool write_file(const std::string &path, const std::string &input, const void *bytes, size_t size);
 // Reads a file and loads it as music (`kind`, when not null, tells what it
 // was); reports why and returns null when it cannot ("empty file", "not a
 // music file (...)", the engine's messages).
 Disk68 *load_disk(const std::string &path, VK68fileKind *kind);
 // Writes a disk as a VK68 file. The file is made in memory first, so that a
 // disk the writer refuses is reported before `out` is written; `in` names
-// where the disk came from. Returns an exit status.
+// where the disk came from (never overwritten). Returns an exit status.
 int save_disk(const Disk68 &disk, const std::string &in, const std::string &out);
 
 }  // namespace vk68tool
