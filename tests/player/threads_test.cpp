@@ -1,6 +1,8 @@
 // Independent players (the engine's internal player_create) on two threads
 // at once: each renders its tunes sample for sample as a player does alone.
+#include <algorithm>
 #include <barrier>
+#include <cstdint>
 #include <string>
 #include <thread>
 #include <vector>
