@@ -23,14 +23,16 @@ void music_fill(int buffer) {
   Player68 *player = music_buffers.player;
   uint32_t *out = music_buffers.samples[buffer];
   for (int i = 0; i < kMusicBufferSamples; ++i) {
-    const int status = vk68_process(player, &out[i], 1);
+    int status = vk68_process(player, &out[i], 1);
+    // A call that carries out a change writes nothing: the sample comes
+    // from the track it started.
+    if (status > 0 && (status & VK68_PROCESS_CHANGE)) status = vk68_process(player, &out[i], 1);
     if (status < 0) {
       out[i] = 0;
     } else if (status & VK68_PROCESS_END) {
-      // out[i] is the first sample of the track's last frame; the second
-      // call only starts the track again, the next sample is its first.
+      // The track's last frame has begun: it plays out, then track 1 starts
+      // again in its place.
       vk68_restart(player);
-      vk68_process(player, &out[i], 1);
     }
   }
 }

@@ -53,6 +53,14 @@ void player_destroy(Player68 *player);
 // started, VK68_PROCESS_STOPPED stopped, -1 failure (reported).
 int apply_change_track(Player68 *player);
 
+// Fills up to n samples of the current track (starting a pending track
+// first) and returns how many it wrote, or -1 (reported). It stops early
+// only after the last sample of a track's last frame when that frame was
+// run in this call (so the caller can ask for another change than the next
+// track before the next call carries it out), or when a stop is carried
+// out. *status gets the VK68_PROCESS_* bits of the call.
+int player_render(Player68 *player, uint32_t *buffer, int n, int *status);
+
 // Output samples per frame at the player's rate.
 uint32_t samples_per_frame(const Player68 *player);
 

@@ -40,49 +40,88 @@ int render_frame(Player68 *p) {
   return count;
 }
 
+// Runs the next frame into the mixing buffer and counts it; false when the
+// replay code failed (reported), which stops the track.
+bool next_frame(Player68 *p, int *status) {
+  *status &= ~VK68_PROCESS_IDLE;
+  const int count = render_frame(p);
+  if (count < 0) {
+    p->track = nullptr;
+    p->track_number = 0;
+    p->mix_remaining = 0;
+    return false;
+  }
+  ++p->frames_played;
+  p->samples_played += uint32_t(count);
+  if (p->frames_played >= p->frames_to_play) {
+    *status |= VK68_PROCESS_END;
+    p->pending = p->track_number + 1 > p->disk->track_count ? -1 : p->track_number + 1;
+  }
+  p->mix_position = reinterpret_cast<const uint32_t *>(ym_output_buffer(&p->machine->ym));
+  p->mix_remaining = uint32_t(count);
+  return true;
+}
+
+// Copies up to n waiting samples of the current frame; returns how many.
+int take_samples(Player68 *p, uint32_t *buffer, int n) {
+  const uint32_t k = std::min(p->mix_remaining, uint32_t(n));
+  std::memcpy(buffer, p->mix_position, sizeof *buffer * k);
+  p->mix_position += k;
+  p->mix_remaining -= k;
+  return int(k);
+}
+
 }  // namespace
+
+namespace vk68 {
+
+int player_render(Player68 *p, uint32_t *buffer, int n, int *status) {
+  *status = VK68_PROCESS_IDLE;
+  int written = 0;
+  while (written < n) {
+    if (p->mix_remaining == 0) {
+      // Every sample of a frame is delivered before a change takes effect,
+      // and a track's last frame run in this call ends the call.
+      if (*status & VK68_PROCESS_END) break;
+      const int code = apply_change_track(p);
+      if (code < 0) return -1;
+      *status |= code;
+      if (code == VK68_PROCESS_STOPPED) break;
+      if (!p->track) return vk68_error_add("vk68_process() : no track to play");
+      if (!next_frame(p, status)) return -1;
+    }
+    written += take_samples(p, buffer + written, n - written);
+  }
+  return written;
+}
+
+}  // namespace vk68
 
 extern "C" int vk68_process(Player68 *p, uint32_t *buffer, int n) {
   if (!p || n < 0) return -1;
   int status = VK68_PROCESS_IDLE;
   if (!p->track) {
+    if (!p->disk) return vk68_error_add("vk68_process() : no disk loaded");
     status = vk68::apply_change_track(p);
-    if (!p->track) return -1;
+    if (status < 0) return -1;
+    if (!p->track) return vk68_error_add("vk68_process() : no track to play");
   }
   if (n == 0) return status;
-  if (!buffer) return -1;
+  if (!buffer) return vk68_error_add("vk68_process() : no buffer");
 
-  const uint32_t *position = p->mix_position;
-  uint32_t remaining = p->mix_remaining;
   while (n > 0) {
-    const int code = vk68::apply_change_track(p);
-    if (code != 0) return code;
-    if (remaining == 0) {
-      status &= ~VK68_PROCESS_IDLE;
-      const int count = render_frame(p);
-      if (count < 0) {
-        p->track = nullptr;
-        p->track_number = 0;
-        p->mix_remaining = 0;
-        return -1;
-      }
-      ++p->frames_played;
-      p->samples_played += uint32_t(count);
-      if (p->frames_played >= p->frames_to_play) {
-        status |= VK68_PROCESS_END;
-        p->pending = p->track_number + 1 > p->disk->track_count ? -1 : p->track_number + 1;
-      }
-      position = reinterpret_cast<const uint32_t *>(ym_output_buffer(&p->machine->ym));
-      remaining = uint32_t(count);
+    if (p->mix_remaining == 0) {
+      // A change takes effect once the frame before it is used up; the call
+      // then returns with the rest of the buffer unwritten, its bits added
+      // to those of the frames it ran (a track's end among them).
+      const int code = vk68::apply_change_track(p);
+      if (code < 0) return -1;
+      if (code != 0) return (status & ~VK68_PROCESS_IDLE) | code;
+      if (!next_frame(p, &status)) return -1;
     }
-    const uint32_t k = std::min(remaining, uint32_t(n));
-    std::memcpy(buffer, position, sizeof *buffer * k);
+    const int k = take_samples(p, buffer, n);
     buffer += k;
-    position += k;
-    remaining -= k;
-    n -= int(k);
+    n -= k;
   }
-  p->mix_position = position;
-  p->mix_remaining = remaining;
   return status;
 }

@@ -244,7 +244,9 @@ int apply_change_track(Player68 *p) {
   vk68_debug(" -> buffer length : %u\n", p->samples_per_frame);
 
   vk68_debug(" -> Running music init code...\n");
+  // Every track starts from the same registers, whatever played before.
   Reg68 &r = p->reg;
+  r = Reg68{};
   r.d[0] = t->d0;
   r.d[1] = (t->hardware & VK68_HW_STE) ? 0 : 1;
   r.d[2] = t->data_size;

@@ -95,7 +95,8 @@ TEST_F(MusicTest, TracksSoundWithHeadroomAndDiffer) {
 }
 
 // Across the end of track 1 with the intro's loop rule (one sample per
-// call; at the end, a restart and the same sample again): the samples after
+// call; at the end a restart, and the call that carries it out, which
+// writes nothing, once more): the samples after
 // the join are track 1 from its start, sample for sample, and the music
 // goes on without a quiet stretch.
 TEST_F(MusicTest, LoopJoinsWithoutAGap) {
@@ -115,13 +116,15 @@ TEST_F(MusicTest, LoopJoinsWithoutAGap) {
   int ends = 0;
   while (out[0].size() < 3 * kRate) {
     uint32_t sample = 0;
-    const int status = vk68_process(player_, &sample, 1);
+    int status = vk68_process(player_, &sample, 1);
+    if (status > 0 && (status & VK68_PROCESS_CHANGE)) {
+      join = out[0].size();
+      status = vk68_process(player_, &sample, 1);
+    }
     ASSERT_GE(status, 0);
     if (status & VK68_PROCESS_END) {
       ++ends;
-      join = out[0].size() + 1;
       vk68_restart(player_);
-      vk68_process(player_, &sample, 1);
     }
     out[0].push_back(int16_t(sample));
     out[1].push_back(int16_t(sample >> 16));

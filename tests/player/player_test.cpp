@@ -48,16 +48,19 @@ TEST_F(PlayerTest, StatusesThroughTracks) {
   EXPECT_EQ(vk68_process(player_, buffer.data(), 0), VK68_PROCESS_CHANGE);
   EXPECT_EQ(vk68_process(player_, buffer.data(), 100), 0);
   EXPECT_EQ(vk68_process(player_, buffer.data(), 100), VK68_PROCESS_IDLE);
-  // The call that runs the last frame says so; the next starts track 3
-  // without writing.
+  // The call that runs the last frame says so; the next plays the rest of
+  // it out, then starts track 3 without writing more.
   int status = 0;
   for (int calls = 0; !(status & VK68_PROCESS_END) && calls < 100; ++calls)
     status = vk68_process(player_, buffer.data(), 883);
   EXPECT_EQ(status, VK68_PROCESS_END);
   EXPECT_EQ(player_->frames_played, 100u);
-  buffer[0] = 0x12345678;
+  const uint32_t rest = player_->mix_remaining;
+  const std::vector<uint32_t> last(player_->mix_position, player_->mix_position + rest);
+  std::fill(buffer.begin(), buffer.end(), 0x12345678u);
   EXPECT_EQ(vk68_process(player_, buffer.data(), 883), VK68_PROCESS_CHANGE);
-  EXPECT_EQ(buffer[0], 0x12345678u);
+  EXPECT_TRUE(std::equal(last.begin(), last.end(), buffer.begin()));
+  EXPECT_EQ(buffer[rest], 0x12345678u);
   EXPECT_EQ(vk68_play(player_, -1), 3);
   vk68_restart(player_);
   EXPECT_EQ(vk68_process(player_, buffer.data(), 1), VK68_PROCESS_CHANGE);
