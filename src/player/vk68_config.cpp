@@ -19,6 +19,7 @@ constexpr VK68configKey kKeys[VK68CONFIG_COUNT] = {
     {"skip_time", "don't auto-play music which time in seconds is less than", 0, 86400, 4},
     {"default_time", "default time in seconds if unknown", 0, 86400, 180},
     {"total_time", "total of music played since first launch", 0, 0, 0},
+    {"clock", "machine clocks (0:nominal 8 MHz 68000 and 2 MHz YM, 1:PAL STE)", 0, 1, 0},
 };
 
 constexpr const char *kHeader[] = {

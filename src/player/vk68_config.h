@@ -1,4 +1,4 @@
-/* Configuration store: seven integer settings kept in the user's resource
+/* Configuration store: eight integer settings kept in the user's resource
  * directory as config.txt (the "config" resource, type 1), a commented text
  * file of "key = value" lines.
  *
@@ -24,7 +24,8 @@ enum {
   VK68CONFIG_SKIP_TIME = 4,
   VK68CONFIG_DEFAULT_TIME = 5,
   VK68CONFIG_TOTAL_TIME = 6,
-  VK68CONFIG_COUNT = 7,
+  VK68CONFIG_CLOCK = 7,
+  VK68CONFIG_COUNT = 8,
 };
 
 /* One row of the key table. min == max == 0 means "not limited". */

@@ -59,19 +59,19 @@ TEST_F(Config, ReadingAppliesTheRangeRule) {
   for (auto &v : values_) v = -77;
   EXPECT_EQ(VK68config_load(values_), -1);  // no file: the defaults
   EXPECT_EQ(messages(), Strings{"VK68rsc_open(1,config,1) : not found"});
-  EXPECT_THAT(values_, ElementsAre(221, 44100, 20480, 1, 4, 180, 0, -77));
+  EXPECT_THAT(values_, ElementsAre(221, 44100, 20480, 1, 4, 180, 0, 0));
   // Limits, hex, octal, comments, lines without "=", unknown keys, and the
   // tail of a line longer than 1023 characters.
   ASSERT_EQ(load("sampling_rate = 96000\nForce_Track = 0x10\n  \tamiga_blend\t=\t 010 # octal\n"
-                 "total_time = -5\n# version = 5\nskip_time 30\nvolume = 3\n#" +
+                 "total_time = -5\n# version = 5\nskip_time 30\nvolume = 3\nclock = 1\n#" +
                  std::string(1022, 'x') + "default_time = 7\nversion\n=5\n"),
             0);
-  EXPECT_THAT(values_, ElementsAre(221, 50000, 8, 16, 4, 180, -5, -77));
+  EXPECT_THAT(values_, ElementsAre(221, 50000, 8, 16, 4, 180, -5, 1));
   EXPECT_EQ(messages(), Strings{"VK68config_get_id(volume) : Not found"});
   ASSERT_EQ(load("sampling_rate = 100\nforce_track=7\ndefault_time = -1\nskip_time = 99999999999\n"
-                 "amiga_blend = 70000"),
+                 "amiga_blend = 70000\nclock = 2"),
             0);
-  EXPECT_THAT(values_, ElementsAre(221, 6000, 65536, 7, 86400, 0, 0, -77));
+  EXPECT_THAT(values_, ElementsAre(221, 6000, 65536, 7, 86400, 0, 0, 1));
   // Without a file of the user's, the shared one.
   fs::remove(path("user/config.txt"));
   write("share/config.txt", "force_track = 5\n");
@@ -102,7 +102,9 @@ TEST_F(Config, SavedFileLayout) {
       "default_time  =     180   [       0..   86400] (  180) default time in seconds if "
       "unknown\n"
       "total_time    = 1234567   [       0..       0] (    0) total of music played since "
-      "first launch\n");
+      "first launch\n"
+      "clock         =       0   [       0..       1] (    0) machine clocks (0:nominal 8 MHz "
+      "68000 and 2 MHz YM, 1:PAL STE)\n");
   EXPECT_FALSE(fs::exists(path("share/config.txt")));
   int32_t again[8] = {};
   ASSERT_EQ(VK68config_load(again), 0);
