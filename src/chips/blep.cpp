@@ -110,18 +110,23 @@ void blep_init(Blep &b, uint64_t clock_num, uint64_t clock_den, uint32_t rate) {
   blep_reset(b);
 }
 
-void blep_reset(Blep &b) {
-  b.origin = 0;
-  b.sum = 0;
+void blep_reset(Blep &b, uint64_t sample, int32_t level) {
+  // The buffer starts early enough for a change 8 samples before `sample`
+  // to reach it with all 16 taps (at sample 0: from slot 0, step 0).
+  b.first = sample + kLead;
+  b.origin = b.first - std::min<uint64_t>(b.first, kBlepTaps);
+  b.sum = static_cast<uint32_t>(level) << kBlepShift;
+  b.pending = 0;
   std::fill(std::begin(b.buf), std::end(b.buf), 0u);
 }
 
-int blep_read(Blep &b, uint64_t step, int32_t *out) {
-  const auto end = static_cast<uint64_t>(blep_position(b, step) >> 64);
-  const auto ahead = static_cast<int64_t>(end - b.origin);
-  const int n = static_cast<int>(std::clamp<int64_t>(ahead, 0, kBlepSpan));
-  // Slots before sample 0 only pass their differences into the sum.
-  const int skip = b.origin < kLead ? std::min(kLead - static_cast<int>(b.origin), n) : 0;
+namespace {
+
+// Reads n slots (n <= kBlepSpan): those before the first sample only pass
+// into the sum, the others become samples. Returns the samples written.
+int read_slots(Blep &b, int n, int32_t *out) {
+  const uint64_t before = b.origin < b.first ? b.first - b.origin : 0;
+  const int skip = static_cast<int>(std::min<uint64_t>(before, static_cast<uint64_t>(n)));
   uint32_t sum = b.sum;
   int i = 0;
   for (; i < skip; ++i) sum += b.buf[i];
@@ -132,9 +137,27 @@ int blep_read(Blep &b, uint64_t step, int32_t *out) {
   }
   b.sum = sum;
   b.origin += n;
-  std::memmove(b.buf, b.buf + n, kBlepTaps * sizeof b.buf[0]);
-  std::fill_n(b.buf + kBlepTaps, n, 0u);
+  // The slots not read move to the front: at least the taps of a change in
+  // the last slot read, and any changes added further ahead.
+  const uint64_t un = static_cast<uint64_t>(n);
+  const uint64_t keep = std::max<uint64_t>(b.pending > un ? b.pending - un : 0, kBlepTaps);
+  std::memmove(b.buf, b.buf + n, keep * sizeof b.buf[0]);
+  std::fill_n(b.buf + keep, n, 0u);
+  b.pending = keep;
   return n - skip;
+}
+
+}  // namespace
+
+int blep_read(Blep &b, uint64_t step, int32_t *out) {
+  const auto end = static_cast<uint64_t>(blep_position(b, step) >> 64);
+  const auto ahead = static_cast<int64_t>(end - b.origin);
+  return read_slots(b, static_cast<int>(std::clamp<int64_t>(ahead, 0, kBlepSpan)), out);
+}
+
+void blep_read_samples(Blep &b, int n, int32_t *out) {
+  const uint64_t before = b.origin < b.first ? b.first - b.origin : 0;
+  read_slots(b, static_cast<int>(before) + n, out);
 }
 
 }  // namespace chips

@@ -25,7 +25,10 @@
 // from one block to the next that could drift. Output sample k shows the
 // signal at exactly time k: a step is centred on its position. The kernel
 // reaches 7.5 samples ahead, so a read up to a step time returns the samples
-// up to 7.5 before its position; the rest come with the next read.
+// up to 7.5 before its position; the rest come with the next read. A reader
+// may also take a given count of samples (blep_read_samples) while changes
+// further ahead are already in, as a chip does that shows its output a fixed
+// number of samples late.
 //
 // Arithmetic: 32-bit integers modulo 2^32 (harmless wrap-around: every
 // output value fits in 32 bits), so every build gives the same samples; the
@@ -39,6 +42,7 @@
 #ifndef VK68_CHIPS_BLEP_H
 #define VK68_CHIPS_BLEP_H
 
+#include <algorithm>
 #include <cstdint>
 
 #if defined(__SSE2__)
@@ -69,6 +73,9 @@ struct Blep {
   const int16_t *kernel;  // rows of kBlepRow pairs, one per phase
   uint64_t ratio;         // output samples per input step, 0.64 fixed point
   uint64_t origin;        // slot of buf[0] (output sample + 7, see blep.cpp)
+  uint64_t first;         // slot of the first sample to write; earlier ones
+                          // only pass their differences into the sum
+  uint64_t pending;       // slots from buf[0] on that may hold differences
   uint32_t sum;           // running sum of the read slots: level << kBlepShift
   // The differences of the unread samples, slot by slot from `origin`.
   alignas(16) uint32_t buf[kBlepSpan + kBlepTaps + kBlepPad + 1];
@@ -78,8 +85,11 @@ struct Blep {
 // the output) and the output rate in Hz, and resets b.
 void blep_init(Blep &b, uint64_t clock_num, uint64_t clock_den, uint32_t rate);
 
-// Level 0, step 0 at output sample 0, nothing pending; keeps the rates.
-void blep_reset(Blep &b);
+// Level `level` up to output sample `sample`, which the next read starts
+// with; nothing pending; keeps the rates. Changes may come at the steps
+// whose position lies up to 8 samples before `sample` (a reset at sample 0:
+// from step 0 on).
+void blep_reset(Blep &b, uint64_t sample = 0, int32_t level = 0);
 
 // Position of input step s in slots: whole slots in the high 64 bits, the
 // fraction (whose top bits pick the phase) in the low 64.
@@ -88,8 +98,8 @@ inline unsigned __int128 blep_position(const Blep &b, uint64_t step) {
 }
 
 // Adds a level change of `delta` at input step `step`, which must not be
-// earlier than the last read's time. Changes between two reads may come in
-// any order.
+// earlier than the last read's time, nor later than kBlepSpan samples after
+// it. Changes between two reads may come in any order.
 inline void blep_add_delta(Blep &b, uint64_t step, int32_t delta) {
   // The taps multiply two 16-bit halves of the change: tap * half + tap * rest.
   while (delta > kBlepMaxDelta || delta < -kBlepMaxDelta) {
@@ -108,6 +118,7 @@ inline void blep_add_delta(Blep &b, uint64_t step, int32_t delta) {
   const uint64_t early = slot & 3;
   const int16_t *k = row + 2 * (kBlepPad - early);
   uint32_t *out = b.buf + (slot - early);
+  b.pending = std::max<uint64_t>(b.pending, slot - early + kBlepTaps + 4);
   const __m128i halves = _mm_set1_epi32(static_cast<int32_t>(
       (static_cast<uint32_t>(static_cast<uint16_t>(rest)) << 16) | static_cast<uint16_t>(half)));
   for (int i = 0; i < kBlepTaps + 4; i += 4) {
@@ -118,6 +129,7 @@ inline void blep_add_delta(Blep &b, uint64_t step, int32_t delta) {
 #else
   const int16_t *k = row + 2 * kBlepPad;
   uint32_t *out = b.buf + slot;
+  b.pending = std::max<uint64_t>(b.pending, slot + kBlepTaps);
   for (int i = 0; i < kBlepTaps; ++i) {
     out[i] += static_cast<uint32_t>(k[2 * i] * half + k[2 * i + 1] * rest);
   }
@@ -128,6 +140,11 @@ inline void blep_add_delta(Blep &b, uint64_t step, int32_t delta) {
 // changes before it added) to `out` and returns their count: those before
 // the output position of `step` less 7.5 samples, at most kBlepSpan per call.
 int blep_read(Blep &b, uint64_t step, int32_t *out);
+
+// Writes the next n output samples (n <= kBlepSpan - kBlepTaps) to `out`.
+// The caller has added every change before them: those at the steps whose
+// position lies before the last sample's plus 7.5.
+void blep_read_samples(Blep &b, int n, int32_t *out);
 
 }  // namespace chips
 
