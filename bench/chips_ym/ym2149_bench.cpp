@@ -1,11 +1,17 @@
-// Cost of rendering one 50 Hz YM-2149 frame with a busy register stream.
+// Cost of one 50 Hz YM-2149 frame at 44,100 Hz: its register writes through
+// the bus and its render, with a busy register stream, and with every
+// generator at its fastest.
 #include <benchmark/benchmark.h>
 
+#include <vector>
+
+#include "chips/timebase.h"
 #include "chips/ym2149.h"
 
 namespace {
 
 Ym2149 chip;
+Timebase timebase{kClocksNominal, 44100, 0};
 constexpr uint32_t kSelect = 0xFFFF8800;
 constexpr uint32_t kData = 0xFFFF8802;
 constexpr uint32_t kFrame = 160256;  // 50 Hz at 8 MHz
@@ -17,7 +23,7 @@ void write_reg(int reg, int value, uint32_t cycle) {
 
 // A replay routine at frame start plus a timer routine firing 300 times over
 // the frame, changing periods, volumes, the mixer and the envelope.
-void queue_frame(int frame) {
+void busy_frame(int frame) {
   write_reg(0, 0x1C + frame % 7, 0);
   write_reg(1, 1, 0);
   write_reg(2, 0xEE, 0);
@@ -39,35 +45,43 @@ void queue_frame(int frame) {
   }
 }
 
-void BM_RenderFrame(benchmark::State &state) {
-  ym_init(&chip);
-  ym_sampling_rate(&chip, 44100);
+// Tones of period 1 on A and B, noise of period 0 on all three channels, C
+// on an envelope of period 1: a level change at nearly every step.
+void fastest_frame(int frame) {
+  if (frame > 0) return;
+  write_reg(0, 1, 0);
+  write_reg(2, 1, 0);
+  write_reg(6, 0, 0);
+  write_reg(7, 0, 0);
+  write_reg(8, 15, 0);
+  write_reg(9, 15, 0);
+  write_reg(10, 0x10, 0);
+  write_reg(11, 1, 0);
+  write_reg(13, 10, 0);
+}
+
+void render_frames(benchmark::State &state, void (*frame_writes)(int)) {
+  ym_init(&chip, &timebase);
+  std::vector<int32_t> out(TIMEBASE_MAX_CHUNK_SAMPLES);
   int frame = 0;
   int64_t samples = 0;
   for (auto _ : state) {
-    state.PauseTiming();
-    queue_frame(frame++);
-    state.ResumeTiming();
-    samples += ym_render_frame(&chip, kFrame);
-    benchmark::DoNotOptimize(ym_output_buffer(&chip)[0]);
-    chip.io.adjust_cycles(&chip.io, kFrame);
+    chip.io.adjust_cycles(&chip.io, frame ? kFrame : 0);
+    timebase.frame_start = uint64_t{kFrame} * static_cast<uint64_t>(frame);
+    frame_writes(frame++);
+    const auto n = static_cast<int>(timebase_frame_samples(&timebase, kFrame));
+    ym_render(&chip, kFrame, out.data(), n);
+    benchmark::DoNotOptimize(out[0]);
+    samples += n;
   }
   state.counters["samples/frame"] =
       static_cast<double>(samples) / static_cast<double>(state.iterations());
 }
-BENCHMARK(BM_RenderFrame);
 
-// The same including the cost of queueing the writes through the bus.
-void BM_QueueAndRenderFrame(benchmark::State &state) {
-  ym_init(&chip);
-  ym_sampling_rate(&chip, 44100);
-  int frame = 0;
-  for (auto _ : state) {
-    queue_frame(frame++);
-    benchmark::DoNotOptimize(ym_render_frame(&chip, kFrame));
-    chip.io.adjust_cycles(&chip.io, kFrame);
-  }
-}
-BENCHMARK(BM_QueueAndRenderFrame);
+void BM_BusyFrame(benchmark::State &state) { render_frames(state, busy_frame); }
+BENCHMARK(BM_BusyFrame);
+
+void BM_FastestGenerators(benchmark::State &state) { render_frames(state, fastest_frame); }
+BENCHMARK(BM_FastestGenerators);
 
 }  // namespace

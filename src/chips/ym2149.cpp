@@ -1,31 +1,29 @@
-/* YM-2149 sound generator: register ports on the 68000 bus, write queues,
- * and the per-frame renderer.
+/* YM-2149 sound generator: register ports on the 68000 bus, the generators
+ * stepped from one level change to the next, and the output stage.
  *
- * While the 68000 runs, register writes are only queued with their cycle
- * positions. ym_render_frame then runs three stages over the frame, each
- * filling one word per 250 kHz step and replaying its own queue on the way:
- *   noise     -> noise word per step    (12-bit channel pattern)
- *   envelope  -> envelope level per step (level * 0x111)
- *   tone+mix  -> output level per step, through the mixing table
- * and averages groups of 4 steps (62500 Hz) picked at the output rate.
+ * Generators: three square waves toggled every P steps, a 17-bit noise
+ * shift register clocked every 2 * R6 steps, and an envelope that moves one
+ * position every P steps. A write first steps them up to the step its cycle
+ * falls in, and so does ym_render up to the end of its stretch. Between two
+ * such moments the registers hold still, and the generators go from event
+ * to event: the next tone toggle, the next noise clock that changes the
+ * noise bit, the next envelope advance that changes its level (every second
+ * one), whichever comes first. Only the events of generators that can be
+ * heard count (a tone switched on, in the voice mask and not at a fixed
+ * volume 0; noise on such a channel; the envelope followed by a channel of
+ * the voice mask); the others are brought up to date in one go when they
+ * are heard again or their period changes, so they keep their phase. After
+ * each event the three channels are mixed through the mixing table, and a
+ * change of the mixed level goes to the band-limited step buffer (blep).
  *
- * A generator nobody hears over a stretch of steps (a square wave switched
- * off, muted or at volume 0; noise on no channel of the voice mask; the
- * envelope followed by none) is not stepped there: its counters and position
- * move on in one go, so it comes back in the phase it would have had. Runs in which no heard
- * channel follows the envelope or the noise hold one level and are filled at once.
- *
- * Time: every queue has a base, the cycle up to which its generator has been
- * rendered. A frame renders the whole steps from the base to the frame's end
- * and a write sounds from the start of the step its cycle falls in; the
- * cycles of an unfinished step are left for the next frame, whose
- * adjust-cycles call puts the base just below 0. The mixer register R7 feeds
- * both the noise and the tone stage and is queued for both, so each stage
- * sees it change at its own moment.
+ * Counters: each generator keeps the step of its last event and the step
+ * from which its period holds; its next event comes at max(last + period,
+ * since). A period written below the count already reached fires at once,
+ * as the chip's counters do when they compare.
  *
  * 12-bit channel patterns: channel A owns bits 11-8, B bits 7-4, C bits 3-0;
- * AND-ing the tone, noise and volume patterns of a step gives the index of
- * the mixing table.
+ * AND-ing the tone, noise and volume patterns gives the index of the mixing
+ * table.
  */
 #include "chips/ym2149.h"
 
@@ -33,23 +31,18 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <numeric>
 
 #include "chips/wide_access.h"
 #include "chips/ym_mixtable.h"
 
 namespace {
 
-// One generator step every 32 cycles of the 8 MHz 68000: 250 kHz, the rate
-// at which a 2 MHz YM-2149 clocks its tone counters (2 MHz / 8).
-constexpr int kCycleShift = 5;
-constexpr int kCyclesPerStep = 1 << kCycleShift;
-constexpr int kStepCapacity = YM_BUFFER_SIZE;
-constexpr int kListCapacity = YM_LIST_CAPACITY;
 // Peak of the rescaled mixing table (leaves headroom for the other chips).
 constexpr uint32_t kOutputLevel = 0xD000;
 constexpr int kScaleShift = 14;
-// 62500 Hz, the rate of groups of four steps, as a 16.16 fraction numerator.
-constexpr uint32_t kGroupRateFixed = 62500u << 16;
+// YM clocks per generator step.
+constexpr uint64_t kClocksPerStep = 8;
 
 // Registers.
 constexpr int kNoisePeriod = 6;
@@ -59,7 +52,8 @@ constexpr int kVolumeA = 8;  // 8-10: bit 4 follow the envelope, bits 3-0 level
 constexpr int kEnvFine = 11;
 constexpr int kEnvCoarse = 12;
 constexpr int kEnvShape = 13;  // bit 3 continue, 2 attack, 1 alternate, 0 hold
-constexpr int kLastReadable = 13;
+constexpr int kIoPortA = 14;   // 14 and 15: the I/O ports, no sound
+constexpr int kRegisters = 16;
 constexpr uint8_t kMixerReset = 0x3F;
 constexpr uint8_t kShapeReset = 10;
 
@@ -68,12 +62,21 @@ constexpr uint32_t kAllVoices = 0xFFF;
 
 // Envelope: 32 positions per fall or rise, shown as 16 levels.
 constexpr uint32_t kEnvMask = 31;
-constexpr int32_t kEnvRestart = 65536;  // beyond any period: advance at once
+// A write to R13 makes the envelope advance at its step: its last advance
+// then lies further back than any period.
+constexpr int64_t kEnvRestart = 65536;
+constexpr int64_t kNever = INT64_MAX;
 
-// The envelope as a write of `shape` to R13 leaves it: the first step
-// advances at once, so the first level shown is that of position 1.
+// The AC coupling: the estimate moves by 2 pi fc / rate of the difference a
+// sample (a first-order high-pass at fc), in 1/65536.
+constexpr double kPi = 3.14159265358979323846;
+constexpr int64_t kCouplingNum = static_cast<int64_t>(2 * kPi * YM_COUPLING_HZ * 65536 + 0.5);
+constexpr int64_t kCouplingMax = int64_t{32767} << 16;
+
+// The envelope as a write of `shape` to R13 leaves it (its first step
+// advances at once, so the first level shown is that of position 1).
 constexpr YmEnvelope restarted(uint8_t shape) {
-  return {kEnvRestart, 0, 1, (shape & 4) ? 0 : kEnvMask, kEnvMask};
+  return {0, 1, (shape & 4) ? 0 : kEnvMask, kEnvMask};
 }
 
 // The mixing table rescaled to the output level, built once for every chip.
@@ -95,348 +98,315 @@ const int32_t *mix_table() {
 static_assert(offsetof(Ym2149, io) == 0);
 Ym2149 &chip(IoPlugin68 *self) { return *reinterpret_cast<Ym2149 *>(self); }
 
-// ---------------------------------------------------------------- queues
+// ------------------------------------------------------------------ time
 
-void list_clear(YmWriteList &l, int32_t base) {
-  l.base = base;
-  l.count = 0;
+// The step frame cycle `cycle` falls in (cycle < 2^33).
+int64_t step_of(const Ym2149 &ym, uint64_t cycle) {
+  return ym.frame_step + static_cast<int64_t>((ym.frame_rem + cycle * ym.cycle_num) / ym.cycle_den);
 }
 
-// A full list keeps its newest write in the last slot.
-void list_push(YmWriteList &l, int32_t cycle, uint8_t reg, uint8_t value) {
-  int i = l.count < kListCapacity ? l.count++ : kListCapacity - 1;
-  l.entries[i] = {cycle, reg, value};
+// The 68000 runs at most one chunk ahead of the last render, and overruns
+// the chunk's end by at most an interrupt handler: a write beyond that lies
+// outside the track's time (a track's init code running before its first
+// frame) and counts at the step reached.
+constexpr uint64_t kWriteReach = TIMEBASE_MAX_CHUNK_CYCLES + 65536;
+
+// Puts the current frame's cycle 0 at absolute cycle `start`, the frame
+// rendered up to its cycle `rendered`.
+void set_frame(Ym2149 &ym, uint64_t start, uint32_t rendered) {
+  const unsigned __int128 scaled = static_cast<unsigned __int128>(start) * ym.cycle_num;
+  ym.frame_start = start;
+  ym.frame_step = static_cast<int64_t>(scaled / ym.cycle_den);
+  ym.frame_rem = static_cast<uint64_t>(scaled % ym.cycle_den);
+  ym.rendered = rendered;
+  ym.write_limit = step_of(ym, rendered + kWriteReach);
 }
 
-void queue_write(Ym2149 &ym, uint8_t reg, uint8_t value, uint32_t cycle) {
-  const auto c = static_cast<int32_t>(cycle);
-  if (reg < kNoisePeriod || (reg >= kVolumeA && reg < kEnvFine)) {
-    list_push(ym.tone_list, c, reg, value);
-  } else if (reg == kNoisePeriod) {
-    list_push(ym.noise_list, c, reg, value);
-  } else if (reg == kMixer) {
-    list_push(ym.tone_list, c, reg, value);
-    list_push(ym.noise_list, c, reg, value);
-  } else if (reg <= kEnvShape) {
-    list_push(ym.env_list, c, reg, value);
+// Takes the time base's clocks and rate and restarts the chip's time at
+// frame cycle `cycle`, where the output shows `level` for the lag's
+// samples. Returns the steps the generators' counts move by.
+int64_t restart_time(Ym2149 &ym, uint32_t cycle, int32_t level) {
+  const Timebase &tb = *ym.tb;
+  const ClockRate clock = tb.clocks.ym;
+  const uint64_t den = kClocksPerStep * clock.den * tb.clocks.cpu_hz;
+  const uint64_t common = std::gcd(clock.num, den);
+  ym.cycle_num = clock.num / common;
+  ym.cycle_den = den / common;
+  set_frame(ym, tb.frame_start, cycle);
+  chips::blep_init(ym.blep, clock.num, kClocksPerStep * clock.den, tb.rate);
+  chips::blep_reset(ym.blep, timebase_sample(&tb, tb.frame_start + cycle), level);
+  ym.hold = YM_OUTPUT_LAG;
+  ym.held_level = level;
+  ym.coupling.gain = static_cast<int32_t>((kCouplingNum + tb.rate / 2) / tb.rate);
+  const int64_t at = step_of(ym, cycle);
+  const int64_t moved = at - ym.step;
+  ym.step = at;
+  return moved;
+}
+
+// ------------------------------------------------------------ generators
+
+// What the registers and the voice mask make of the generators while they
+// hold still.
+struct Setup {
+  int64_t tone_period[3], noise_period, env_period;  // in steps, >= 1
+  // Channel patterns: tone or noise switched off, following the envelope;
+  // the fixed levels of the others; the voice mask.
+  uint32_t tone_off, noise_off, env_sel, fixed, voice_mask;
+  // The channels whose tone, noise, envelope can be heard.
+  uint32_t tone_heard, noise_heard, env_heard;
+};
+
+int64_t tone_period(const Ym2149 &ym, int ch) {
+  const int32_t p = ((ym.regs[2 * ch + 1] & 0x0F) << 8) | ym.regs[2 * ch];
+  return p ? p : 1;
+}
+// Every 2 * R6 steps, every step when R6 is 0.
+int64_t noise_period(const Ym2149 &ym) {
+  const int32_t p = 2 * (ym.regs[kNoisePeriod] & kNoisePeriodMask);
+  return p ? p : 1;
+}
+int64_t env_period(const Ym2149 &ym) {
+  const int32_t p = (ym.regs[kEnvCoarse] << 8) | ym.regs[kEnvFine];
+  return p ? p : 1;
+}
+
+Setup setup(const Ym2149 &ym) {
+  Setup s{};
+  uint32_t audible = 0;  // channels of the voice mask not at a fixed 0
+  for (int ch = 0; ch < 3; ++ch) {
+    s.tone_period[ch] = tone_period(ym, ch);
+    if (ym.regs[kMixer] & (1 << ch)) s.tone_off |= kNibble[ch];
+    if (ym.regs[kMixer] & (8 << ch)) s.noise_off |= kNibble[ch];
+    const uint8_t volume = ym.regs[kVolumeA + ch];
+    if (volume & 0x10) {
+      s.env_sel |= kNibble[ch];
+    } else {
+      s.fixed |= (volume & 15u) * (kNibble[ch] & 0x111);
+    }
+    if ((volume & 0x1F) != 0) audible |= kNibble[ch];
+  }
+  s.noise_period = noise_period(ym);
+  s.env_period = env_period(ym);
+  s.voice_mask = ym.voice_mask;
+  audible &= ym.voice_mask;
+  s.tone_heard = audible & ~s.tone_off;
+  s.noise_heard = audible & ~s.noise_off;
+  s.env_heard = s.env_sel & ym.voice_mask;
+  return s;
+}
+
+// The envelope's level, 0-15.
+uint32_t env_level(const YmEnvelope &v) { return ((v.g ^ v.h) >> 1) & (v.e >> 1); }
+
+// The mixed level of the generators as they stand.
+int32_t mixed(const Ym2149 &ym, const Setup &s) {
+  const uint32_t noise = (ym.noise_shift & 1) ? kAllVoices : s.noise_off;
+  const uint32_t volume = (s.env_sel & (env_level(ym.env) * 0x111)) | s.fixed;
+  return ym.mix[(ym.tone_bits | s.tone_off) & noise & volume & s.voice_mask];
+}
+
+// Hands a change of the mixed level at step t to the blep.
+void update_level(Ym2149 &ym, const Setup &s, int64_t t) {
+  const int32_t level = mixed(ym, s);
+  if (level != ym.level) {
+    chips::blep_add_delta(ym.blep, static_cast<uint64_t>(t), level - ym.level);
+    ym.level = level;
   }
 }
 
-// The value a read of register r sees: the newest queued write, else the
-// register file.
-uint8_t read_register(const Ym2149 &ym, uint8_t r) {
-  if (r > kLastReadable) return 0;
-  const YmWriteList &l = (r == kNoisePeriod || r == kMixer) ? ym.noise_list
-                         : r >= kEnvFine                    ? ym.env_list
-                                                            : ym.tone_list;
-  for (int i = l.count - 1; i >= 0; --i) {
-    if (l.entries[i].reg == r) return l.entries[i].value;
+// The events of a counter of `period` that come before step `to`; moves
+// `last` to the last of them and returns their count.
+int64_t events_before(int64_t &last, int64_t since, int64_t period, int64_t to) {
+  const int64_t next = std::max(last + period, since);
+  if (next >= to) return 0;
+  const int64_t count = 1 + (to - 1 - next) / period;
+  last = next + (count - 1) * period;
+  return count;
+}
+
+void tone_catch_up(Ym2149 &ym, int ch, int64_t period, int64_t to) {
+  if (events_before(ym.tone_last[ch], ym.tone_since[ch], period, to) & 1) {
+    ym.tone_bits ^= kNibble[ch];
   }
-  return ym.regs[r];
 }
 
-// ------------------------------------------------------------- rendering
-
-// Replays a list over `steps` steps: run(first, n) renders n steps from step
-// `first`, apply(write) stores a write. A write takes effect from the start of
-// the step its cycle falls in; writes outside the frame apply at its edges.
-template <class Run, class Apply>
-void replay(const YmWriteList &l, int steps, Run run, Apply apply) {
-  int done = 0;
-  for (int i = 0; i < l.count; ++i) {
-    const YmWrite &w = l.entries[i];
-    int64_t at = (static_cast<int64_t>(w.cycle) - l.base) >> kCycleShift;
-    int step = static_cast<int>(std::clamp<int64_t>(at, done, steps));
-    run(done, step - done);
-    done = step;
-    apply(w);
-  }
-  run(done, steps - done);
-}
-
-// Counters that fire and restart when they have reached their period at the
-// start of a step and count every step (tone counters, the envelope's f):
-// advances `counter` by n steps of `period` (>= 1) and returns how often it
-// fired.
-int32_t count_firings(int32_t &counter, int32_t period, int32_t n) {
-  const int32_t first = std::max(period - counter, 0);  // step of the first firing
-  if (n <= first) {
-    counter += n;
-    return 0;
-  }
-  const int32_t firings = 1 + (n - 1 - first) / period;
-  counter = n - (first + (firings - 1) * period);
-  return firings;
-}
-
-// The 17-bit noise shift register one clock later: the new bit 16 is bit 0
-// XOR bit 2.
-uint32_t noise_shifted(uint32_t shift) {
-  return (shift >> 1) | (((shift ^ (shift >> 2)) & 1) << 16);
-}
-
-// The shift register `count` clocks later. The 15 bits that 15 clocks shift
-// in are bits 0-14 XOR bits 2-16 of the current value, so they come at once.
-uint32_t noise_shifted(uint32_t shift, int32_t count) {
+// The 17-bit noise shift register `count` clocks later: each clock shifts it
+// right and brings in bit 0 XOR bit 2 as bit 16. The 15 bits that 15 clocks
+// bring in are bits 0-14 XOR bits 2-16 of the current value, so they come
+// at once.
+uint32_t noise_shifted(uint32_t shift, int64_t count) {
   for (; count >= 15; count -= 15) shift = (shift >> 15) | (((shift ^ (shift >> 2)) & 0x7FFF) << 2);
-  for (; count > 0; --count) shift = noise_shifted(shift);
+  for (; count > 0; --count) shift = (shift >> 1) | (((shift ^ (shift >> 2)) & 1) << 16);
   return shift;
 }
 
-// Noise: the shift register is clocked every 2 * R6 steps, every step when
-// R6 is 0 (the chip's noise period register has 5 bits). A step's noise word
-// is all ones while bit 0 is 1, else it passes only the channels whose noise
-// is off.
-void noise_run(Ym2149 &ym, int first, int n) {
-  const uint32_t voice_mask = ym.voice_mask;
-  const int32_t period = 2 * (ym.regs[kNoisePeriod] & kNoisePeriodMask);
-  uint32_t disabled = 0;
-  for (int ch = 0; ch < 3; ++ch) {
-    if (ym.noise_mixer & (8 << ch)) disabled |= kNibble[ch];
-  }
-  uint32_t *out = ym.noise_buf + first;
-  if ((~disabled & voice_mask) == 0) {
-    // No channel heard takes the noise: it passes them all, and the shift
-    // register only runs on. Counted like the tone counters, the noise
-    // counter is one ahead (it counts before it compares).
-    int32_t counter = ym.noise_counter + 1;
-    ym.noise_shift = noise_shifted(ym.noise_shift, count_firings(counter, std::max(period, 1), n));
-    ym.noise_counter = counter - 1;
-    std::fill_n(out, n, 0xFFFFFFFFu);
-    return;
-  }
-  uint32_t word = (ym.noise_shift & 1) ? 0xFFFFFFFFu : disabled;
-  int32_t counter = ym.noise_counter;
-  uint32_t shift = ym.noise_shift;
-  for (; n > 0; --n) {
-    if (++counter >= period) {
-      shift = noise_shifted(shift);
-      counter = 0;
-      word = (shift & 1) ? 0xFFFFFFFFu : disabled;
-    }
-    *out++ = word;
-  }
-  ym.noise_counter = counter;
-  ym.noise_shift = shift;
+void noise_catch_up(Ym2149 &ym, int64_t period, int64_t to) {
+  ym.noise_shift =
+      noise_shifted(ym.noise_shift, events_before(ym.noise_last, ym.noise_since, period, to));
 }
 
-// Envelope period in steps, 0 counting as 1.
-int32_t envelope_period(const Ym2149 &ym) {
-  const int32_t period = (ym.regs[kEnvCoarse] << 8) | ym.regs[kEnvFine];
-  return period ? period : 1;
+// Clocks until the noise bit (bit 0) changes: after k clocks it is the
+// current bit k. When bits 1-16 all equal it, 16 clocks change nothing.
+int noise_clocks_to_change(uint32_t shift) {
+  const uint32_t differ = (shift ^ (0u - (shift & 1))) & 0x1FFFE;
+  return differ ? __builtin_ctz(differ) : 16;
 }
 
-// The envelope n steps on without showing its levels: the positions it
-// passes in one go, and the ends of falls and rises among them.
-void envelope_skip(Ym2149 &ym, int32_t n) {
+// The envelope `count` advances on: the positions it passes in one go, and
+// the ends of falls and rises among them, where the shape bits decide
+// whether it turns, holds, or goes silent.
+void env_advance(Ym2149 &ym, int64_t count) {
   YmEnvelope &v = ym.env;
-  const auto advances = static_cast<uint32_t>(count_firings(v.f, envelope_period(ym), n));
-  const uint32_t to_end = kEnvMask + 1 - (v.g & kEnvMask);  // advances to the next end
-  if (v.c == 0 || advances < to_end) {
-    v.g += v.c * advances;
+  if (v.c == 0 || count == 0) return;
+  const int64_t to_end = kEnvMask + 1 - (v.g & kEnvMask);  // advances to the next end
+  if (count < to_end) {
+    v.g += static_cast<uint32_t>(count);
     return;
   }
   const uint8_t shape = ym.regs[kEnvShape];
   const bool hold = shape & 1, alternate = shape & 2;
   // A held envelope stops at the first end; otherwise each end may turn it.
-  const uint32_t ends = hold ? 1 : 1 + (advances - to_end) / (kEnvMask + 1);
+  const int64_t ends = hold ? 1 : 1 + (count - to_end) / (kEnvMask + 1);
   if ((alternate != hold) && (ends & 1)) v.h ^= kEnvMask;
   v.c = hold ? 0 : 1;
   v.e = (shape & 8) ? kEnvMask : 0;
-  v.g += hold ? to_end : advances;
+  v.g += static_cast<uint32_t>(hold ? to_end : count);
 }
 
-// Envelope: advances one position every P steps; at the end of each fall or
-// rise the shape bits decide whether it turns, holds, or goes silent.
-void envelope_run(Ym2149 &ym, int first, int n) {
-  const int32_t period = envelope_period(ym);
-  const uint8_t shape = ym.regs[kEnvShape];
-  uint32_t *out = ym.env_buf + first;
-  while (n > 0) {
-    int32_t run;
-    if (period - ym.env.f <= 0) {
-      uint32_t g = ym.env.g + ym.env.c;
-      if ((g ^ ym.env.g) & 32) {
-        if (((shape >> 1) ^ shape) & 1) ym.env.h ^= kEnvMask;
-        ym.env.c = (shape & 1) ? 0 : 1;
-        ym.env.e = (shape & 8) ? kEnvMask : 0;
-      }
-      ym.env.g = g;
-      ym.env.f = 0;
-      run = period;
-    } else {
-      run = period - ym.env.f;
+void env_catch_up(Ym2149 &ym, int64_t period, int64_t to) {
+  env_advance(ym, events_before(ym.env_last, ym.env_since, period, to));
+}
+
+// Steps the generators from ym.step up to step `to`, the registers holding
+// still, handing every change of the mixed level to the blep.
+void generate(Ym2149 &ym, int64_t to) {
+  if (to <= ym.step) return;
+  const Setup s = setup(ym);
+  const int64_t from = ym.step;
+  int64_t tone_next[3];
+  for (int ch = 0; ch < 3; ++ch) {
+    tone_next[ch] = kNever;
+    if (s.tone_heard & kNibble[ch]) {
+      tone_catch_up(ym, ch, s.tone_period[ch], from);
+      tone_next[ch] = std::max(ym.tone_last[ch] + s.tone_period[ch], ym.tone_since[ch]);
     }
-    run = std::min(run, n);
-    uint32_t level = ((ym.env.g ^ ym.env.h) >> 1) & (ym.env.e >> 1);
-    out = std::fill_n(out, run, level * 0x111);
-    ym.env.f += run;
-    n -= run;
   }
-}
-
-// Whether a channel of the voice mask follows the envelope at some moment of
-// the frame (the volumes are still as the frame found them). If none does,
-// the envelope's levels are never looked at and need not be written.
-bool envelope_heard(const Ym2149 &ym) {
-  auto follows = [&ym](int reg, uint8_t value) {
-    return reg >= kVolumeA && reg < kVolumeA + 3 && (value & 0x10) &&
-           (ym.voice_mask & kNibble[reg - kVolumeA]);
+  // The noise's next event is the clock that changes its bit.
+  int64_t noise_next = kNever;
+  int noise_clocks = 0;
+  auto plan_noise = [&] {
+    noise_clocks = noise_clocks_to_change(ym.noise_shift);
+    noise_next = std::max(ym.noise_last + s.noise_period, ym.noise_since) +
+                 (noise_clocks - 1) * s.noise_period;
   };
-  for (int reg = kVolumeA; reg < kVolumeA + 3; ++reg) {
-    if (follows(reg, ym.regs[reg])) return true;
+  if (s.noise_heard) {
+    noise_catch_up(ym, s.noise_period, from);
+    plan_noise();
   }
-  const YmWriteList &l = ym.tone_list;
-  return std::any_of(l.entries, l.entries + l.count,
-                     [&](const YmWrite &w) { return follows(w.reg, w.value); });
-}
-
-// Volume nibble of a channel for the output centre: 15 when it follows the
-// envelope.
-uint32_t peak_nibble(uint8_t volume) { return (volume & 0x10) ? 15 : (volume & 15); }
-
-// Half of the highest level the frame can reach, so that it swings about 0.
-int32_t frame_centre(const Ym2149 &ym) {
-  const int32_t *mix = ym.mix;
-  const uint32_t voice_mask = ym.voice_mask;
-  uint32_t index = 0;
-  for (int ch = 0; ch < 3; ++ch) index |= peak_nibble(ym.regs[kVolumeA + ch]) << (8 - 4 * ch);
-  int32_t peak = mix[index & voice_mask];
-  const YmWriteList &l = ym.tone_list;
-  for (int i = 0; i < l.count; ++i) {
-    const YmWrite &w = l.entries[i];
-    if (w.reg >= kVolumeA && w.reg < kVolumeA + 3) {
-      int shift = 8 - 4 * (w.reg - kVolumeA);
-      index = (index & ~(15u << shift)) | (peak_nibble(w.value) << shift);
-    }
-    if (i + 1 == l.count || l.entries[i + 1].cycle != w.cycle) {
-      peak = std::max(peak, mix[index & voice_mask]);
-    }
+  // The envelope's next event is the advance to an even position (its
+  // level changes every second one); none once it holds.
+  int64_t env_next = kNever;
+  int env_advances = 0;
+  auto plan_env = [&] {
+    env_next = kNever;
+    if (ym.env.c == 0) return;
+    env_advances = (ym.env.g & 1) ? 1 : 2;
+    env_next =
+        std::max(ym.env_last + s.env_period, ym.env_since) + (env_advances - 1) * s.env_period;
+  };
+  if (s.env_heard) {
+    env_catch_up(ym, s.env_period, from);
+    plan_env();
   }
-  return (peak + 1) >> 1;
-}
 
-// Levels of n steps whose channels vary from step to step: the step's
-// tone, noise and envelope words pick its entry of the mixing table. The
-// buffers never overlap the table; saying so (restrict) lets the compiler
-// do several steps at once.
-void mix_steps(int32_t *__restrict out, const uint32_t *__restrict noise,
-               const uint32_t *__restrict env, const int32_t *__restrict mix, int n, uint32_t tone,
-               uint32_t env_sel, uint32_t fixed, int32_t centre) {
-  for (int i = 0; i < n; ++i) {
-    uint32_t index = tone & noise[i] & ((env_sel & env[i]) | fixed);
-    out[i] = mix[index] - centre;
-  }
-}
-
-// Tone and mix: square waves toggled every P steps, combined with the noise
-// and envelope words of each step into a mixing-table index.
-//
-// A square wave is heard when its tone is on, its channel in the voice mask
-// and its volume not a fixed 0. Only those cut the segment into runs, at
-// their periods; the others get a limit no counter reaches, run through the
-// segment untoggled, and count their toggles in one go at its end, which
-// keeps their phase for when they are heard again.
-void tone_run(Ym2149 &ym, int first, int n, int32_t centre) {
-  constexpr int32_t kNever = INT32_MAX;
-  const int32_t *mix = ym.mix;
-  const uint32_t voice_mask = ym.voice_mask;
-  int32_t period[3], limit[3];
-  uint32_t tone_off = 0, noise_on = 0, env_sel = 0, fixed = 0;
-  for (int ch = 0; ch < 3; ++ch) {
-    int32_t p = ((ym.regs[2 * ch + 1] & 0x0F) << 8) | ym.regs[2 * ch];
-    period[ch] = p ? p : 1;
-    if (ym.tone_mixer & (1 << ch)) tone_off |= kNibble[ch];
-    if (!(ym.tone_mixer & (8 << ch))) noise_on |= kNibble[ch];
-    uint8_t volume = ym.regs[kVolumeA + ch];
-    if (volume & 0x10) {
-      env_sel |= kNibble[ch];
-    } else {
-      fixed |= (volume & 15u) * (kNibble[ch] & 0x111);
-    }
-  }
-  const uint32_t heard = ~tone_off & voice_mask & (env_sel | fixed);
-  // Channels whose level may change from step to step: those following the
-  // envelope, and those with their noise on (the noise word passes the
-  // others, whatever the noise stage did). A run without them is one level.
-  const uint32_t varying = env_sel | (noise_on & fixed);
-  for (int ch = 0; ch < 3; ++ch) limit[ch] = (heard & kNibble[ch]) ? period[ch] : kNever;
-  const uint32_t *noise = ym.noise_buf + first;
-  const uint32_t *env = ym.env_buf + first;
-  int32_t *out = ym.out_buf + first;
-  for (int left = n; left > 0;) {
-    int32_t run = left;
+  update_level(ym, s, from);
+  for (;;) {
+    const int64_t t = std::min({tone_next[0], tone_next[1], tone_next[2], noise_next, env_next});
+    if (t >= to) break;
     for (int ch = 0; ch < 3; ++ch) {
-      if (ym.tone_counter[ch] >= limit[ch]) {
-        ym.tone_counter[ch] = 0;
-        ym.tone_out ^= kNibble[ch];
+      if (tone_next[ch] == t) {
+        ym.tone_bits ^= kNibble[ch];
+        ym.tone_last[ch] = t;
+        tone_next[ch] = t + s.tone_period[ch];
       }
-      run = std::min(run, limit[ch] - ym.tone_counter[ch]);
     }
-    const uint32_t tone = (ym.tone_out | tone_off) & voice_mask;
-    if (tone & varying) {
-      mix_steps(out, noise, env, mix, run, tone, env_sel, fixed, centre);
-    } else {
-      std::fill_n(out, run, mix[tone & fixed] - centre);
+    if (noise_next == t) {
+      ym.noise_shift = noise_shifted(ym.noise_shift, noise_clocks);
+      ym.noise_last = t;
+      plan_noise();
     }
-    noise += run;
-    env += run;
-    out += run;
-    for (int32_t &c : ym.tone_counter) c += run;
-    left -= run;
+    if (env_next == t) {
+      env_advance(ym, env_advances);
+      ym.env_last = t;
+      plan_env();
+    }
+    update_level(ym, s, t);
   }
-  for (int ch = 0; ch < 3; ++ch) {
-    if (heard & kNibble[ch]) continue;
-    ym.tone_counter[ch] -= n;  // back to where the segment found it
-    if (count_firings(ym.tone_counter[ch], period[ch], n) & 1) ym.tone_out ^= kNibble[ch];
-  }
+  ym.step = to;
 }
 
-// Averages groups of 4 steps and picks them at the output rate; samples are
-// written over the step buffer from its start. Returns the sample count.
-int resample(Ym2149 &ym, int steps) {
-  int32_t *s = ym.out_buf;
-  int written = 0;
-  int first = 0;
-  if (ym.carry_steps > 0) {
-    int m = std::min(4 - ym.carry_steps, steps);
-    for (int i = 0; i < m; ++i) ym.carry_sum += s[i];
-    ym.carry_steps += m;
-    if (ym.carry_steps < 4) return 0;
-    first = m;
-  }
-  const int32_t carried = ym.carry_sum >> 2;
-  const int rest = steps - first;
-  const int groups = rest >> 2;
-  const int left = rest & 3;
-  const int32_t *g = s + first;
-  // The leftover steps, the frame's last ones, start the next group.
-  ym.carry_steps = left;
-  ym.carry_sum = 0;
-  for (int i = 0; i < left; ++i) ym.carry_sum += g[4 * groups + i];
-  if (first > 0) s[written++] = carried;
-
-  const uint32_t step = kGroupRateFixed / ym.output_rate;
-  const uint32_t end = static_cast<uint32_t>(groups) << 16;
-  for (uint32_t pos = 0; pos < end; pos += step) {
-    const int32_t *q = g + 4 * (pos >> 16);
-    s[written++] = (q[0] + q[1] + q[2] + q[3]) >> 2;
-  }
-  return written;
+// Power-on state of the registers and generators, at the current step.
+void reset_generators(Ym2149 &ym) {
+  constexpr uint8_t kResetRegs[kRegisters] = {0, 0, 0, 0, 0, 0,           0, kMixerReset,
+                                              0, 0, 0, 0, 0, kShapeReset, 0, 0};
+  std::copy(kResetRegs, kResetRegs + kRegisters, ym.regs);
+  ym.selected = 0;
+  const int64_t now = ym.step;
+  for (int ch = 0; ch < 3; ++ch) ym.tone_last[ch] = ym.tone_since[ch] = now;
+  ym.tone_bits = 0;
+  // The noise counter starts at 0, as just after a clock.
+  ym.noise_last = now - 1;
+  ym.noise_since = now;
+  ym.noise_shift = 1;
+  ym.env = restarted(kShapeReset);
+  ym.env_last = now - kEnvRestart;
+  ym.env_since = now;
 }
 
 // ------------------------------------------------------------ bus ports
 
+void write_register(Ym2149 &ym, uint8_t reg, uint8_t value, uint32_t cycle) {
+  if (reg >= kRegisters) return;
+  // Only a write to R13 acts without changing the value: it restarts the
+  // envelope.
+  if (reg != kEnvShape && ym.regs[reg] == value) return;
+  // A write counts from the step its cycle falls in, never before the steps
+  // already rendered (see kWriteReach for those beyond).
+  int64_t at = step_of(ym, cycle);
+  if (at > ym.write_limit || at < ym.step) at = ym.step;
+  if (reg < kIoPortA) generate(ym, at);
+  if (reg < kNoisePeriod) {
+    const int ch = reg >> 1;
+    tone_catch_up(ym, ch, tone_period(ym, ch), at);
+    ym.tone_since[ch] = at;
+  } else if (reg == kNoisePeriod) {
+    noise_catch_up(ym, noise_period(ym), at);
+    ym.noise_since = at;
+  } else if (reg == kEnvFine || reg == kEnvCoarse) {
+    env_catch_up(ym, env_period(ym), at);
+    ym.env_since = at;
+  } else if (reg == kEnvShape) {
+    ym.env = restarted(value);
+    ym.env_last = at - kEnvRestart;
+    ym.env_since = at;
+  }
+  ym.regs[reg] = value;
+}
+
 // Select port: every address with bit 1 clear; data port: bit 1 set. Reads
-// answer only at addresses that are multiples of 4.
+// answer only at addresses that are multiples of 4; a register beyond 15
+// reads 0.
 uint32_t read_byte(IoPlugin68 *self, uint32_t address, uint32_t) {
-  return (address & 3) ? 0 : read_register(chip(self), chip(self).selected);
+  const Ym2149 &ym = chip(self);
+  if ((address & 3) || ym.selected >= kRegisters) return 0;
+  return ym.regs[ym.selected];
 }
 
 void write_byte(IoPlugin68 *self, uint32_t address, uint32_t value, uint32_t cycle) {
   Ym2149 &ym = chip(self);
   if (address & 2) {
-    queue_write(ym, ym.selected, static_cast<uint8_t>(value), cycle);
+    write_register(ym, ym.selected, static_cast<uint8_t>(value), cycle);
   } else {
     ym.selected = static_cast<uint8_t>(value);
   }
@@ -447,17 +417,11 @@ void write_byte(IoPlugin68 *self, uint32_t address, uint32_t value, uint32_t cyc
 constexpr io68_read_t read_word = chips::read_wide<read_byte, 1, chips::Use::kHigh>;
 constexpr io68_write_t write_word = chips::write_wide<write_byte, 1, chips::Use::kHigh>;
 
-// The next frame counts its cycles from 0 again: rebase queued writes and
-// rendered positions by the length of the frame that ended.
+// The next frame counts its cycles from 0 again: cycle 0 moves on by the
+// length of the frame that ended.
 void adjust_cycles(IoPlugin68 *self, uint32_t cycles) {
   Ym2149 &ym = chip(self);
-  for (YmWriteList *l : {&ym.tone_list, &ym.noise_list, &ym.env_list}) {
-    l->base = static_cast<int32_t>(static_cast<uint32_t>(l->base) - cycles);
-    for (int i = 0; i < l->count; ++i) {
-      YmWrite &w = l->entries[i];
-      w.cycle = static_cast<int32_t>(static_cast<uint32_t>(w.cycle) - cycles);
-    }
-  }
+  set_frame(ym, ym.frame_start + cycles, ym.rendered > cycles ? ym.rendered - cycles : 0);
 }
 
 constexpr IoPlugin68 kRecord = {
@@ -474,95 +438,70 @@ constexpr IoPlugin68 kRecord = {
     .interrupt = nullptr,
     .next_interrupt = nullptr,
     .adjust_cycles = adjust_cycles,
-    .reset = [](IoPlugin68 *self) { return ym_reset(&chip(self)); },
+    .reset =
+        [](IoPlugin68 *self) {
+          reset_generators(chip(self));
+          return 0;
+        },
 };
 
 }  // namespace
 
 extern "C" {
 
-int ym_init(Ym2149 *ym) {
+int ym_init(Ym2149 *ym, const Timebase *tb) {
   ym->io = kRecord;
   ym->mix = mix_table();
-  if (ym->output_rate == 0) ym->output_rate = YM_RATE_DEFAULT;
   ym->voice_mask = kAllVoices;
+  ym->tb = tb;
   return ym_reset(ym);
 }
 
-// Registers 0 but the mixer (everything off) and the envelope shape, lists
-// empty, generators at their start, the envelope restarted with shape 10.
 int ym_reset(Ym2149 *ym) {
-  constexpr uint8_t kResetRegs[16] = {0, 0, 0, 0, 0, 0,           0, kMixerReset,
-                                      0, 0, 0, 0, 0, kShapeReset, 0, 0};
-  std::copy(kResetRegs, kResetRegs + 16, ym->regs);
-  ym->selected = 0;
-  ym->noise_mixer = kMixerReset;
-  ym->tone_mixer = kMixerReset;
-  for (YmWriteList *l : {&ym->tone_list, &ym->noise_list, &ym->env_list}) list_clear(*l, 0);
-  std::fill_n(ym->tone_counter, 3, 0);
-  ym->tone_out = 0;
-  ym->noise_counter = 0;
-  ym->noise_shift = 1;
-  ym->env = restarted(kShapeReset);
-  ym->carry_steps = 0;
-  ym->carry_sum = 0;
+  ym->level = 0;
+  ym->coupling.estimate = 0;
+  restart_time(*ym, 0, 0);
+  reset_generators(*ym);
   return 0;
 }
 
-unsigned ym_sampling_rate(Ym2149 *ym, unsigned hz) {
-  if (hz != 0) ym->output_rate = std::clamp<unsigned>(hz, YM_RATE_MIN, YM_RATE_MAX);
-  return ym->output_rate;
+void ym_timebase_changed(Ym2149 *ym) {
+  const int64_t moved = restart_time(*ym, ym->rendered, ym->level);
+  for (int ch = 0; ch < 3; ++ch) {
+    ym->tone_last[ch] += moved;
+    ym->tone_since[ch] += moved;
+  }
+  ym->noise_last += moved;
+  ym->noise_since += moved;
+  ym->env_last += moved;
+  ym->env_since += moved;
 }
 
-int ym_render_frame(Ym2149 *chip, uint32_t cycles) {
-  Ym2149 &ym = *chip;
-  // All three lists share one base. The frame covers the whole steps from it
-  // to the frame's end; the cycles beyond the last whole step are left for
-  // the next frame (the base ends up just below 0 after adjust_cycles).
-  const int32_t base = ym.tone_list.base;
-  const int64_t span = static_cast<int64_t>(cycles) - base;
-  const int64_t whole = span > 0 ? span >> kCycleShift : 0;
-  const int steps = static_cast<int>(std::min<int64_t>(whole, kStepCapacity));
-
-  replay(
-      ym.noise_list, steps, [&ym](int first, int n) { noise_run(ym, first, n); },
-      [&ym](const YmWrite &w) {
-        ym.regs[w.reg] = w.value;
-        if (w.reg == kMixer) ym.noise_mixer = w.value;
-      });
-  // When no channel heard follows the envelope, it only moves on: its words
-  // are left as they were, and the tone stage masks them all out.
-  const bool show_envelope = envelope_heard(ym);
-  replay(
-      ym.env_list, steps,
-      [&ym, show_envelope](int first, int n) {
-        if (show_envelope) {
-          envelope_run(ym, first, n);
-        } else {
-          envelope_skip(ym, n);
-        }
-      },
-      [&ym](const YmWrite &w) {
-        ym.regs[w.reg] = w.value;
-        if (w.reg == kEnvShape) ym.env = restarted(w.value);
-      });
-  const int32_t centre = frame_centre(ym);
-  replay(
-      ym.tone_list, steps, [&ym, centre](int first, int n) { tone_run(ym, first, n, centre); },
-      [&ym](const YmWrite &w) {
-        ym.regs[w.reg] = w.value;
-        if (w.reg == kMixer) ym.tone_mixer = w.value;
-      });
-
-  const auto next = static_cast<int32_t>(static_cast<uint32_t>(base) +
-                                         static_cast<uint32_t>(whole) * kCyclesPerStep);
-  list_clear(ym.tone_list, next);
-  list_clear(ym.noise_list, next);
-  list_clear(ym.env_list, next);
-  return resample(ym, steps);
+void ym_render(Ym2149 *ym, uint32_t to_cycle, int32_t *out, int n) {
+  generate(*ym, step_of(*ym, to_cycle));
+  ym->rendered = to_cycle;
+  ym->write_limit = step_of(*ym, to_cycle + kWriteReach);
+  const int held = std::min(ym->hold, n);
+  std::fill_n(out, held, ym->held_level);
+  ym->hold -= held;
+  constexpr int kPiece = chips::kBlepSpan - chips::kBlepTaps;
+  for (int done = held; done < n; done += kPiece) {
+    chips::blep_read_samples(ym->blep, std::min(n - done, kPiece), out + done);
+  }
+  ym_couple(&ym->coupling, out, n);
 }
 
-int32_t *ym_output_buffer(Ym2149 *ym) { return ym->out_buf; }
+void ym_couple(YmCoupling *c, int32_t *samples, int n) {
+  int64_t estimate = c->estimate;
+  const int64_t gain = c->gain;
+  for (int i = 0; i < n; ++i) {
+    const int64_t x = int64_t{samples[i]} << 16;
+    estimate = std::clamp(estimate, x - kCouplingMax, x + kCouplingMax);
+    samples[i] -= static_cast<int32_t>((estimate + 0x8000) >> 16);
+    estimate += ((x - estimate) * gain) >> 16;
+  }
+  c->estimate = estimate;
+}
 
 int ym_voice_mask(Ym2149 *ym, int voices) {
   if (voices >= 0) {

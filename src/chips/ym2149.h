@@ -3,11 +3,26 @@
  *
  * The replay routine selects a register through the select port (any address
  * of the page with bit 1 clear) and writes it through the data port (bit 1
- * set); every write is queued with the 68000 cycle at which it happened. Once
- * per replay frame ym_render_frame replays the queued writes at their cycle
- * positions while stepping the generators at 250 kHz (one step every 32
- * cycles), and leaves the frame's output samples (signed 32-bit, mono, centred
- * on 0, peaks near +-26624) at the start of ym_output_buffer.
+ * set). A write takes effect at the generator step its 68000 cycle falls in:
+ * the chip first steps its generators up to there, so writes need no queue.
+ * The player then asks for the output of each stretch of cycles it has run
+ * (ym_render).
+ *
+ * Time: the generators step at an eighth of the YM clock (250 kHz at 2 MHz),
+ * counted from the start of the player's time base (chips/timebase.h): frame
+ * cycle c falls in step floor((frame_start + c) * ym_hz / (8 * cpu_hz)),
+ * exactly, whatever the frame lengths. A tone of period P toggles every P
+ * steps: ym_hz / (16 P) Hz.
+ *
+ * Output: each change of the mixed level (the mixing table is not linear,
+ * so the channels are mixed first) becomes a band-limited step at its exact
+ * place on the output grid (chips/blep.h); output sample n shows the level
+ * of sample time n - YM_OUTPUT_LAG, the kernel's reach. An AC coupling, as
+ * on the real machine's audio output, centres it on 0: a first-order
+ * high-pass at YM_COUPLING_HZ whose DC estimate is held within 32767 of the
+ * signal, so the samples never leave 16 bits (a loud start after silence
+ * moves the estimate at once instead of clipping), and a steady level,
+ * silence included, settles at exactly 0.
  *
  * Each chip is an instance (Ym2149, below) whose storage its owner provides,
  * zeroed before the first use; instances share only the constant mixing
@@ -18,72 +33,75 @@
 
 #include <stdint.h>
 
+#include "chips/blep.h"
+#include "chips/timebase.h"
 #include "emu68/ioplug68.h"
 
 #ifdef __cplusplus
 extern "C" {
 #endif
 
-/* Words in the output buffer, and generator steps one frame may cover
- * (10000 steps = 320000 cycles). */
-#define YM_BUFFER_SIZE 10000
-
-/* Output sampling rate bounds and default, in Hz. */
+/* Output rates the chip supports, and the one players start with, in Hz. */
 #define YM_RATE_MIN 6000
 #define YM_RATE_MAX 50000
 #define YM_RATE_DEFAULT 44100
 
+/* Output samples between a level change and the sample that shows it. */
+#define YM_OUTPUT_LAG 8
+
+/* Corner frequency of the AC coupling, Hz. */
+#define YM_COUPLING_HZ 5
+
 typedef struct Ym2149 Ym2149;
 
 /* Power-on: fills in the bus record (io) and the mixing table, hears every
- * voice and resets the chip; the sampling rate becomes YM_RATE_DEFAULT
- * unless ym_sampling_rate has set one. Returns 0. */
-int ym_init(Ym2149 *ym);
+ * voice, keeps `tb` (the player's time base, which outlives the chip) and
+ * resets the chip. Returns 0. */
+int ym_init(Ym2149 *ym, const Timebase *tb);
 
 /* Power-on state: registers 0 except R7 = 0x3F (everything off) and R13 = 10,
- * queues emptied, generators restarted. Keeps the sampling rate and the voice
- * mask. Returns 0 (it is also the bus record's reset). */
+ * generators restarted, output silent; the time base's rate and clocks taken
+ * anew, and the chip's time restarted at the current frame's cycle 0
+ * (frame_start). The player calls it when a track starts. Keeps the voice
+ * mask. Returns 0. A RESET instruction on the bus resets the registers and
+ * generators only, at the last write's step, and keeps the time. */
 int ym_reset(Ym2149 *ym);
 
-/* hz = 0: returns the current rate. Otherwise stores hz clamped to
- * YM_RATE_MIN..YM_RATE_MAX and returns the stored value. */
-unsigned ym_sampling_rate(Ym2149 *ym, unsigned hz);
+/* After a change of the time base's rate or clocks between two ym_render
+ * calls: the chip's time restarts on the new grid at the cycle the last call
+ * rendered up to. Registers and generators are kept; the output holds its
+ * level for YM_OUTPUT_LAG samples. */
+void ym_timebase_changed(Ym2149 *ym);
 
-/* Renders a frame that ran for `cycles` 68000 cycles and returns the number of
- * samples now at the start of the output buffer. The bus's adjust-cycles call
- * with the same length must come before the next frame's writes. Frames longer
- * than YM_BUFFER_SIZE steps render their first YM_BUFFER_SIZE steps. */
-int ym_render_frame(Ym2149 *ym, uint32_t cycles);
-
-/* The output buffer, YM_BUFFER_SIZE words; also the player's mixing buffer. */
-int32_t *ym_output_buffer(Ym2149 *ym);
+/* Steps the generators up to frame cycle `to_cycle` and writes the n output
+ * samples of the stretch since the last call (signed, centred on 0, within
+ * 16 bits; mono) to `out`: n = timebase_frame_samples(to_cycle) -
+ * timebase_frame_samples(the last call's to_cycle), at most
+ * TIMEBASE_MAX_CHUNK_SAMPLES. The samples are the same however the frames
+ * are cut into calls. */
+void ym_render(Ym2149 *ym, uint32_t to_cycle, int32_t *out, int n);
 
 /* Channels heard: bit 0 A, bit 1 B, bit 2 C (default 7). voices >= 0 sets
- * them (other bits ignored); a negative value only asks. Returns the channel
- * bits in effect. */
+ * them (other bits ignored) from the generators' current step; a negative
+ * value only asks. Returns the channel bits in effect. */
 int ym_voice_mask(Ym2149 *ym, int voices);
 
 /* ---------------------------------------------------------------- state
  * What a chip holds; its owner embeds it and uses the functions above. */
 
-/* Writes one queue keeps per frame. */
-#define YM_LIST_CAPACITY 2048
-
+/* The AC coupling (see the top). */
 typedef struct {
-  int32_t cycle; /* 68000 cycle in the frame */
-  uint8_t reg;
-  uint8_t value;
-} YmWrite;
+  int64_t estimate; /* DC estimate, level << 16 */
+  int32_t gain;     /* the estimate moves by difference x gain >> 16 a sample */
+} YmCoupling;
 
-typedef struct {
-  int32_t base; /* cycle up to which the generator has been rendered */
-  int count;
-  YmWrite entries[YM_LIST_CAPACITY];
-} YmWriteList;
+/* Centres n samples of the mixed level in place (see the top). */
+void ym_couple(YmCoupling *c, int32_t *samples, int n);
 
+/* The envelope: one position every period steps, 32 positions per fall or
+ * rise, shown as 16 levels. */
 typedef struct {
-  int32_t f;  /* steps since the last advance */
-  uint32_t g; /* position, 32 per fall or rise */
+  uint32_t g; /* position */
   uint32_t c; /* 1 while moving, 0 once held */
   uint32_t h; /* 0 or 31: direction */
   uint32_t e; /* 0 or 31: silenced after a single shot */
@@ -93,24 +111,35 @@ struct Ym2149 {
   IoPlugin68 io; /* the bus record: "YM-2149", 0xFFFF8800-0xFFFF88FF */
   uint8_t regs[16];
   uint8_t selected;
-  uint8_t noise_mixer; /* R7 as the noise stage sees it within the frame */
-  uint8_t tone_mixer;  /* R7 as the tone stage sees it */
-  YmWriteList tone_list, noise_list, env_list;
-  int32_t tone_counter[3];
-  uint32_t tone_out;
-  int32_t noise_counter;
+  /* Generators, at the start of step `step`. Each counter is kept as the
+   * step of its last event (tone toggle, noise clock, envelope advance) and
+   * the step from which its period holds: the next event comes at
+   * max(last + period, since). */
+  int64_t step;
+  int64_t tone_last[3], tone_since[3];
+  uint32_t tone_bits; /* channel patterns (A bits 11-8, B 7-4, C 3-0) high */
+  int64_t noise_last, noise_since;
   uint32_t noise_shift; /* 17 bits */
+  int64_t env_last, env_since;
   YmEnvelope env;
-  int carry_steps; /* 0-3 steps of an unfinished group */
-  int32_t carry_sum;
-  /* Output settings, kept by a reset. */
-  unsigned output_rate;
+  int32_t level; /* the mixed level of the last step rendered */
+  /* Time: the current frame's cycle 0 as a step and a remainder of
+   * cycle_den (the steps of frame cycle c are (frame_rem + c * cycle_num) /
+   * cycle_den on from frame_step); the frame cycle rendered up to, and the
+   * last step a write can fall in (see write_register). */
+  const Timebase *tb;
+  uint64_t frame_start;
+  int64_t frame_step;
+  uint64_t frame_rem;
+  uint64_t cycle_num, cycle_den;
+  uint32_t rendered;
+  int64_t write_limit;
+  int hold; /* samples still to show the level the time restarted with */
+  int32_t held_level;
   uint32_t voice_mask; /* channels heard: A bits 11-8, B bits 7-4, C bits 3-0 */
   const int32_t *mix;  /* the rescaled mixing table, shared by all chips */
-  /* One word per generator step of a frame. */
-  uint32_t noise_buf[YM_BUFFER_SIZE];
-  uint32_t env_buf[YM_BUFFER_SIZE];
-  int32_t out_buf[YM_BUFFER_SIZE];
+  YmCoupling coupling;
+  chips::Blep blep;
 };
 
 #ifdef __cplusplus

@@ -52,11 +52,7 @@ int render_chunk(Player68 *p) {
     return count;
   }
   if (hw & VK68_HW_YM) {
-    // Until the YM renders to a cycle: its frame's samples, evened out.
-    const int made = to == m.frame_length ? ym_render_frame(&m.ym, to) : 0;
-    const int32_t *ym = ym_output_buffer(&m.ym);
-    for (int i = 0; i < count; ++i) mix[i] = uint32_t(ym[std::min(i, std::max(made - 1, 0))]);
-    if (made == 0) std::memset(mix, 0, sizeof *mix * size_t(count));
+    ym_render(&m.ym, to, reinterpret_cast<int32_t *>(mix), count);
   } else {
     std::memset(mix, 0, sizeof *mix * size_t(count));  // no YM: its part is silent
   }

@@ -64,11 +64,13 @@ int init_68k(Player68 *p, uint32_t size) {
   vk68_debug("init_68k() : chipset init\n");
   Machine68 *m = p->machine;
   shifter_init(&m->shifter);
-  const char *failed = ym_init(&m->ym) < 0         ? "Yamaha 2149 emulator init failed"
-                       : mw_init(&m->ste) < 0      ? "Microwire emulator init failed"
-                       : mfp_init(&m->mfp) < 0     ? "MFP emulator init failed"
-                       : paula_init(&m->paula) < 0 ? "Paula emulator init failed"
-                                                   : nullptr;
+  // The nominal clocks until a track sets the configured ones.
+  m->timebase.clocks = kClocksNominal;
+  const char *failed = ym_init(&m->ym, &m->timebase) < 0 ? "Yamaha 2149 emulator init failed"
+                       : mw_init(&m->ste) < 0            ? "Microwire emulator init failed"
+                       : mfp_init(&m->mfp) < 0           ? "MFP emulator init failed"
+                       : paula_init(&m->paula) < 0       ? "Paula emulator init failed"
+                                                         : nullptr;
   if (failed) {
     vk68_error_add("%s", failed);
     vk68_debug("init_68k() : Failed\n");
@@ -256,6 +258,7 @@ int apply_change_track(Player68 *p) {
   vk68_debug(" -> cycle/frame :  %u\n", p->cycles_per_frame);
   p->samples_per_frame = samples_per_frame(p);
   vk68_debug(" -> buffer length : %u\n", p->samples_per_frame);
+  ym_reset(&hw.ym);  // the YM's time starts with the track's
 
   vk68_debug(" -> Running music init code...\n");
   // Every track starts from the same registers, whatever played before.
@@ -342,14 +345,17 @@ void vk68_shutdown(Player68 *player) {
 int vk68_sampling_rate(Player68 *player, int rate) {
   int result;
   if (rate > 0 && player) {
-    // The YM settles the rate; the other chips take the same.
+    // A rate the YM supports; the other chips take the same.
     Machine68 *m = player->machine;
-    result = int(ym_sampling_rate(&m->ym, unsigned(rate)));
+    result = std::clamp(rate, YM_RATE_MIN, YM_RATE_MAX);
     paula_sampling_rate(&m->paula, uint32_t(result));
     mw_sampling_rate(&m->ste, uint32_t(result));
     player->sampling_rate = uint32_t(result);
     m->timebase.rate = uint32_t(result);
-    if (player->track) player->samples_per_frame = samples_per_frame(player);
+    if (player->track) {
+      ym_timebase_changed(&m->ym);
+      player->samples_per_frame = samples_per_frame(player);
+    }
   } else if (rate > 0) {
     result = std::clamp(rate, YM_RATE_MIN, YM_RATE_MAX);  // what a player would take
   } else {

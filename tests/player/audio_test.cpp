@@ -63,7 +63,11 @@ TEST_P(Sound, PlaysAtItsPitchAndSide) {
       EXPECT_EQ(peak(s, ch), 0) << "channel " << ch;
       continue;
     }
-    EXPECT_NEAR(pitch(s, ch, c.rate), want[ch], want[ch] * c.tolerance) << "channel " << ch;
+    // From 0.1 s on: a YM tone's first edges ring about the silent level
+    // (band-limited steps), and the output's AC coupling centres it within
+    // a few milliseconds.
+    const std::vector<uint32_t> settled(s.begin() + c.rate / 10, s.end());
+    EXPECT_NEAR(pitch(settled, ch, c.rate), want[ch], want[ch] * c.tolerance) << "channel " << ch;
     const std::vector<uint32_t> end(s.end() - c.rate / 10, s.end());
     EXPECT_NEAR(pitch(end, ch, c.rate), want[ch], want[ch] * 0.05)
         << "channel " << ch << " at the end";
