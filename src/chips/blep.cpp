@@ -127,20 +127,23 @@ namespace {
 int read_slots(Blep &b, int n, int32_t *out) {
   const uint64_t before = b.origin < b.first ? b.first - b.origin : 0;
   const int skip = static_cast<int>(std::min<uint64_t>(before, static_cast<uint64_t>(n)));
+  constexpr uint32_t kRound = 1u << (kBlepShift - 1);
+  b.origin += n;
+  if (b.pending == 0) {  // no change waiting: the level holds
+    std::fill_n(out, n - skip, static_cast<int32_t>(b.sum + kRound) >> kBlepShift);
+    return n - skip;
+  }
   uint32_t sum = b.sum;
   int i = 0;
   for (; i < skip; ++i) sum += b.buf[i];
-  constexpr uint32_t kRound = 1u << (kBlepShift - 1);
   for (; i < n; ++i) {
     sum += b.buf[i];
     *out++ = static_cast<int32_t>(sum + kRound) >> kBlepShift;
   }
   b.sum = sum;
-  b.origin += n;
-  // The slots not read move to the front: at least the taps of a change in
-  // the last slot read, and any changes added further ahead.
+  // The slots not read move to the front; beyond `pending` all are 0.
   const uint64_t un = static_cast<uint64_t>(n);
-  const uint64_t keep = std::max<uint64_t>(b.pending > un ? b.pending - un : 0, kBlepTaps);
+  const uint64_t keep = b.pending > un ? b.pending - un : 0;
   std::memmove(b.buf, b.buf + n, keep * sizeof b.buf[0]);
   std::fill_n(b.buf + keep, n, 0u);
   b.pending = keep;

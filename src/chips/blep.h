@@ -76,6 +76,7 @@ struct Blep {
   uint64_t first;         // slot of the first sample to write; earlier ones
                           // only pass their differences into the sum
   uint64_t pending;       // slots from buf[0] on that may hold differences
+                          // (the others are 0)
   uint32_t sum;           // running sum of the read slots: level << kBlepShift
   // The differences of the unread samples, slot by slot from `origin`.
   alignas(16) uint32_t buf[kBlepSpan + kBlepTaps + kBlepPad + 1];

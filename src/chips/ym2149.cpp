@@ -481,6 +481,10 @@ void ym_render(Ym2149 *ym, uint32_t to_cycle, int32_t *out, int n) {
   generate(*ym, step_of(*ym, to_cycle));
   ym->rendered = to_cycle;
   ym->write_limit = step_of(*ym, to_cycle + kWriteReach);
+  // With no change waiting and the coupling settled on the level, the
+  // samples are all 0.
+  const bool settled =
+      ym->hold == 0 && ym->blep.pending == 0 && ym->coupling.estimate == int64_t{ym->level} << 16;
   const int held = std::min(ym->hold, n);
   std::fill_n(out, held, ym->held_level);
   ym->hold -= held;
@@ -488,7 +492,11 @@ void ym_render(Ym2149 *ym, uint32_t to_cycle, int32_t *out, int n) {
   for (int done = held; done < n; done += kPiece) {
     chips::blep_read_samples(ym->blep, std::min(n - done, kPiece), out + done);
   }
-  ym_couple(&ym->coupling, out, n);
+  if (settled) {
+    std::fill_n(out, n, 0);
+  } else {
+    ym_couple(&ym->coupling, out, n);
+  }
 }
 
 void ym_couple(YmCoupling *c, int32_t *samples, int n) {
