@@ -328,16 +328,6 @@ TEST(Ym, MatchesTheStepByStepReference) {
   }
 }
 
-// The times (in samples, interpolated) at which s crosses 0 upwards, from
-// sample `from` on.
-std::vector<double> rising_zeros(const std::vector<int32_t> &s, size_t from) {
-  std::vector<double> at;
-  for (size_t k = from + 1; k < s.size(); ++k) {
-    if (s[k - 1] < 0 && s[k] >= 0) at.push_back(double(k - 1) + s[k - 1] / double(s[k - 1] - s[k]));
-  }
-  return at;
-}
-
 // A 440 Hz tone (period 284) over a minute at 44,100 Hz, its registers
 // written at each frame's start as a replay does (with the periods of the
 // unheard tone B and noise changing each time), with frames as the player
@@ -358,7 +348,11 @@ TEST(Ym, ToneKeepsItsExactPitchOverAMinute) {
         t.write(8, 15, 80);
         t.render(t.length);
       }
-      const std::vector<double> zeros = rising_zeros(t.out, 44100);
+      std::vector<double> zeros;  // rising, interpolated, from 1 s on
+      for (size_t i = 44100; i < t.out.size(); ++i) {
+        const int32_t a = t.out[i - 1], b = t.out[i];
+        if (a < 0 && b >= 0) zeros.push_back(double(i - 1) + a / double(a - b));
+      }
       const double hz = double(zeros.size() - 1) * 44100 / (zeros.back() - zeros.front());
       EXPECT_NEAR(hz / (t.step_hz() / (2 * 284)) - 1, 0, 1e-6)
           << clocks->cpu_hz << " Hz clock, " << replay << " Hz frames: " << hz << " Hz";
@@ -389,18 +383,15 @@ std::vector<double> spectrum(const std::vector<int32_t> &s) {
 
 // Channel A alone at volume 15, tone period `period`, for `seconds` of 50 Hz
 // frames at 44,100 Hz.
-Track square_tone(int period, double seconds) {
+std::vector<int32_t> square_wave(int period, double seconds) {
   Track t(kClocksNominal, 44100);
   t.next_frame(kCycles50Hz);
   t.write(0, period & 0xFF, 0);
   t.write(1, period >> 8, 0);
   t.write(7, 0x3E, 0);
   t.write(8, 15, 0);
-  while (t.out.size() < seconds * 44100) {
-    t.render(t.length);
-    t.next_frame(kCycles50Hz);
-  }
-  return t;
+  for (; t.out.size() < seconds * 44100; t.next_frame(kCycles50Hz)) t.render(t.length);
+  return t.out;
 }
 
 // Period 7: a 17,857 Hz square wave. At 44,100 Hz its fundamental is the
@@ -408,8 +399,7 @@ Track square_tone(int period, double seconds) {
 // half its swing, less the kernel's 1.7 dB there); everything else, the
 // aliases of its harmonics above all, stays 40 dB below it.
 TEST(Ym, HighToneDoesNotAlias) {
-  const Track t = square_tone(7, 4);
-  const auto amp = spectrum(t.out);
+  const auto amp = spectrum(square_wave(7, 4));
   const auto top = std::max_element(amp.begin(), amp.end()) - amp.begin();
   const double bin = 44100.0 / kFftSize;
   EXPECT_NEAR(double(top) * bin, 2000000.0 / (16 * 7), 1.5 * bin);
@@ -422,26 +412,25 @@ TEST(Ym, HighToneDoesNotAlias) {
 }
 
 // Period 284 (440 Hz), once the coupling has settled: every edge is centred
-// on the exact time of its step, shown YM_OUTPUT_LAG samples late (the
-// centroid of its differences, which the coupling's drift moves by up to
-// 0.03 sample), and rises or falls by the level of volume 15; between the
-// edges (beyond the kernel's reach) the tops are flat but for the
-// coupling's slow drift towards 0.
+// on the exact time of its step (step x 44,100 / 250,000 samples), shown
+// YM_OUTPUT_LAG samples late (the centroid of its differences, which the
+// coupling's drift moves by up to 0.03 sample), and rises or falls by the
+// level of volume 15; between the edges (beyond the kernel's reach) the
+// tops are flat but for the coupling's slow drift towards 0.
 TEST(Ym, LowToneKeepsItsShape) {
-  const Track t = square_tone(284, 1.5);
-  const std::vector<int32_t> &s = t.out;
+  const std::vector<int32_t> s = square_wave(284, 1.5);
   const int32_t height = scaled(kSingle[15]);
+  auto sample_of_step = [](int64_t step) { return double(step) * 0.1764 + YM_OUTPUT_LAG; };
   int edges = 0;
-  for (int64_t step = 284 * 100; t.sample_of_step(step + 284) + 10 < double(s.size());
-       step += 284) {
-    const double at = t.sample_of_step(step);
+  for (int64_t step = 284 * 100; sample_of_step(step + 284) + 10 < double(s.size()); step += 284) {
+    const double at = sample_of_step(step);
     const auto k = static_cast<size_t>(at);
     double moment = 0;
     for (size_t i = k - 9; i < k + 11; ++i) moment += double(i) * (s[i] - s[i - 1]);
     const int32_t rise = s[k + 10] - s[k - 10];
     EXPECT_NEAR(moment / rise - 0.5, at, 0.05) << "step " << step;
     EXPECT_NEAR(std::abs(rise), height, height / 100) << "step " << step;
-    for (size_t i = k + 11; double(i) < t.sample_of_step(step + 284) - 10; ++i) {
+    for (size_t i = k + 11; double(i) < sample_of_step(step + 284) - 10; ++i) {
       ASSERT_LE(std::abs(s[i] - s[i - 1]), 12) << "sample " << i;
       ASSERT_LE(std::abs(s[i]), std::abs(s[i - 1])) << "sample " << i;
     }
