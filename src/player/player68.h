@@ -10,6 +10,7 @@
 #include "chips/microwire.h"
 #include "chips/paula.h"
 #include "chips/shifter.h"
+#include "chips/timebase.h"
 #include "chips/ym2149.h"
 #include "emu68/emu68.h"
 #include "vk68/player.h"
@@ -18,6 +19,7 @@
 // into it (the 68000's memory is the player's memory block).
 struct Machine68 {
   Emu68 emu;
+  Timebase timebase;
   Mfp68901 mfp;
   SteMicroWire ste;
   Paula paula;

@@ -33,7 +33,7 @@ int render_frame(Player68 *p) {
     std::memset(mix, 0, sizeof *mix * size_t(count));  // no YM: its part is silent
   }
   if (hw & VK68_HW_STE) {
-    mw_mix(&p->machine->ste, mix, p->memory, count);
+    mw_mix(&p->machine->ste, mix, p->memory, p->cycles_per_frame, count);
   } else {
     mixer_dup_left_to_right(mix, mix, count, 0);
   }
@@ -52,6 +52,7 @@ bool next_frame(Player68 *p, int *status) {
     return false;
   }
   ++p->frames_played;
+  p->machine->timebase.frame_start += p->cycles_per_frame;
   p->samples_played += uint32_t(count);
   if (p->frames_played >= p->frames_to_play) {
     *status |= VK68_PROCESS_END;

@@ -74,6 +74,9 @@ int init_68k(Player68 *p, uint32_t size) {
     vk68_debug("init_68k() : Failed\n");
     return -1;
   }
+  m->timebase.clocks = kClocksNominal;
+  mw_attach(&m->ste, &m->timebase, memory);
+  mfp_set_timebase(&m->mfp, &m->timebase);
   vk68_debug("init_68k() : Success\n");
   return 0;
 }
@@ -202,6 +205,9 @@ int apply_change_track(Player68 *p) {
     vk68_debug(" -> Add STE hardware\n");
     EMU68_plug_io(emu, &hw.ste.io);
   }
+  mfp_wire_sound_active(
+      &hw.mfp, (t->hardware & VK68_HW_STE) ? mw_sound_active_wire(&hw.ste) : MfpSoundActiveWire{});
+  hw.timebase.frame_start = 0;
   EMU68_reset_cpu(emu);
 
   uint8_t *m = p->memory;
@@ -332,7 +338,7 @@ int vk68_sampling_rate(Player68 *player, int rate) {
     Machine68 *m = player->machine;
     result = int(ym_sampling_rate(&m->ym, unsigned(rate)));
     paula_sampling_rate(&m->paula, uint32_t(result));
-    mw_sampling_rate(&m->ste, uint32_t(result));
+    m->timebase.rate = uint32_t(result);
     player->sampling_rate = uint32_t(result);
     if (player->track) player->samples_per_frame = samples_per_frame(player);
   } else if (rate > 0) {
