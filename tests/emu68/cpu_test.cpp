@@ -290,8 +290,10 @@ TEST_F(Emu68Test, FrameRunnerDeliversInterrupts) {
        {},
        1000,
        0x8304,
-       {"next@0", "irq@100", "w0@100", "next@100", "irq@100", "w1@100", "next@100", "irq@100",
-        "w2@100", "next@100"}},
+       // Interrupts due at once wait for the 4 instructions (16 cycles) of
+       // the handler before them.
+       {"next@0", "irq@100", "w0@100", "next@100", "irq@116", "w1@116", "next@116", "irq@132",
+        "w2@132", "next@132"}},
       {{10, 20, 30},
        {30},
        100,
@@ -348,13 +350,13 @@ TEST_F(Emu68Test, FrameRunnerEdges) {
   EXPECT_EQ(EMU68_set_step_limit(&emu, 1000), EMU68_MAX_STEPS_PER_FRAME);
   EXPECT_LT(EMU68_run_frame(&emu, 500), 0);
   EXPECT_EQ(regs().d[1], EMU68_MAX_STEPS_PER_FRAME / 2 + 0x1002 + 500);
-  EXPECT_EQ(pop(), "EMU68_run_frame : routine at $1000 did not return in 1000 instructions");
+  EXPECT_EQ(pop(), "the routine at $1000 did not return within 1000 instructions");
   EXPECT_EQ(EMU68_set_step_limit(&emu, 0), 1000u);
   code(kCode, {0x4E75});
   EXPECT_EQ(EMU68_run_frame(&emu, 500), 0);
   EMU68_release(&emu);
   EXPECT_LT(EMU68_run_frame(&emu, 100), 0);
-  EXPECT_EQ(pop(), "EMU68_run_frame : no memory");
+  EXPECT_EQ(pop(), "no memory");
 }
 
 }  // namespace
