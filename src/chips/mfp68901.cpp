@@ -284,7 +284,9 @@ int32_t next_interrupt(IoPlugin68 *self, uint32_t cycle) {
   if (const MfpTimer *t = mfp.next_timer) {
     due = (t->next + mfp.units_per_cycle - 1) / mfp.units_per_cycle;
   }
-  if (mfp.sound.chip != nullptr && hears_sound(mfp)) {
+  // The DMA announces only frame ends after the cycle it was brought to;
+  // anything else would never be taken and must not stop time.
+  if (mfp.sound.chip != nullptr && hears_sound(mfp) && mfp.sound_next > cycle) {
     due = std::min(due, mfp.sound_next);
   }
   if (due == kNever) {

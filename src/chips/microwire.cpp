@@ -114,19 +114,11 @@ ByteRate byte_rate(const Timebase &tb, uint8_t mode) {
   return {tb.clocks.dma.num * bytes, tb.clocks.dma.den * divider};
 }
 
-// Bytes per output sample: whole + rest / den (32.32 bytes and a fraction
-// of the last bit), so that positions stepped sample by sample never drift.
-struct Step {
-  uint64_t whole;
-  uint64_t rest;
-  uint64_t den;
-};
-
-Step step_of(const Timebase &tb, uint8_t mode) {
+// Bytes per output sample (rounded down: 2^-32 bytes a sample, a few
+// cycles an hour).
+uint64_t step_of(const Timebase &tb, uint8_t mode) {
   const ByteRate r = byte_rate(tb, mode);
-  const uint64_t den = r.den * tb.rate;
-  const i128 num = static_cast<i128>(r.num) << kFracBits;
-  return {static_cast<uint64_t>(num / den), static_cast<uint64_t>(num % den), den};
+  return static_cast<uint64_t>((static_cast<i128>(r.num) << kFracBits) / (r.den * tb.rate));
 }
 
 // Bytes played in time t (t >= 0), and the time the bytes take.
@@ -192,18 +184,16 @@ void frame_end(SteMicroWire &ste, uint64_t n) {
 // DMA output for the chunk's buffer entries [i, i_end): one or two signed
 // bytes a sample, read at the playing address; frame ends as they come.
 template <bool Stereo>
-void play(SteMicroWire &ste, uint32_t i, uint32_t i_end, const Step &step, uint64_t n0) {
+void play(SteMicroWire &ste, uint32_t i, uint32_t i_end, uint64_t step, uint64_t n0) {
   // Without memory every address reads the two zero bytes of kSilence.
   const uint8_t *memory = ste.memory ? ste.memory : kSilence;
   const uint32_t mask = ste.memory ? kAddressMask : 0;
   uint64_t position = ste.position;
-  uint64_t rest = ste.position_rest < step.den ? ste.position_rest : 0;  // 0: a new rate
   uint64_t end = ste.end;
   for (; i < i_end; ++i) {
     if (position >= end) {
       // A frame shorter than a step may end again at once.
       ste.position = position;
-      ste.position_rest = rest;
       do {
         frame_end(ste, n0 + i);
       } while (sounding(ste) && ste.position >= ste.end);
@@ -224,15 +214,9 @@ void play(SteMicroWire &ste, uint32_t i, uint32_t i_end, const Step &step, uint6
       ste.left[i] = s;
       ste.right[i] = s;
     }
-    position += step.whole;
-    rest += step.rest;
-    if (rest >= step.den) {
-      rest -= step.den;
-      ++position;
-    }
+    position += step;
   }
   ste.position = position;
-  ste.position_rest = rest;
 }
 
 // Renders the output samples of the frame up to `target` (exclusive).
@@ -294,7 +278,6 @@ void start(SteMicroWire &ste, uint32_t c) {
   }
   const Timebase &tb = timebase(ste);
   ste.position += bytes_in(tb, ste.regs[kMode], lead(ste, tb, c));
-  ste.position_rest = 0;
 }
 
 void write_control(SteMicroWire &ste, uint8_t value, uint32_t c) {
@@ -314,7 +297,6 @@ void write_mode(SteMicroWire &ste, uint8_t value, uint32_t c) {
     const Timebase &tb = timebase(ste);
     const i128 t = lead(ste, tb, c);
     ste.position = position_at(ste, c) + bytes_in(tb, value, t);
-    ste.position_rest = 0;
   }
   ste.regs[kMode] = value;
 }
@@ -464,17 +446,12 @@ void sense(void *self, uint32_t cycle, MfpSoundActive *line) {
   line->next_end = INT64_MAX;
   if (sounding(ste)) {
     // The sample at which the position reaches the end, stepping as play
-    // does: the first k with k x (whole x den + rest) + position_rest >=
-    // (end - position) x den.
+    // does.
     const uint8_t mode = ste.regs[kMode];
-    const Step step = step_of(tb, mode);
-    const uint64_t rest = ste.position_rest < step.den ? ste.position_rest : 0;
-    const i128 gap = static_cast<i128>(ste.end) - ste.position;
-    const i128 per = static_cast<i128>(step.whole) * step.den + step.rest;
-    const i128 k = gap <= 0 ? 0 : (gap * step.den - rest + per - 1) / per;
-    const i128 over = k * step.whole + (rest + k * step.rest) / step.den - gap;
-    line->next_end = end_cycle(tb, first_sample(tb) + ste.done + static_cast<uint64_t>(k),
-                               static_cast<uint64_t>(over), mode);
+    const uint64_t step = step_of(tb, mode);
+    const uint64_t k = ste.position >= ste.end ? 0 : (ste.end - ste.position + step - 1) / step;
+    line->next_end =
+        end_cycle(tb, first_sample(tb) + ste.done + k, ste.position + k * step - ste.end, mode);
   }
 }
 
@@ -520,7 +497,6 @@ int mw_init(SteMicroWire *ste) {
 int mw_reset(SteMicroWire *ste) {
   std::fill(ste->regs, ste->regs + kResetBytes, 0);
   ste->position = 0;
-  ste->position_rest = 0;
   ste->end = 0;
   ste->empty = 0;
   ste->ended = 0;

@@ -66,10 +66,9 @@ typedef struct {
   const Timebase *timebase;
   const uint8_t *memory;
   /* The DMA, at output sample `done` of the current frame. */
-  uint64_t position;      /* playing address, 32.32 */
-  uint64_t position_rest; /* and a fraction of its last bit (see step_of) */
-  uint64_t end;           /* end address, 32.32, of the frame being played */
-  uint8_t empty;          /* playing a loop whose latched frame is empty */
+  uint64_t position; /* playing address, 32.32 */
+  uint64_t end;      /* end address, 32.32, of the frame being played */
+  uint8_t empty;     /* playing a loop whose latched frame is empty */
   /* The latest frame end, if `ended`: it fell `end_over` (32.32 bytes)
    * before output sample `end_sample` (counted from the track's start) at
    * the rate of mode `end_mode`. */
