@@ -114,8 +114,9 @@ ByteRate byte_rate(const Timebase &tb, uint8_t mode) {
   return {tb.clocks.dma.num * bytes, tb.clocks.dma.den * divider};
 }
 
-// Bytes per output sample (rounded down: 2^-32 bytes a sample, a few
-// cycles an hour).
+// Bytes per output sample, rounded down: positions fall behind by less than
+// 2^-32 bytes a sample, under 50 cycles an hour at the slowest rate, far
+// below a sample.
 uint64_t step_of(const Timebase &tb, uint8_t mode) {
   const ByteRate r = byte_rate(tb, mode);
   return static_cast<uint64_t>((static_cast<i128>(r.num) << kFracBits) / (r.den * tb.rate));
@@ -455,13 +456,14 @@ void sense(void *self, uint32_t cycle, MfpSoundActive *line) {
   }
 }
 
-// One output word: the YM at its gain and the DMA, each side limited to
-// 16 bits.
-inline uint32_t mix_word(int32_t ym, int32_t gain, int32_t left, int32_t right) {
-  const int64_t y = (static_cast<int64_t>(ym) * gain) >> kYmGainShift;
-  const auto l = static_cast<int32_t>(std::clamp<int64_t>(y + left, INT16_MIN, INT16_MAX));
-  const auto r = static_cast<int32_t>(std::clamp<int64_t>(y + right, INT16_MIN, INT16_MAX));
-  return (static_cast<uint32_t>(l) & 0xFFFF) | (static_cast<uint32_t>(r) << 16);
+// One output word: the YM at its gain and the DMA. A YM sample is taken as
+// 16 bits (its peaks are near +-26624); at most half of it (16384) and the
+// DMA (16384) then always fit 16 bits.
+static_assert(*std::max_element(kYmGain.begin(), kYmGain.end()) <= 1 << (kYmGainShift - 1) &&
+              128 * kDmaScale <= 1 << 14);
+inline uint32_t mix_word(int32_t ym, int16_t gain, int16_t left, int16_t right) {
+  const int32_t y = (std::clamp(ym, INT16_MIN, INT16_MAX) * gain) >> kYmGainShift;
+  return (static_cast<uint32_t>(y + left) & 0xFFFF) | (static_cast<uint32_t>(y + right) << 16);
 }
 
 constexpr IoPlugin68 kRecord = {

@@ -17,9 +17,10 @@
  * make them: the DMA's full scale (-128..127) is -16384..16256 in every
  * setting; the YM is mixed at half its level (peaks near +-13312) with
  * setting 1, 12 dB lower with setting 0 and not at all with setting 2, so
- * the loudest YM and a full-scale DMA square together stay inside 16 bits.
- * The sums are limited to 16 bits rather than wrapped. Of the other LMC1992
- * commands (volumes, tone) the settings are decoded and stored.
+ * the loudest YM and a full-scale DMA square together stay inside 16 bits
+ * (YM samples beyond 16 bits are limited to them as they come in, so no
+ * sum can wrap). Of the other LMC1992 commands (volumes, tone) the
+ * settings are decoded and stored.
  *
  * The DMA's "sound active" line goes to the MFP (mw_sound_active_wire):
  * high while a frame plays, it drops at each frame end, for an instant in

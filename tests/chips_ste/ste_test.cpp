@@ -247,7 +247,7 @@ TEST_F(Ste, CounterReadsTheAddressAtTheCycle) {
 // setting; the YM at half its level in setting 1, 12 dB lower in setting 0,
 // none in setting 2, setting 3 keeping the last. The loudest YM (three
 // channels at 15: +-26624) beside a full-scale DMA stays inside 16 bits; a
-// louder sum is limited, not wrapped.
+// YM sample beyond 16 bits is limited to them, so no sum wraps.
 TEST_F(Ste, MixerLevels) {
   mem[0x6000] = 127;
   mem[0x6001] = 0x80;
@@ -263,8 +263,8 @@ TEST_F(Ste, MixerLevels) {
       {3, 1000, 16256, -16384},
       {1, 26624, 13312 + 16256, 13312 - 16384},
       {1, -26624, -13312 + 16256, -13312 - 16384},
-      {1, 60000, 32767, 30000 - 16384},
-      {1, -60000, -30000 + 16256, -32768},
+      {1, 60000, 16383 + 16256, 16383 - 16384},
+      {1, -60000, -16384 + 16256, -32768},
   };
   for (const auto &c : cases) {
     command(kMixer | c.setting);
