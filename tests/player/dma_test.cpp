@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "chips/timebase.h"
 #include "player/player_fixture.h"
 
 namespace playertest {
@@ -60,17 +61,26 @@ class Dma : public PlayerTest {
 
 // Timer A at 1024 Hz restarts the DMA on the other loop at each interrupt:
 // the level switches at the first sample at or after each interrupt's cycle
-// (interrupt k at ceil(k x 12 x 200 MFP ticks)), 5119 times in 5 s.
+// (interrupt k at ceil(k x 12 x 200 MFP ticks)), 5119 times in 5 s, at
+// both clocks.
 TEST_F(Dma, TimerSwitchesTheDmaAtItsInterrupts) {
-  const std::vector<uint32_t> s = play(1, 5 * kRate);
-  std::vector<int> want(s.size());
-  size_t n = 0;
-  for (uint64_t k = 0; n < want.size(); ++k) {
-    const size_t next = std::min(want.size(), sample_at(ceil_div((k + 1) * 2400 * kCpu, 2457600)));
-    for (; n < next; ++n) want[n] = (k % 2 ? -100 : 100) * kScale;
+  for (const MachineClocks *clocks : {&kClocksNominal, &kClocksPal}) {
+    const uint64_t cpu = clocks->cpu_hz;
+    SCOPED_TRACE(cpu);
+    ASSERT_EQ(vk68_config_set(player_, vk68_config_id("clock"), clocks == &kClocksPal), 0);
+    ASSERT_EQ(vk68_config_apply(player_), 0);
+    const std::vector<uint32_t> s = play(1, 5 * kRate);
+    std::vector<int> want(s.size());
+    size_t n = 0;
+    for (uint64_t k = 0; n < want.size(); ++k) {
+      const uint64_t at = ceil_div((k + 1) * 2400 * cpu, 2457600);
+      for (const size_t next = std::min<size_t>(want.size(), ceil_div(at * kRate, cpu)); n < next;
+           ++n)
+        want[n] = (k % 2 ? -100 : 100) * kScale;
+    }
+    EXPECT_EQ(runs(want).size(), 5120u);
+    expect_heard(s, want);
   }
-  EXPECT_EQ(runs(want).size(), 5120u);
-  expect_heard(s, want);
 }
 
 // Timer A counts frame ends; every second one its handler sets the next
