@@ -1,34 +1,23 @@
-// MFP 68901: register file and the four timers, with lazy counter updates
-// and the interrupt-source answers the 68000 frame runner asks for.
+// MFP 68901: register file, the four timers with lazy counter updates, the
+// STE's sound active line on timer A's input and GPIP 7, and the
+// interrupt-source answers the 68000 frame runner asks for.
 
 #include "chips/mfp68901.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <numeric>
 
 #include "chips/wide_access.h"
 
 namespace {
 
-// One MFP clock tick in internal units: 68000 cycles are multiplied by 192,
-// and 8 MHz x 192 / 2.4576 MHz = 625.
-constexpr uint32_t kUnitsPerCycle = 192;
-constexpr uint32_t kUnitsPerTick = 625;
-
-// Internal units per count by prescaler selector: the chip's dividers 4, 10,
-// 16, 50, 64, 100 and 200 in MFP ticks; selector 0 stops the timer.
-constexpr std::array<uint32_t, 8> kWidth = {
-    0,
-    4 * kUnitsPerTick,
-    10 * kUnitsPerTick,
-    16 * kUnitsPerTick,
-    50 * kUnitsPerTick,
-    64 * kUnitsPerTick,
-    100 * kUnitsPerTick,
-    200 * kUnitsPerTick,
-};
+// The chip's prescaler dividers by selector 1-7, in MFP clock ticks;
+// selector 0 counts no time.
+constexpr std::array<int64_t, 8> kDivider = {0, 4, 10, 16, 50, 64, 100, 200};
 
 // Register numbers; register n lives at the odd offset 2n + 1.
 //
@@ -48,6 +37,7 @@ constexpr std::array<uint32_t, 8> kWidth = {
 // Registers 24-31 are plain bytes without a role.
 enum : int {
   kGpip = 0,
+  kAer = 1,
   kIera = 3,
   kImra = 9,
   kVr = 11,
@@ -58,13 +48,30 @@ enum : int {
   kTddr = 18,
 };
 
-// Level of every timer interrupt on the ST.
-constexpr uint32_t kTimerLevel = 6;
+// Control value of the event count mode (TACR/TBCR bit 3 alone).
+constexpr uint32_t kEventCount = 8;
+
+// GPIP 7: its bit in GPIP, AER, IERA and IMRA, and its vector channel (the
+// highest of the 16).
+constexpr uint8_t kGpip7 = 0x80;
+constexpr uint32_t kGpip7Channel = 15;
+// AER bit 4 (GPIP 4's edge) also selects the edge timer A's input counts.
+constexpr uint8_t kTimerAEdge = 0x10;
+
+// Interrupts the sound active line raised (Mfp68901::pending).
+constexpr uint8_t kPendingGpip7 = 1;
+constexpr uint8_t kPendingTimerA = 2;
+
+// Level of every MFP interrupt on the ST.
+constexpr uint32_t kLevel = 6;
 
 // Values after reset: vector base 0x40 (vectors 0x40-0x4F) and GPIP bit 7
 // high (the monochrome-monitor detect line of the ST reads 1 on colour).
 constexpr uint8_t kResetVr = 0x40;
 constexpr uint8_t kResetGpip = 0x80;
+
+// No frame end seen, none ahead.
+constexpr int64_t kNever = INT64_MAX;
 
 // The chip whose bus record this is (the record is its first member).
 static_assert(offsetof(Mfp68901, io) == 0);
@@ -72,64 +79,105 @@ Mfp68901 &chip(IoPlugin68 *self) { return *reinterpret_cast<Mfp68901 *>(self); }
 
 uint8_t &reg(Mfp68901 &mfp, int n) { return mfp.regs[2 * n + 1]; }
 
-bool running(const MfpTimer &t) { return t.width != 0; }
+bool counts_time(const MfpTimer &t) { return t.width != 0; }
+bool counts_events(const MfpTimer &t) { return t.control == kEventCount; }
 
-// The running timer with the smallest next time; on a tie the later timer
-// in the order A, B, C, D wins.
+int64_t time_of(const Mfp68901 &mfp, uint32_t cycle) {
+  return static_cast<int64_t>(cycle) * mfp.units_per_cycle;
+}
+
+// The interrupt of a timer or of the line is let through when its channel
+// is both enabled and unmasked.
+bool let_through(Mfp68901 &mfp, int bank, uint8_t bit) {
+  return (reg(mfp, kIera + bank) & reg(mfp, kImra + bank) & bit) != 0;
+}
+
+// The timer counting time with the smallest next time; on a tie the later
+// timer in the order A, B, C, D wins.
 void choose_next_timer(Mfp68901 &mfp) {
   MfpTimer *best = nullptr;
   for (MfpTimer &t : mfp.timers) {
-    if (running(t) && (best == nullptr || t.next <= best->next)) {
+    if (counts_time(t) && (best == nullptr || t.next <= best->next)) {
       best = &t;
     }
   }
   mfp.next_timer = best;
 }
 
-void set_control(MfpTimer &t, uint32_t selector, uint32_t time) {
-  if (selector == 0) {
-    if (!running(t)) {
-      return;
-    }
-    mfp_timer_update(&t, time);
-    t.control = 0;
-    t.remainder = 0;
-    t.width = 0;
-    t.period = 0;
+// A control value; only a change of the time prescaler in effect touches
+// the count. Starting to count time (or with another prescaler) starts a
+// fresh count phase at the current count; event count mode counts no time.
+void set_control(Mfp68901 &mfp, MfpTimer &t, uint32_t value, int64_t time) {
+  const uint32_t selector = value == kEventCount ? 0 : value & 7;
+  const int64_t width = kDivider[selector] * mfp.units_per_tick;
+  t.control = value;
+  if (width == t.width) {
     return;
   }
-  if (!running(t)) {
-    // Start: the count resumes where it stopped, with the sub-count phase
-    // kept in remainder.
-    t.last = time;
-    t.control = selector;
-    t.width = kWidth[selector];
-    t.period = static_cast<uint32_t>(t.reload) * t.width;
-    t.next = static_cast<int32_t>(time + static_cast<uint32_t>(t.count) * t.width - t.remainder);
-    return;
-  }
-  if (selector == t.control) {
-    return;
-  }
-  // New prescaler on a running timer: the phase within a count restarts.
   mfp_timer_update(&t, time);
+  t.last = time;
   t.remainder = 0;
-  t.control = selector;
-  t.width = kWidth[selector];
-  t.period = static_cast<uint32_t>(t.reload) * t.width;
-  t.next = static_cast<int32_t>(time + static_cast<uint32_t>(t.count) * t.width);
+  t.width = width;
+  t.period = t.reload * width;
+  t.next = time + t.count * width;
 }
 
 void write_data(Mfp68901 &mfp, MfpTimer &t, int n, uint32_t value) {
   const int32_t v = value == 0 ? 256 : static_cast<int32_t>(value);
   t.reload = v;
-  if (running(t)) {
+  if (t.control != 0) {
     // The count runs on; the new reload takes effect at the next wrap.
-    t.period = static_cast<uint32_t>(v) * t.width;
+    t.period = v * t.width;
   } else {
     t.count = v;
     reg(mfp, n) = static_cast<uint8_t>(v);
   }
+}
+
+// An edge of the sound active line (its new level).
+void sound_edge(Mfp68901 &mfp, uint8_t level) {
+  if (level == mfp.sound_level) {
+    return;
+  }
+  mfp.sound_level = level;
+  const uint8_t aer = reg(mfp, kAer);
+  MfpTimer &a = mfp.timers[MFP_TIMER_A];
+  // Timer A counts the rising edges with AER bit 4 set, else the falling
+  // ones; at 0 it interrupts and takes its data register again.
+  if (counts_events(a) && ((aer & kTimerAEdge) != 0) == (level != 0) && --a.count == 0) {
+    a.count = a.reload;
+    if (let_through(mfp, a.bank, a.bit)) mfp.pending |= kPendingTimerA;
+  }
+  // GPIP 7 is the line XORed with the colour monitor's 1: it rises when the
+  // line falls. AER bit 7 set: rising edges interrupt, else falling ones.
+  const bool gpip_rises = level == 0;
+  if (((aer & kGpip7) != 0) == gpip_rises && let_through(mfp, 0, kGpip7)) {
+    mfp.pending |= kPendingGpip7;
+  }
+}
+
+// Takes in what the line did up to `cycle`: a frame end not seen yet (the
+// line drops, and rises again at once when play goes on), then a change
+// since (play started or stopped by the program).
+void sense_sound(Mfp68901 &mfp, uint32_t cycle) {
+  if (mfp.sound.chip == nullptr) {
+    return;
+  }
+  MfpSoundActive line;
+  mfp.sound.sense(mfp.sound.chip, cycle, &line);
+  if (line.last_end > mfp.sound_seen) {
+    sound_edge(mfp, 0);
+    if (line.looped) sound_edge(mfp, 1);
+    mfp.sound_seen = line.last_end;
+  }
+  sound_edge(mfp, line.active ? 1 : 0);
+  mfp.sound_next = line.next_end;
+}
+
+// A frame end matters to the interrupts when timer A counts them or GPIP 7
+// may interrupt.
+bool hears_sound(Mfp68901 &mfp) {
+  return counts_events(mfp.timers[MFP_TIMER_A]) || let_through(mfp, 0, kGpip7);
 }
 
 uint32_t read_byte(IoPlugin68 *self, uint32_t address, uint32_t cycle) {
@@ -137,13 +185,17 @@ uint32_t read_byte(IoPlugin68 *self, uint32_t address, uint32_t cycle) {
   if ((address & 1) == 0) {
     return 0;
   }
+  sense_sound(mfp, cycle);
   const int n = static_cast<int>((address >> 1) & 31);
   if (n >= kTadr && n <= kTddr) {
     MfpTimer &t = mfp.timers[n - kTadr];
-    if (running(t)) {
-      mfp_timer_update(&t, cycle * kUnitsPerCycle);
+    if (counts_time(t)) {
+      mfp_timer_update(&t, time_of(mfp, cycle));
     }
     return static_cast<uint32_t>(t.count) & 0xFF;
+  }
+  if (n == kGpip && mfp.sound.chip != nullptr) {
+    return (reg(mfp, kGpip) & ~kGpip7) | (mfp.sound_level ? 0 : kGpip7);
   }
   return reg(mfp, n);
 }
@@ -153,23 +205,28 @@ void write_byte(IoPlugin68 *self, uint32_t address, uint32_t value, uint32_t cyc
   if ((address & 1) == 0) {
     return;
   }
+  sense_sound(mfp, cycle);
   const int n = static_cast<int>((address >> 1) & 31);
   value &= 0xFF;
-  const uint32_t time = cycle * kUnitsPerCycle;
+  const int64_t time = time_of(mfp, cycle);
   switch (n) {
     case kTacr:
     case kTbcr:
-      // Bit 3 (event count and pulse width modes) is not emulated: 8 stops
-      // the timer and 9-15 act as 1-7.
       reg(mfp, n) = static_cast<uint8_t>(value);
-      set_control(mfp.timers[n - kTacr], value & 7, time);
+      set_control(mfp, mfp.timers[n - kTacr], value & 15, time);
       choose_next_timer(mfp);
       break;
     case kTcdcr:
       reg(mfp, n) = static_cast<uint8_t>(value);
-      set_control(mfp.timers[MFP_TIMER_C], (value >> 4) & 7, time);
-      set_control(mfp.timers[MFP_TIMER_D], value & 7, time);
+      set_control(mfp, mfp.timers[MFP_TIMER_C], (value >> 4) & 7, time);
+      set_control(mfp, mfp.timers[MFP_TIMER_D], value & 7, time);
       choose_next_timer(mfp);
+      break;
+    case kIera:
+      // A disabled channel loses what it had pending.
+      reg(mfp, n) = static_cast<uint8_t>(value);
+      if ((value & kGpip7) == 0) mfp.pending &= ~kPendingGpip7;
+      if ((value & mfp.timers[MFP_TIMER_A].bit) == 0) mfp.pending &= ~kPendingTimerA;
       break;
     default:
       if (n >= kTadr && n <= kTddr) {
@@ -186,57 +243,81 @@ void write_byte(IoPlugin68 *self, uint32_t address, uint32_t value, uint32_t cyc
 constexpr io68_read_t read_word = chips::read_wide<read_byte, 1, chips::Use::kLow>;
 constexpr io68_write_t write_word = chips::write_wide<write_byte, 1, chips::Use::kLow>;
 
-Interrupt68 *interrupt(IoPlugin68 *self, uint32_t cycle) {
-  Mfp68901 &mfp = chip(self);
-  MfpTimer *t = mfp.next_timer;
-  const int64_t now = static_cast<int64_t>(cycle) * kUnitsPerCycle;
-  if (t == nullptr || now < t->next) {
-    return nullptr;
-  }
-  // The timer moves on whether or not its interrupt gets through.
-  t->next = static_cast<int32_t>(static_cast<uint32_t>(t->next) + t->period);
-  choose_next_timer(mfp);
-  const uint8_t enabled = reg(mfp, kIera + t->bank) & reg(mfp, kImra + t->bank);
-  if ((enabled & t->bit) == 0) {
-    return nullptr;
-  }
-  mfp.irq.vector = t->channel * 4 + (reg(mfp, kVr) & 0xF0u) * 4;
-  mfp.irq.level = t->level;
+Interrupt68 *deliver(Mfp68901 &mfp, uint32_t channel) {
+  mfp.irq.vector = channel * 4 + (reg(mfp, kVr) & 0xF0u) * 4;
+  mfp.irq.level = kLevel;
   return &mfp.irq;
 }
 
-int32_t next_interrupt(IoPlugin68 *self, uint32_t cycle) {
-  const MfpTimer *t = chip(self).next_timer;
-  if (t == nullptr) {
-    return IO68_NO_INTERRUPT;
+Interrupt68 *interrupt(IoPlugin68 *self, uint32_t cycle) {
+  Mfp68901 &mfp = chip(self);
+  sense_sound(mfp, cycle);
+  // The line's interrupts first: GPIP 7 has the highest priority.
+  if (mfp.pending & kPendingGpip7) {
+    mfp.pending &= ~kPendingGpip7;
+    return deliver(mfp, kGpip7Channel);
   }
-  const uint32_t due = (static_cast<uint32_t>(t->next) + kUnitsPerCycle - 1) / kUnitsPerCycle;
-  return static_cast<int32_t>(due - cycle);
+  if (mfp.pending & kPendingTimerA) {
+    mfp.pending &= ~kPendingTimerA;
+    return deliver(mfp, mfp.timers[MFP_TIMER_A].channel);
+  }
+  MfpTimer *t = mfp.next_timer;
+  if (t == nullptr || time_of(mfp, cycle) < t->next) {
+    return nullptr;
+  }
+  // The timer moves on whether or not its interrupt gets through.
+  t->next += t->period;
+  choose_next_timer(mfp);
+  if (!let_through(mfp, t->bank, t->bit)) {
+    return nullptr;
+  }
+  return deliver(mfp, t->channel);
 }
 
+int32_t next_interrupt(IoPlugin68 *self, uint32_t cycle) {
+  Mfp68901 &mfp = chip(self);
+  sense_sound(mfp, cycle);
+  if (mfp.pending != 0) {
+    return 0;
+  }
+  int64_t due = kNever;
+  if (const MfpTimer *t = mfp.next_timer) {
+    due = (t->next + mfp.units_per_cycle - 1) / mfp.units_per_cycle;
+  }
+  // The DMA announces only frame ends after the cycle it was brought to;
+  // anything else would never be taken and must not stop time.
+  if (mfp.sound.chip != nullptr && hears_sound(mfp) && mfp.sound_next > cycle) {
+    due = std::min(due, mfp.sound_next);
+  }
+  if (due == kNever) {
+    return IO68_NO_INTERRUPT;
+  }
+  return static_cast<int32_t>(std::clamp<int64_t>(due - cycle, 0, INT32_MAX));
+}
+
+// Every time moves back by the frame's length, keeping each timer's phase.
+// An interrupt still due from the frame that ended (the CPU did not take it:
+// its mask was up, or it fell in the frame's last cycle) comes at the new
+// frame's start; of several missed, one.
 void adjust_cycles(IoPlugin68 *self, uint32_t cycles) {
   if (cycles == 0) {
     return;
   }
-  const uint32_t d = cycles * kUnitsPerCycle;
-  for (MfpTimer &t : chip(self).timers) {
-    if (!running(t)) {
+  Mfp68901 &mfp = chip(self);
+  const int64_t d = time_of(mfp, cycles);
+  for (MfpTimer &t : mfp.timers) {
+    if (!counts_time(t)) {
       continue;
     }
-    t.next = static_cast<int32_t>(static_cast<uint32_t>(t.next) - d);
-    if (t.last >= d) {
-      t.last -= d;
-    } else {
-      mfp_timer_update(&t, d);
-      t.last = 0;
-    }
-    if (t.next < 0) {
-      t.next = 0;
-    }
-    if (static_cast<int32_t>(t.last) < 0) {
-      t.last = 0;
+    mfp_timer_update(&t, d);
+    t.last -= d;
+    t.next -= d;
+    if (t.next < -t.period) {
+      t.next += (-t.next - 1) / t.period * t.period;
     }
   }
+  if (mfp.sound_seen != INT64_MIN) mfp.sound_seen -= cycles;
+  if (mfp.sound_next != kNever) mfp.sound_next -= cycles;
 }
 
 constexpr IoPlugin68 kRecord = {
@@ -288,7 +369,7 @@ int mfp_reset(Mfp68901 *mfp) {
     MfpTimer &t = mfp->timers[i];
     t = MfpTimer{};
     t.channel = kFixed[i].channel;
-    t.level = kTimerLevel;
+    t.level = kLevel;
     t.bit = kFixed[i].bit;
     t.bank = kFixed[i].bank;
     t.count = 256;
@@ -296,30 +377,51 @@ int mfp_reset(Mfp68901 *mfp) {
   }
   mfp->next_timer = nullptr;
   mfp->irq = Interrupt68{};
+  mfp->sound_seen = INT64_MIN;
+  mfp->sound_next = kNever;
+  mfp->sound_level = 0;
+  mfp->pending = 0;
+  mfp_set_timebase(mfp, mfp->timebase);
   return 0;
 }
 
-void mfp_timer_update(MfpTimer *timer, uint32_t time) {
+void mfp_set_timebase(Mfp68901 *mfp, const Timebase *timebase) {
+  mfp->timebase = timebase;
+  const MachineClocks &c = timebase ? timebase->clocks : kClocksNominal;
+  const int64_t g = std::gcd(int64_t{c.cpu_hz}, int64_t{c.mfp_hz});
+  mfp->units_per_cycle = c.mfp_hz / g;
+  mfp->units_per_tick = c.cpu_hz / g;
+}
+
+void mfp_wire_sound_active(Mfp68901 *mfp, MfpSoundActiveWire wire) {
+  mfp->sound = wire;
+  mfp->sound_seen = INT64_MIN;
+  mfp->sound_next = kNever;
+  mfp->sound_level = 0;
+}
+
+// A time before the last update (a long access stamps its second half 4
+// cycles later than the next access may come) changes nothing.
+void mfp_timer_update(MfpTimer *timer, int64_t time) {
   MfpTimer &t = *timer;
-  if (time == t.last) {
+  if (time <= t.last) {
     return;
   }
-  const uint32_t elapsed = time - t.last;
+  const int64_t elapsed = time - t.last;
   t.last = time;
-  if (!running(t)) {
+  if (!counts_time(t)) {
     return;
   }
-  const uint32_t sum = t.remainder + elapsed;
-  const uint32_t q = sum / t.width;
+  const int64_t sum = t.remainder + elapsed;
+  const int64_t q = sum / t.width;
   t.remainder = sum % t.width;
-  // q is at most 2^32 / 2500, so the difference fits comfortably.
-  const int32_t result = t.count - static_cast<int32_t>(q);
+  const int64_t result = t.count - q;
   if (result < 0) {
-    t.count = t.reload + result % t.reload;
+    t.count = static_cast<int32_t>(t.reload + result % t.reload);
   } else if (result == 0) {
     t.count = t.reload;
   } else {
-    t.count = result;
+    t.count = static_cast<int32_t>(result);
   }
 }
 

@@ -1,5 +1,6 @@
-// STE DMA sound and MicroWire: register file, the LMC1992 command decoder
-// and the per-frame mixer that adds the DMA samples to the YM's.
+// STE DMA sound and MicroWire: register file, the LMC1992 command decoder,
+// the DMA rendered lazily up to each register access, its sound active line
+// for the MFP, and the mix of a chunk with the YM's samples.
 
 #include "chips/microwire.h"
 
@@ -7,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "chips/wide_access.h"
 
@@ -27,10 +29,12 @@ namespace {
 enum : uint32_t {
   kControl = 0x01,
   kStartHi = 0x03,
+  kStartLo = 0x07,
   kCounterHi = 0x09,
   kCounterMid = 0x0B,
   kCounterLo = 0x0D,
   kEndHi = 0x0F,
+  kEndLo = 0x13,
   kMode = 0x21,
   kDataHi = 0x22,
   kDataLo = 0x23,
@@ -38,66 +42,281 @@ enum : uint32_t {
   kMaskLo = 0x25,
 };
 
-constexpr uint32_t kControlPlay = 0x01;
-constexpr uint32_t kControlLoop = 0x02;
-constexpr uint32_t kModeMono = 0x80;
-
-// Fastest DMA rate in Hz (the STE's 8 MHz / 160); the mode's rate bits
-// halve it 3, 2, 1 or 0 times: 6258, 12516, 25033, 50066 Hz.
-constexpr uint32_t kDmaTopRate = 50066;
+constexpr uint8_t kControlPlay = 0x01;
+constexpr uint8_t kControlLoop = 0x02;
+constexpr uint8_t kModeMono = 0x80;
 
 // Sample addresses wrap inside the 68000 memory.
 constexpr uint32_t kAddressMask = MW_MEMORY_SIZE - 1;
 
-// Gains of the LMC1992 mixer settings, in 1/1024: output = (YM x YM gain +
-// DMA x DMA gain) >> 10. Setting 2 plays the DMA alone at full scale (a
-// byte of -128 at 262144 gives -32768); setting 1 mixes it 12 dB lower
-// (65536) beside the YM, setting 0 another 24 dB lower (65536 / 10^1.2 =
-// 4135). The YM is scaled by 3/4 whenever it is mixed in. Setting 3 is
-// reserved on the chip and leaves the gains as they were.
-struct Gains {
-  int32_t dma;
-  int32_t ym;
-};
-constexpr std::array<Gains, 3> kMixerGains = {{
-    {4135, 768},
-    {65536, 768},
-    {262144, 0},
-}};
+// DMA positions are byte addresses in 32.32 fixed point: a step with 32
+// fraction bits plays every rate at its true pitch.
+constexpr int kFracBits = 32;
+
+// Output levels (see the header): a DMA byte counts 128 (full scale -16384
+// to 16256); the YM's gain by mixer setting, in 1/1024: 0 dB is half the
+// YM's level, setting 0 is 12 dB below it (512 x 10^(-12/20) = 128.6),
+// setting 2 mixes no YM. Setting 3 is reserved on the chip and leaves the
+// mix as it was.
+constexpr int32_t kDmaScale = 128;
+constexpr std::array<int32_t, 3> kYmGain = {129, 512, 0};
+constexpr int kYmGainShift = 10;
 
 // LMC1992 value ranges: the values above these limits repeat the limit.
 constexpr int kMasterMax = 40;  // 2 dB steps from -80 dB
 constexpr int kSideMax = 20;    // 2 dB steps from -40 dB
 constexpr int kToneMax = 12;    // 2 dB steps from -12 dB
 
-// DMA positions are byte addresses in 32.32 fixed point: a step with 32
-// fraction bits plays every rate at its true pitch (a step of 8 fraction
-// bits would play 12516 Hz almost 1 % flat at 44100 Hz).
-constexpr int kFracBits = 32;
-
 // Register bytes from kResetBytes up are kept by a reset.
 constexpr uint32_t kResetBytes = kMaskLo + 1;
+
+constexpr uint32_t kChunk = TIMEBASE_MAX_CHUNK_SAMPLES;
+
+// What the DMA reads before memory is attached: a stereo pair of zeros.
+constexpr uint8_t kSilence[2] = {};
+
+using i128 = __int128;
 
 // The chip whose bus record this is (the record is its first member).
 static_assert(offsetof(SteMicroWire, io) == 0);
 SteMicroWire &chip(IoPlugin68 *self) { return *reinterpret_cast<SteMicroWire *>(self); }
 
+const Timebase &timebase(const SteMicroWire &ste) {
+  static const Timebase kDefault = {kClocksNominal, 44100, 0};
+  return ste.timebase ? *ste.timebase : kDefault;
+}
+
+bool playing(const SteMicroWire &ste) { return (ste.regs[kControl] & kControlPlay) != 0; }
+bool sounding(const SteMicroWire &ste) { return playing(ste) && !ste.empty; }
+
 uint64_t address_at(const SteMicroWire &ste, uint32_t offset) {
   return (uint64_t{ste.regs[offset]} << 16) | (uint64_t{ste.regs[offset + 2]} << 8) |
          ste.regs[offset + 4];
 }
+uint64_t start_register(const SteMicroWire &ste) { return address_at(ste, kStartHi) << kFracBits; }
+uint64_t end_register(const SteMicroWire &ste) { return address_at(ste, kEndHi) << kFracBits; }
 
-uint64_t frame_start(const SteMicroWire &ste) { return address_at(ste, kStartHi) << kFracBits; }
-uint64_t frame_end(const SteMicroWire &ste) { return address_at(ste, kEndHi) << kFracBits; }
+// ---------------------------------------------------------------- time
+//
+// A time below is counted in 1/rate cycles (rate: output samples a second),
+// absolute from the track's start: output sample n sits at n x cpu_hz,
+// cycle c at c x rate. Byte counts are 32.32.
 
-void set_gains(SteMicroWire &ste, const Gains &g) {
-  ste.dma_gain = g.dma;
-  ste.ym_gain = g.ym;
+// Bytes a second the DMA plays in a mode: num / den.
+struct ByteRate {
+  uint64_t num;
+  uint64_t den;
+};
+
+ByteRate byte_rate(const Timebase &tb, uint8_t mode) {
+  const uint64_t bytes = (mode & kModeMono) ? 1 : 2;  // a stereo sample is a pair
+  const uint64_t divider = 8u >> (mode & 3);          // rates 0-3: clock / 8, 4, 2, 1
+  return {tb.clocks.dma.num * bytes, tb.clocks.dma.den * divider};
 }
+
+// Bytes per output sample, rounded down: positions fall behind by less than
+// 2^-32 bytes a sample, under 50 cycles an hour at the slowest rate, far
+// below a sample.
+uint64_t step_of(const Timebase &tb, uint8_t mode) {
+  const ByteRate r = byte_rate(tb, mode);
+  return static_cast<uint64_t>((static_cast<i128>(r.num) << kFracBits) / (r.den * tb.rate));
+}
+
+// Bytes played in time t (t >= 0), and the time the bytes take.
+uint64_t bytes_in(const Timebase &tb, uint8_t mode, i128 t) {
+  const ByteRate r = byte_rate(tb, mode);
+  return static_cast<uint64_t>(((t * r.num) << kFracBits) /
+                               (static_cast<i128>(r.den) * tb.clocks.cpu_hz * tb.rate));
+}
+i128 time_of(const Timebase &tb, uint8_t mode, uint64_t bytes) {
+  const ByteRate r = byte_rate(tb, mode);
+  return static_cast<i128>(bytes) * r.den * tb.clocks.cpu_hz * tb.rate /
+         (static_cast<i128>(r.num) << kFracBits);
+}
+
+// The track's output sample index of the current frame's sample 0.
+uint64_t first_sample(const Timebase &tb) { return timebase_sample(&tb, tb.frame_start); }
+
+// Time from frame cycle c to output sample `done` (the DMA's state).
+i128 lead(const SteMicroWire &ste, const Timebase &tb, uint32_t c) {
+  const i128 t = static_cast<i128>(first_sample(tb) + ste.done) * tb.clocks.cpu_hz -
+                 static_cast<i128>(tb.frame_start + c) * tb.rate;
+  return std::max<i128>(t, 0);
+}
+
+// The frame cycle of a frame end that fell `over` bytes before sample n.
+int64_t end_cycle(const Timebase &tb, uint64_t n, uint64_t over, uint8_t mode) {
+  const i128 t = static_cast<i128>(n) * tb.clocks.cpu_hz - time_of(tb, mode, over);
+  const i128 rate = tb.rate;
+  const i128 ceil = t >= 0 ? (t + rate - 1) / rate : -(-t / rate);
+  return static_cast<int64_t>(ceil - tb.frame_start);
+}
+
+// ---------------------------------------------------------------- the DMA
+
+// Latches the frame registers as a frame starts. An empty frame (start at
+// or past its end) waits silently for registers that give it room.
+void latch_frame(SteMicroWire &ste) {
+  ste.position = start_register(ste);
+  ste.end = end_register(ste);
+  ste.empty = ste.position >= ste.end;
+}
+
+// The frame being played ends at output sample n (absolute), `position`
+// past its end by what the step overshot. With loop on, the next frame
+// starts at once from the registers, the overshoot carried over; else the
+// DMA stops, its counter at the frame start.
+void frame_end(SteMicroWire &ste, uint64_t n) {
+  const uint64_t over = ste.position - ste.end;
+  ste.ended = 1;
+  ste.end_sample = n;
+  ste.end_over = over;
+  ste.end_mode = ste.regs[kMode];
+  ste.end_looped = (ste.regs[kControl] & kControlLoop) != 0;
+  latch_frame(ste);
+  if (!ste.end_looped) {
+    ste.regs[kControl] = 0;
+    ste.empty = 0;
+  } else if (!ste.empty) {
+    ste.position += over;
+  }
+}
+
+// DMA output for the chunk's buffer entries [i, i_end): one or two signed
+// bytes a sample, read at the playing address; frame ends as they come.
+template <bool Stereo>
+void play(SteMicroWire &ste, uint32_t i, uint32_t i_end, uint64_t step, uint64_t n0) {
+  // Without memory every address reads the two zero bytes of kSilence.
+  const uint8_t *memory = ste.memory ? ste.memory : kSilence;
+  const uint32_t mask = ste.memory ? kAddressMask : 0;
+  uint64_t position = ste.position;
+  uint64_t end = ste.end;
+  for (; i < i_end; ++i) {
+    if (position >= end) {
+      // A frame shorter than a step may end again at once.
+      ste.position = position;
+      do {
+        frame_end(ste, n0 + i);
+      } while (sounding(ste) && ste.position >= ste.end);
+      if (!sounding(ste)) {
+        std::fill(ste.left + i, ste.left + i_end, 0);
+        std::fill(ste.right + i, ste.right + i_end, 0);
+        return;
+      }
+      position = ste.position;
+      end = ste.end;
+    }
+    const uint32_t at = static_cast<uint32_t>(position >> kFracBits) & mask;
+    if constexpr (Stereo) {
+      ste.left[i] = static_cast<int16_t>(static_cast<int8_t>(memory[at & ~1u]) * kDmaScale);
+      ste.right[i] = static_cast<int16_t>(static_cast<int8_t>(memory[at | 1u]) * kDmaScale);
+    } else {
+      const auto s = static_cast<int16_t>(static_cast<int8_t>(memory[at]) * kDmaScale);
+      ste.left[i] = s;
+      ste.right[i] = s;
+    }
+    position += step;
+  }
+  ste.position = position;
+}
+
+// Renders the output samples of the frame up to `target` (exclusive).
+void render(SteMicroWire &ste, const Timebase &tb, uint32_t target) {
+  const uint32_t i = ste.done - ste.chunk_first, i_end = target - ste.chunk_first;
+  std::fill(ste.ym_gains + i, ste.ym_gains + i_end, static_cast<int16_t>(ste.ym_gain));
+  if (!sounding(ste)) {
+    std::fill(ste.left + i, ste.left + i_end, 0);
+    std::fill(ste.right + i, ste.right + i_end, 0);
+  } else {
+    const uint8_t mode = ste.regs[kMode];
+    const uint64_t n0 = first_sample(tb) + ste.chunk_first;
+    if (mode & kModeMono) {
+      play<false>(ste, i, i_end, step_of(tb, mode), n0);
+    } else {
+      play<true>(ste, i, i_end, step_of(tb, mode), n0);
+    }
+  }
+  ste.done = target;
+}
+
+// Brings the DMA to frame cycle c: the output samples before c rendered (as
+// far as the chunk buffer goes), and every frame end due by c taken.
+void catch_up(SteMicroWire &ste, uint32_t c) {
+  const Timebase &tb = timebase(ste);
+  const uint32_t target = std::min(timebase_frame_samples(&tb, c), ste.chunk_first + kChunk);
+  if (target > ste.done) {
+    render(ste, tb, target);
+  }
+  while (sounding(ste) && ste.position >= ste.end) {
+    const uint64_t n = first_sample(tb) + ste.done;
+    if (end_cycle(tb, n, ste.position - ste.end, ste.regs[kMode]) > static_cast<int64_t>(c)) {
+      break;
+    }
+    frame_end(ste, n);
+  }
+}
+
+// The address playing at frame cycle c (the DMA brought up to c).
+uint64_t position_at(const SteMicroWire &ste, uint32_t c) {
+  if (!sounding(ste)) {
+    return ste.position;
+  }
+  const Timebase &tb = timebase(ste);
+  const uint64_t back = bytes_in(tb, ste.regs[kMode], lead(ste, tb, c));
+  return ste.position - std::min(back, ste.position);
+}
+
+// Play goes from off to on at cycle c: the frame registers are latched and
+// the frame starts at c. An empty frame without loop stops at once.
+void start(SteMicroWire &ste, uint32_t c) {
+  latch_frame(ste);
+  if (ste.empty) {
+    if ((ste.regs[kControl] & kControlLoop) == 0) {
+      ste.regs[kControl] = 0;
+      ste.empty = 0;
+    }
+    return;
+  }
+  const Timebase &tb = timebase(ste);
+  ste.position += bytes_in(tb, ste.regs[kMode], lead(ste, tb, c));
+}
+
+void write_control(SteMicroWire &ste, uint8_t value, uint32_t c) {
+  const bool was = playing(ste);
+  ste.regs[kControl] = value & (kControlPlay | kControlLoop);
+  if (!was && playing(ste)) {
+    start(ste, c);
+  } else if (was && !playing(ste)) {
+    latch_frame(ste);
+    ste.empty = 0;
+  }
+}
+
+// A new rate or channel count from cycle c on: the position at c is kept.
+void write_mode(SteMicroWire &ste, uint8_t value, uint32_t c) {
+  if (sounding(ste)) {
+    const Timebase &tb = timebase(ste);
+    const i128 t = lead(ste, tb, c);
+    ste.position = position_at(ste, c) + bytes_in(tb, value, t);
+  }
+  ste.regs[kMode] = value;
+}
+
+// The frame registers count when a frame starts; a loop waiting on an empty
+// frame takes them at once.
+void write_frame_register(SteMicroWire &ste, uint32_t offset, uint8_t value, uint32_t c) {
+  ste.regs[offset] = value;
+  if (playing(ste) && ste.empty) {
+    start(ste, c);
+  }
+}
+
+// ---------------------------------------------------------------- LMC1992
+
 void set_mixer(SteMicroWire &ste, int v) {
   ste.lmc.mixer = v;
   if (v < 3) {
-    set_gains(ste, kMixerGains[v]);
+    ste.ym_gain = kYmGain[v];
   }
 }
 void set_master(SteMicroWire &ste, int v) { ste.lmc.master_db = 2 * std::min(v, kMasterMax) - 80; }
@@ -160,49 +379,48 @@ void send_command(SteMicroWire &ste) {
   }
 }
 
-// Every control write restarts the frame from its start, a write of 0 too.
-void write_control(SteMicroWire &ste, uint32_t value) {
-  ste.position = frame_start(ste);
-  ste.end = frame_end(ste);
-  ste.regs[kControl] = static_cast<uint8_t>(value & (kControlPlay | kControlLoop));
-}
+// ---------------------------------------------------------------- the bus
 
-uint32_t read_byte(IoPlugin68 *self, uint32_t address, uint32_t) {
-  const SteMicroWire &ste = chip(self);
-  const uint32_t offset = address & 0x3F;
-  if (offset < kDataHi) {
-    if ((offset & 1) == 0) {
-      return 0;
-    }
-    switch (offset) {
-      case kCounterHi: return (ste.position >> (kFracBits + 16)) & 0xFF;
-      case kCounterMid: return (ste.position >> (kFracBits + 8)) & 0xFF;
-      case kCounterLo: return (ste.position >> kFracBits) & 0xFF;
-      default: break;
-    }
-  }
-  return ste.regs[offset];
-}
-
-void write_byte(IoPlugin68 *self, uint32_t address, uint32_t value, uint32_t) {
+uint32_t read_byte(IoPlugin68 *self, uint32_t address, uint32_t cycle) {
   SteMicroWire &ste = chip(self);
   const uint32_t offset = address & 0x3F;
-  value &= 0xFF;
-  if (offset < kDataHi) {
-    if ((offset & 1) == 0 || offset == kCounterHi || offset == kCounterMid ||
-        offset == kCounterLo) {
-      return;
-    }
-    if (offset == kControl) {
-      write_control(ste, value);
-    } else {
-      ste.regs[offset] = static_cast<uint8_t>(value);
-    }
+  if (offset >= kDataHi) {
+    return ste.regs[offset];
+  }
+  if ((offset & 1) == 0) {
+    return 0;
+  }
+  catch_up(ste, cycle);
+  switch (offset) {
+    case kCounterHi: return (position_at(ste, cycle) >> (kFracBits + 16)) & 0xFF;
+    case kCounterMid: return (position_at(ste, cycle) >> (kFracBits + 8)) & 0xFF;
+    case kCounterLo: return (position_at(ste, cycle) >> kFracBits) & 0xFF;
+    default: return ste.regs[offset];
+  }
+}
+
+void write_byte(IoPlugin68 *self, uint32_t address, uint32_t value, uint32_t cycle) {
+  SteMicroWire &ste = chip(self);
+  const uint32_t offset = address & 0x3F;
+  const auto byte = static_cast<uint8_t>(value);
+  if (offset >= kDataHi) {
+    if (offset == kDataLo) catch_up(ste, cycle);
+    ste.regs[offset] = byte;
+    if (offset == kDataLo) send_command(ste);
     return;
   }
-  ste.regs[offset] = static_cast<uint8_t>(value);
-  if (offset == kDataLo) {
-    send_command(ste);
+  if ((offset & 1) == 0 || (offset >= kCounterHi && offset <= kCounterLo)) {
+    return;
+  }
+  catch_up(ste, cycle);
+  if (offset == kControl) {
+    write_control(ste, byte, cycle);
+  } else if (offset == kMode) {
+    write_mode(ste, byte, cycle);
+  } else if ((offset >= kStartHi && offset <= kStartLo) || (offset >= kEndHi && offset <= kEndLo)) {
+    write_frame_register(ste, offset, byte, cycle);
+  } else {
+    ste.regs[offset] = byte;
   }
 }
 
@@ -211,84 +429,41 @@ void write_byte(IoPlugin68 *self, uint32_t address, uint32_t value, uint32_t) {
 constexpr io68_read_t read_word = chips::read_wide<read_byte, 1>;
 constexpr io68_write_t write_word = chips::write_wide<write_byte, 1>;
 
-inline uint32_t pack(int32_t left, int32_t right) {
-  return (static_cast<uint32_t>(left) & 0xFFFF) | (static_cast<uint32_t>(right) << 16);
+// A new frame: its output samples count from 0.
+void adjust_cycles(IoPlugin68 *self, uint32_t) {
+  SteMicroWire &ste = chip(self);
+  ste.done = 0;
+  ste.chunk_first = 0;
 }
 
-// Products and sums below are taken modulo 2^32 and then shifted
-// arithmetically: the 32-bit result of the chip's arithmetic, without
-// signed overflow whatever the buffer holds.
-
-// The YM alone, in both channels.
-void mix_ym(const SteMicroWire &ste, uint32_t *buffer, int n) {
-  const uint32_t ym_gain = static_cast<uint32_t>(ste.ym_gain);
-  for (int i = 0; i < n; ++i) {
-    const int32_t s = static_cast<int32_t>(buffer[i] * ym_gain) >> 10;
-    buffer[i] = pack(s, s);
+void sense(void *self, uint32_t cycle, MfpSoundActive *line) {
+  SteMicroWire &ste = *static_cast<SteMicroWire *>(self);
+  catch_up(ste, cycle);
+  const Timebase &tb = timebase(ste);
+  line->active = playing(ste) ? 1 : 0;
+  line->looped = ste.end_looped;
+  line->last_end =
+      ste.ended ? end_cycle(tb, ste.end_sample, ste.end_over, ste.end_mode) : INT64_MIN;
+  line->next_end = INT64_MAX;
+  if (sounding(ste)) {
+    // The sample at which the position reaches the end, stepping as play
+    // does.
+    const uint8_t mode = ste.regs[kMode];
+    const uint64_t step = step_of(tb, mode);
+    const uint64_t k = ste.position >= ste.end ? 0 : (ste.end - ste.position + step - 1) / step;
+    line->next_end =
+        end_cycle(tb, first_sample(tb) + ste.done + k, ste.position + k * step - ste.end, mode);
   }
 }
 
-// The frame being played has ended. With loop on, play goes on in the frame
-// the registers hold now, past its start by what the step overshot (the
-// sub-byte phase is kept), wrapping as often as a frame shorter than one
-// step needs; a frame whose start is at or after its end plays silence
-// without advancing, and is taken up again from the registers at every
-// mw_mix call until it has room. Without loop the DMA stops.
-enum class Wrap { kPlaying, kSilent, kStopped };
-
-Wrap frame_ended(SteMicroWire &ste, uint64_t start, uint64_t next_end) {
-  if ((ste.regs[kControl] & kControlLoop) == 0) {
-    ste.regs[kControl] = 0;
-    ste.position = start;
-    ste.end = next_end;
-    return Wrap::kStopped;
-  }
-  const uint64_t past = ste.position - ste.end;
-  ste.end = next_end;
-  if (start >= next_end) {
-    ste.position = start;
-    return Wrap::kSilent;
-  }
-  ste.position = start + past % (next_end - start);
-  return Wrap::kPlaying;
-}
-
-// YM plus DMA for up to n words; returns how many were mixed before the DMA
-// stopped or fell silent (n if it did neither).
-template <bool Stereo>
-int mix_dma(SteMicroWire &ste, uint32_t *buffer, const uint8_t *memory, int n, uint64_t step,
-            uint64_t start, uint64_t next_end) {
-  const uint32_t ym_gain = static_cast<uint32_t>(ste.ym_gain);
-  const uint32_t dma_gain = static_cast<uint32_t>(ste.dma_gain);
-  uint64_t position = ste.position;
-  uint64_t end = ste.end;
-  for (int i = 0; i < n; ++i) {
-    const uint32_t at = static_cast<uint32_t>(position >> kFracBits) & kAddressMask;
-    int32_t a;
-    int32_t b;
-    if constexpr (Stereo) {
-      a = static_cast<int8_t>(memory[at & ~1u]);
-      b = static_cast<int8_t>(memory[(at & ~1u) + 1]);
-    } else {
-      a = b = static_cast<int8_t>(memory[at]);
-    }
-    const uint32_t ym = buffer[i] * ym_gain;
-    buffer[i] = pack(static_cast<int32_t>(ym + static_cast<uint32_t>(a) * dma_gain) >> 10,
-                     static_cast<int32_t>(ym + static_cast<uint32_t>(b) * dma_gain) >> 10);
-    position += step;
-    if (position >= end) {
-      ste.position = position;
-      ste.end = end;
-      if (frame_ended(ste, start, next_end) != Wrap::kPlaying) {
-        return i + 1;
-      }
-      position = ste.position;
-      end = ste.end;
-    }
-  }
-  ste.position = position;
-  ste.end = end;
-  return n;
+// One output word: the YM at its gain and the DMA. A YM sample is taken as
+// 16 bits (its peaks are near +-26624); at most half of it (16384) and the
+// DMA (16384) then always fit 16 bits.
+static_assert(*std::max_element(kYmGain.begin(), kYmGain.end()) <= 1 << (kYmGainShift - 1) &&
+              128 * kDmaScale <= 1 << 14);
+inline uint32_t mix_word(int32_t ym, int16_t gain, int16_t left, int16_t right) {
+  const int32_t y = (std::clamp(ym, INT16_MIN, INT16_MAX) * gain) >> kYmGainShift;
+  return (static_cast<uint32_t>(y + left) & 0xFFFF) | (static_cast<uint32_t>(y + right) << 16);
 }
 
 constexpr IoPlugin68 kRecord = {
@@ -304,7 +479,7 @@ constexpr IoPlugin68 kRecord = {
     .write_l = chips::write_wide<write_word, 2>,
     .interrupt = nullptr,
     .next_interrupt = nullptr,
-    .adjust_cycles = nullptr,
+    .adjust_cycles = adjust_cycles,
     .reset = [](IoPlugin68 *self) { return mw_reset(&chip(self)); },
 };
 
@@ -314,7 +489,8 @@ extern "C" {
 
 int mw_init(SteMicroWire *ste) {
   ste->io = kRecord;
-  if (ste->output_rate == 0) ste->output_rate = MW_DEFAULT_RATE;
+  ste->done = 0;
+  ste->chunk_first = 0;
   return mw_reset(ste);
 }
 
@@ -324,43 +500,49 @@ int mw_reset(SteMicroWire *ste) {
   std::fill(ste->regs, ste->regs + kResetBytes, 0);
   ste->position = 0;
   ste->end = 0;
-  set_gains(*ste, kMixerGains[1]);
+  ste->empty = 0;
+  ste->ended = 0;
+  ste->end_looped = 0;
+  ste->end_mode = 0;
+  ste->end_sample = 0;
+  ste->end_over = 0;
+  ste->ym_gain = kYmGain[1];
   ste->lmc = {1, 0, 0, 0, 0, -12, -12};
   return 0;
 }
 
-uint32_t mw_sampling_rate(SteMicroWire *ste, uint32_t hz) {
-  if (hz != 0) {
-    ste->output_rate = hz;
-  }
-  return ste->output_rate;
+void mw_attach(SteMicroWire *ste, const Timebase *timebase, const uint8_t *memory) {
+  ste->timebase = timebase;
+  ste->memory = memory;
 }
 
-void mw_mix(SteMicroWire *chip, uint32_t *buffer, const uint8_t *memory, int n) {
-  if (n <= 0) {
-    return;
-  }
+void mw_mix(SteMicroWire *chip, uint32_t *buffer, const uint8_t *memory, uint32_t, int n) {
   SteMicroWire &ste = *chip;
-  if ((ste.regs[kControl] & kControlPlay) == 0) {
-    mix_ym(ste, buffer, n);
-    return;
+  ste.memory = memory;
+  const Timebase &tb = timebase(ste);
+  while (n > 0) {
+    const uint32_t k = std::min(static_cast<uint32_t>(n), kChunk);
+    const uint32_t target = ste.chunk_first + k;
+    if (target > ste.done) {
+      render(ste, tb, target);
+    }
+    for (uint32_t i = 0; i < k; ++i) {
+      buffer[i] =
+          mix_word(static_cast<int32_t>(buffer[i]), ste.ym_gains[i], ste.left[i], ste.right[i]);
+    }
+    // Samples already rendered past the chunk open the next one.
+    const uint32_t ahead = ste.done - target;
+    std::memmove(ste.left, ste.left + k, ahead * sizeof *ste.left);
+    std::memmove(ste.right, ste.right + k, ahead * sizeof *ste.right);
+    std::memmove(ste.ym_gains, ste.ym_gains + k, ahead * sizeof *ste.ym_gains);
+    ste.chunk_first = target;
+    buffer += k;
+    n -= static_cast<int>(k);
   }
-  const uint8_t mode = ste.regs[kMode];
-  const bool stereo = (mode & kModeMono) == 0;
-  // A stereo sample is two bytes, so its step through memory is doubled.
-  const uint32_t dma_rate = kDmaTopRate >> (3 - (mode & 3));
-  const uint64_t step = (uint64_t{dma_rate} << (kFracBits + (stereo ? 1 : 0))) / ste.output_rate;
-  const uint64_t start = frame_start(ste);
-  const uint64_t next_end = frame_end(ste);
-  if (ste.position >= ste.end && frame_ended(ste, start, next_end) != Wrap::kPlaying) {
-    mix_ym(ste, buffer, n);
-    return;
-  }
-  const int done = stereo ? mix_dma<true>(ste, buffer, memory, n, step, start, next_end)
-                          : mix_dma<false>(ste, buffer, memory, n, step, start, next_end);
-  mix_ym(ste, buffer + done, n - done);
 }
 
 const MwLmc1992 *mw_lmc1992(const SteMicroWire *ste) { return &ste->lmc; }
+
+MfpSoundActiveWire mw_sound_active_wire(SteMicroWire *ste) { return {ste, sense}; }
 
 }  // extern "C"

@@ -38,12 +38,12 @@ struct Machine68 {
 
 namespace vk68 {
 
-constexpr uint32_t kMemorySize = 0x80000;  // 512 KiB of 68000 memory
-constexpr uint32_t kLoadAddress = 0x8000;  // a track's default load address
-constexpr uint32_t kCycles50Hz = 160256;   // a PAL ST's 50 Hz frame: 313 lines x 512
-constexpr uint32_t kMinReplayRate = 1;     // frames of any length play, in chunks
-constexpr uint32_t kMaxReplayRate = 50000; // as often as the STE's fastest DMA
-                                           // sample: no replay is called faster
+constexpr uint32_t kMemorySize = 0x80000;   // 512 KiB of 68000 memory
+constexpr uint32_t kLoadAddress = 0x8000;   // a track's default load address
+constexpr uint32_t kCycles50Hz = 160256;    // a PAL ST's 50 Hz frame: 313 lines x 512
+constexpr uint32_t kMinReplayRate = 1;      // frames of any length play, in chunks
+constexpr uint32_t kMaxReplayRate = 50000;  // as often as the STE's fastest DMA
+                                            // sample: no replay is called faster
 
 // Creates a player of its own, independent of every other one: its
 // configuration values, 68000 memory, emulator and chips. `rate` is the

@@ -34,9 +34,10 @@ bool start_frame(Player68 *p) {
 int render_chunk(Player68 *p) {
   Machine68 &m = *p->machine;
   Emu68 *emu = &m.emu;
-  const bool ok = (m.frame_position < m.frame_length || start_frame(p)) &&
-                  EMU68_run_interrupts(emu, std::min(m.frame_length, m.frame_position +
-                                                                         TIMEBASE_MAX_CHUNK_CYCLES)) == 0;
+  const bool ok =
+      (m.frame_position < m.frame_length || start_frame(p)) &&
+      EMU68_run_interrupts(
+          emu, std::min(m.frame_length, m.frame_position + TIMEBASE_MAX_CHUNK_CYCLES)) == 0;
   if (!ok) {
     const char *why = EMU68_pop_error(emu);
     return vk68_error_add("track %d stopped: %s", p->track_number, why ? why : "replay failure");
@@ -58,7 +59,7 @@ int render_chunk(Player68 *p) {
     std::memset(mix, 0, sizeof *mix * size_t(count));  // no YM: its part is silent
   }
   if (hw & VK68_HW_STE) {
-    mw_mix(&m.ste, mix, p->memory, count);
+    mw_mix(&m.ste, mix, p->memory, to, count);
   } else {
     mixer_dup_left_to_right(mix, mix, count, 0);
   }

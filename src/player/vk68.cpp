@@ -77,6 +77,9 @@ int init_68k(Player68 *p, uint32_t size) {
     vk68_debug("init_68k() : Failed\n");
     return -1;
   }
+  m->timebase.clocks = kClocksNominal;
+  mw_attach(&m->ste, &m->timebase, memory);
+  mfp_set_timebase(&m->mfp, &m->timebase);
   vk68_debug("init_68k() : Success\n");
   return 0;
 }
@@ -217,6 +220,8 @@ int apply_change_track(Player68 *p) {
     vk68_debug(" -> Add STE hardware\n");
     EMU68_plug_io(emu, &hw.ste.io);
   }
+  mfp_wire_sound_active(
+      &hw.mfp, (t->hardware & VK68_HW_STE) ? mw_sound_active_wire(&hw.ste) : MfpSoundActiveWire{});
   EMU68_reset_cpu(emu);
 
   uint8_t *m = p->memory;
@@ -254,6 +259,7 @@ int apply_change_track(Player68 *p) {
   vk68_debug(" -> frames :  %u\n", p->frames_to_play);
   // The track's frames on the cycle axis of the machine's clocks.
   hw.timebase.clocks = p->config[VK68CONFIG_CLOCK] ? kClocksPal : kClocksNominal;
+  mfp_set_timebase(&hw.mfp, &hw.timebase);  // its time units follow the clocks
   hw.timebase.rate = p->sampling_rate;
   hw.timebase.frame_start = 0;
   hw.replay_rate = t->frequency;
@@ -361,7 +367,6 @@ int vk68_sampling_rate(Player68 *player, int rate) {
     Machine68 *m = player->machine;
     result = std::clamp(rate, YM_RATE_MIN, YM_RATE_MAX);
     paula_sampling_rate(&m->paula, uint32_t(result));
-    mw_sampling_rate(&m->ste, uint32_t(result));
     player->sampling_rate = uint32_t(result);
     m->timebase.rate = uint32_t(result);
     if (player->track) {

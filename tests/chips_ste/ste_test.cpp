@@ -1,157 +1,337 @@
 // STE DMA sound and MicroWire through the plug-in record and mw_mix, on a
-// 68000 memory of exactly 512 KiB (so any read outside it trips ASan).
+// 68000 memory of exactly 512 KiB (so any read outside it trips ASan), frame
+// by frame on a time base as the player runs it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <functional>
+#include <utility>
 #include <vector>
 
 #include "chips/microwire.h"
 
 namespace {
 
-constexpr uint32_t kBase = 0xFFFF8900u, kControl = kBase + 0x01, kCounter = kBase + 0x09,
+constexpr uint32_t kBase = 0xFFFF8900u, kControl = kBase + 0x01, kStart = kBase + 0x03,
+                   kCounter = kBase + 0x09, kEnd = kBase + 0x0F, kMode = kBase + 0x21,
                    kData = kBase + 0x22, kMask = kBase + 0x24;
-constexpr int kFrame = 882;  // samples of one 50 Hz frame at 44100 Hz
+constexpr uint32_t k50Hz = 160256;  // a 50 Hz frame's cycles
 // LMC1992 commands as sent with mask 0x07FF: address bits 10, three
 // function bits and six value bits.
 constexpr uint32_t kMixer = 0x400, kBass = 0x440, kTreble = 0x480, kMaster = 0x4C0, kRight = 0x500,
                    kLeft = 0x540;
 
-SteMicroWire chip;
-IoPlugin68 &ste = chip.io;
-void wb(uint32_t a, uint32_t v) { ste.write_b(&ste, a, v, 0); }
-uint32_t rb(uint32_t a) { return ste.read_b(&ste, a, 0); }
-uint32_t counter() { return (rb(kCounter) << 16) | (rb(kCounter + 2) << 8) | rb(kCounter + 4); }
-// The output word of left and right values.
+// The output word of left and right values, and a side of one.
 uint32_t word(int l, int r) {
   return (static_cast<uint32_t>(l) & 0xFFFF) | static_cast<uint32_t>(r) << 16;
 }
-void command(uint32_t data, uint32_t mask = 0x07FF) {
-  ste.write_w(&ste, kMask, mask, 0);
-  ste.write_w(&ste, kData, data, 0);
+int side(uint32_t w, int ch) { return static_cast<int16_t>(w >> (16 * ch)); }
+
+// The DMA's byte rate in a mode: bytes a second = num / den.
+struct Rate {
+  uint64_t num, den;
+};
+Rate rate_of(const MachineClocks &c, uint32_t mode) {
+  return {c.dma.num * (mode & 0x80 ? 1 : 2), c.dma.den * (8u >> (mode & 3))};
 }
 
 class Ste : public ::testing::Test {
  protected:
-  void SetUp() override {
-    mw_sampling_rate(&chip, 44100);
+  void SetUp() override { start(kClocksNominal, 44100); }
+  void start(const MachineClocks &clocks, uint32_t rate) {
+    tb = {clocks, rate, 0};
+    chip = SteMicroWire{};
     ASSERT_EQ(mw_init(&chip), 0);
+    mw_attach(&chip, &tb, mem.data());
+    length = 0;
+    out.clear();
   }
-  // Sets a frame and the mode (0x80 mono, bits 0-1 rate); a control value
-  // other than 0 is written too, which starts the frame.
-  static void play(uint32_t start, uint32_t end, uint32_t mode, uint32_t control) {
-    for (int i = 0; i < 3; ++i) {
-      wb(kBase + 0x03 + 2 * i, start >> (16 - 8 * i));
-      wb(kBase + 0x0F + 2 * i, end >> (16 - 8 * i));
+  void wb(uint32_t a, uint32_t v, uint32_t c = 0) { ste.write_b(&ste, a, v, c); }
+  uint32_t rb(uint32_t a, uint32_t c = 0) { return ste.read_b(&ste, a, c); }
+  uint32_t counter(uint32_t c = 0) {
+    return rb(kCounter, c) << 16 | rb(kCounter + 2, c) << 8 | rb(kCounter + 4, c);
+  }
+  void command(uint32_t data, uint32_t mask = 0x07FF) {
+    ste.write_w(&ste, kMask, mask, 0);
+    ste.write_w(&ste, kData, data, 0);
+  }
+  // Frame registers and mode; control written at cycle c unless 0.
+  void frame(uint32_t from, uint32_t to, uint32_t mode, uint32_t control = 0, uint32_t c = 0) {
+    for (uint32_t i = 0; i < 3; ++i) {
+      wb(kStart + 2 * i, from >> (16 - 8 * i), c);
+      wb(kEnd + 2 * i, to >> (16 - 8 * i), c);
     }
-    wb(kBase + 0x21, mode);
-    if (control != 0) wb(kControl, control);
+    wb(kMode, mode, c);
+    if (control != 0) wb(kControl, control, c);
   }
-  std::vector<uint32_t> mix(int n, int32_t ym = 0) {  // over a constant YM sample
-    std::vector<uint32_t> buf(n, static_cast<uint32_t>(ym));
-    mw_mix(&chip, buf.data(), mem.data(), n);
-    return buf;
+  // A frame of `cycles` cycles as the player runs it, after the previous
+  // one: the actions at their cycles, the output mixed in `chunks` chunks
+  // over a constant YM sample.
+  using Action = std::pair<uint32_t, std::function<void(uint32_t)>>;
+  void run_frame(uint32_t cycles, const std::vector<Action> &actions = {}, uint32_t chunks = 1,
+                 int32_t ym = 0) {
+    tb.frame_start += length;
+    ste.adjust_cycles(&ste, length);
+    length = cycles;
+    size_t a = 0;
+    for (uint32_t k = 1, from = 0; k <= chunks; ++k) {
+      const auto to = static_cast<uint32_t>(uint64_t{cycles} * k / chunks);
+      for (; a < actions.size() && actions[a].first < to; ++a) actions[a].second(actions[a].first);
+      const uint32_t n = timebase_frame_samples(&tb, to) - timebase_frame_samples(&tb, from);
+      std::vector<uint32_t> buf(n, static_cast<uint32_t>(ym));
+      mw_mix(&chip, buf.data(), mem.data(), to, static_cast<int>(n));
+      out.insert(out.end(), buf.begin(), buf.end());
+      from = to;
+    }
+    ASSERT_EQ(a, actions.size());
   }
+  // Output samples before absolute cycle c (from the first frame's start).
+  uint64_t samples_before(uint64_t c) const {
+    return (c * tb.rate + tb.clocks.cpu_hz - 1) / tb.clocks.cpu_hz;
+  }
+
   std::vector<uint8_t> mem = std::vector<uint8_t>(MW_MEMORY_SIZE);
+  Timebase tb{};
+  SteMicroWire chip{};
+  IoPlugin68 &ste = chip.io;
+  uint32_t length = 0;
+  std::vector<uint32_t> out;
 };
 
-// The DMA alone at full scale over a 256-byte loop of the bytes 0-255: each
-// sample shows the byte it plays, so the bytes played in ten seconds give
-// the rate, 50066 >> (3 - rate bits) bytes (pairs in stereo) a second,
-// which must hold within 0.01 %.
+// The DMA alone over a 256-byte loop of the bytes 0-255: each sample shows
+// the byte it plays, so the bytes played in ten seconds of frames of uneven
+// lengths give the rate, the DMA clock / 8, 4, 2 or 1 bytes (pairs in
+// stereo) a second, to within one byte (pair) over ten seconds, at both
+// clocks and two output rates.
 TEST_F(Ste, EveryRatePlaysAtItsPitch) {
   for (uint32_t i = 0; i < 256; ++i) mem[0x10000 + i] = static_cast<uint8_t>(i);
-  for (uint32_t mode : {0x00u, 0x01u, 0x02u, 0x03u, 0x80u, 0x81u, 0x82u, 0x83u}) {
-    SetUp();
-    command(kMixer | 2);
-    play(0x10000, 0x10100, mode, 3);
-    long bytes = 0;
-    for (int call = 0, last = 0; call < 500; ++call) {
-      for (uint32_t w : mix(kFrame)) {
-        const int at = (w >> 8) & 0xFF;
-        ASSERT_EQ(w >> 24, at + (mode & 0x80 ? 0u : 1u)) << mode;  // the right byte
-        bytes += (at + 256 - last) % 256;
-        last = at;
+  for (const MachineClocks *clocks : {&kClocksNominal, &kClocksPal}) {
+    for (uint32_t rate : {44100u, 48000u}) {
+      for (uint32_t mode : {0x00u, 0x01u, 0x02u, 0x03u, 0x80u, 0x81u, 0x82u, 0x83u}) {
+        SCOPED_TRACE(::testing::Message() << clocks->cpu_hz << " " << rate << " " << mode);
+        start(*clocks, rate);
+        command(kMixer | 2);
+        frame(0x10000, 0x10100, mode, 3);
+        uint64_t cycles = 0;
+        for (uint32_t f = 0; cycles < 10ull * clocks->cpu_hz; ++f) {
+          run_frame(f % 3 == 0 ? k50Hz : 133333 + f);
+          cycles += length;
+        }
+        ASSERT_EQ(out.size(), samples_before(cycles));
+        long bytes = 0;
+        for (size_t k = 1; k < out.size(); ++k) {
+          const int at = (out[k] >> 7) & 0xFF, last = (out[k - 1] >> 7) & 0xFF;
+          ASSERT_EQ(side(out[k], 1), side(out[k], 0) + (mode & 0x80 ? 0 : 128)) << k;
+          bytes += (at + 256 - last) % 256;
+        }
+        const Rate r = rate_of(*clocks, mode);
+        EXPECT_NEAR(bytes, double(r.num) / double(r.den) * double(out.size() - 1) / rate,
+                    mode & 0x80 ? 1.5 : 2.5);  // a whole pair in stereo
       }
     }
-    const double rate = (50066 >> (3 - (mode & 3))) * (mode & 0x80 ? 1.0 : 2.0);
-    EXPECT_NEAR(bytes / (500.0 * kFrame - 1) * 44100, rate, rate * 1e-4) << mode;
+  }
+}
+
+// Frames and restarts at given cycles: the output switches at the first
+// sample at or after the cycle, whatever the chunks the frame is mixed in.
+// Frame registers written while a frame plays take effect at its end.
+TEST_F(Ste, WritesAreHeardAtTheirCycle) {
+  std::fill_n(mem.begin() + 0x1000, 0x100, 10);
+  std::fill_n(mem.begin() + 0x2000, 0x100, 20);
+  std::fill_n(mem.begin() + 0x3000, 0x300, 30);
+  const uint32_t begin = 1000, restart = 40001, relatch = 100003;
+  for (uint32_t chunks : {1u, 3u, 7u}) {
+    SetUp();
+    command(kMixer | 2);
+    run_frame(k50Hz,
+              {{begin, [&](uint32_t c) { frame(0x1000, 0x1100, 0x83, 3, c); }},
+               {restart,
+                [&](uint32_t c) {
+                  wb(kControl, 0, c);  // stop and start again: a new frame at once
+                  frame(0x2000, 0x2100, 0x83, 3, c);
+                }},
+               // Latched at the end of the 0x2000 frame's loop under way.
+               {relatch, [&](uint32_t c) { frame(0x3000, 0x3300, 0x83, 0, c); }}},
+              chunks);
+    run_frame(k50Hz);
+    const Rate r = rate_of(kClocksNominal, 0x83);
+    uint64_t loop_end = restart;
+    for (uint64_t k = 1; loop_end <= relatch; ++k)
+      loop_end = restart + (k * 0x100 * r.den * 8000000 + r.num - 1) / r.num;
+    const uint64_t switches[] = {samples_before(begin), samples_before(restart),
+                                 samples_before(loop_end)};
+    for (size_t k = 0; k < out.size(); ++k) {
+      const int want = k < switches[0] ? 0 : k < switches[1] ? 10 : k < switches[2] ? 20 : 30;
+      ASSERT_EQ(out[k], word(want * 128, want * 128)) << "sample " << k << ", " << chunks;
+    }
+  }
+}
+
+// The counter reads the address playing at the cycle of the read, across
+// frames of uneven lengths (a 1 Hz frame of 8 million cycles among them),
+// at both clocks: a control write that keeps play on does not restart the
+// frame, nor does one that clears the loop bit; a new rate goes on from the
+// address reached; play off and on again restarts from the frame start.
+TEST_F(Ste, CounterReadsTheAddressAtTheCycle) {
+  for (const MachineClocks *clocks : {&kClocksNominal, &kClocksPal}) {
+    SCOPED_TRACE(clocks->cpu_hz);
+    start(*clocks, 44100);
+    const uint64_t cpu = clocks->cpu_hz;
+    // Segments of steady play: from absolute cycle `from`, at `at` plus the
+    // bytes of mode `mode` since. Addresses in units of 1 / (8 x the DMA
+    // clock's denominator x cpu_hz) bytes, exact for every mode.
+    const uint64_t unit = 8 * clocks->dma.den * cpu;
+    struct Segment {
+      uint64_t from, at;
+      uint32_t mode;
+    };
+    std::vector<Segment> plan = {{777, 0x10000 * unit, 0x81}};
+    auto address = [&](uint64_t abs) {
+      const Segment &s = *std::find_if(plan.rbegin(), plan.rend(),
+                                       [&](const Segment &g) { return g.from <= abs; });
+      const Rate r = rate_of(*clocks, s.mode);
+      return s.at + (abs - s.from) * r.num * (8 * clocks->dma.den / r.den);
+    };
+    uint64_t base = 0;
+    uint32_t seed = 1;
+    int checked = 0;
+    auto expect = [&](uint32_t c) {
+      const uint64_t at = address(base + c);
+      const double frac = double(at % unit) / double(unit);
+      const uint32_t got = counter(c);
+      if (frac > 1e-6 && frac < 1 - 1e-6) {
+        ++checked;
+        ASSERT_EQ(got, at / unit) << base + c;
+      }
+    };
+    auto reads = [&](uint32_t cycles, uint32_t first) {
+      std::vector<Action> a;
+      for (uint32_t c = first; c < cycles; c += (seed = seed * 1103515245u + 12345u) >> 17 | 1)
+        a.push_back({c, expect});
+      return a;
+    };
+    const uint32_t frames[] = {k50Hz, 133337, 8000000, 160255};
+    for (uint32_t f = 0; f < 4; ++f) {
+      std::vector<Action> a = reads(frames[f], f == 0 ? 777 : 0);
+      if (f == 0)
+        a.insert(a.begin(), {777, [&](uint32_t c) { frame(0x10000, 0x70000, 0x81, 3, c); }});
+      if (f == 1) {
+        a.push_back({5000, [&](uint32_t c) { wb(kControl, 3, c); }});
+        a.push_back({9000, [&](uint32_t c) { wb(kControl, 1, c); }});
+        a.push_back({20000, [&](uint32_t c) {
+                       const uint32_t at = counter(c);
+                       wb(kMode, 0x83, c);
+                       EXPECT_EQ(counter(c), at);
+                       plan.push_back({base + c, address(base + c), 0x83});
+                     }});
+      }
+      if (f == 3) {
+        a.push_back({50001, [&](uint32_t c) {
+                       wb(kControl, 0, c);
+                       wb(kControl, 3, c);
+                       plan.push_back({base + c, 0x10000 * unit, 0x83});
+                     }});
+      }
+      std::stable_sort(a.begin(), a.end(),
+                       [](const Action &x, const Action &y) { return x.first < y.first; });
+      run_frame(frames[f], a, frames[f] / 200000 + 1);
+      base += frames[f];
+    }
+    EXPECT_GT(checked, 100);
+  }
+}
+
+// Mixer settings: a full-scale DMA pair (127, -128) at 128 a step in every
+// setting; the YM at half its level in setting 1, 12 dB lower in setting 0,
+// none in setting 2, setting 3 keeping the last. The loudest YM (three
+// channels at 15: +-26624) beside a full-scale DMA stays inside 16 bits; a
+// YM sample beyond 16 bits is limited to them, so no sum wraps.
+TEST_F(Ste, MixerLevels) {
+  mem[0x6000] = 127;
+  mem[0x6001] = 0x80;
+  frame(0x6000, 0x6002, 0x03, 3);
+  const struct {
+    uint32_t setting;
+    int32_t ym;
+    int left, right;
+  } cases[] = {
+      {1, 1000, 500 + 16256, 500 - 16384},
+      {0, 1000, 125 + 16256, 125 - 16384},
+      {2, 1000, 16256, -16384},
+      {3, 1000, 16256, -16384},
+      {1, 26624, 13312 + 16256, 13312 - 16384},
+      {1, -26624, -13312 + 16256, -13312 - 16384},
+      {1, 60000, 16383 + 16256, 16383 - 16384},
+      {1, -60000, -16384 + 16256, -32768},
+  };
+  for (const auto &c : cases) {
+    command(kMixer | c.setting);
+    out.clear();
+    run_frame(1000, {}, 1, c.ym);
+    ASSERT_FALSE(out.empty());
+    EXPECT_EQ(out.back(), word(c.left, c.right)) << c.setting << " " << c.ym;
   }
 }
 
 // A looping frame shorter than a step wraps as often as it needs, never
-// leaving the frame; one whose start is at or after its end plays silence
-// and stays at its start until the registers give it room. Otherwise a
-// looping frame takes the frame registers at its wrap.
-TEST_F(Ste, LoopsStayInsideTheirFrame) {
+// leaving the frame; a looping frame with its start at or after its end
+// plays silence at its start until the registers give it room. Without
+// loop the DMA stops at the frame end (control 0, the counter at the frame
+// start, the YM alone after it); an empty frame stops at once.
+TEST_F(Ste, LoopsAndEnds) {
   std::fill(mem.begin(), mem.end(), 99);
   mem[0x2000] = 7;
   mem[0x4000] = 5;
   mem[0x4001] = 6;
-  command(kMixer | 2);
-  play(0x2000, 0x2001, 0x83, 3);  // one byte, mono, 50066 Hz
-  EXPECT_EQ(mix(4410), std::vector<uint32_t>(4410, word(7 * 256, 7 * 256)));
-  play(0x4000, 0x4002, 0x03, 3);  // one pair, stereo: 2.27 pairs a sample
-  EXPECT_EQ(mix(4410), std::vector<uint32_t>(4410, word(5 * 256, 6 * 256)));
-  for (uint32_t end : {0x3000u, 0x2FF0u}) {
-    play(0x3000, end, 0x83, 3);
-    EXPECT_EQ(mix(kFrame, 400), std::vector<uint32_t>(kFrame, 0)) << end;
-    EXPECT_EQ(counter() << 8 | rb(kControl), 0x300003u);
-  }
-  play(0x2000, 0x2001, 0x83, 0);  // registers only: taken at the next mix
-  EXPECT_EQ(mix(1)[0], word(7 * 256, 7 * 256));
-  std::fill_n(mem.begin() + 0x5000, 0x400, 10);
-  play(0x5000, 0x5400, 0x81, 3);  // 12516 Hz mono: 0.284 bytes a sample
-  mix(kFrame);
-  play(0x2000, 0x2001, 0x81, 0);
-  const std::vector<uint32_t> s = mix(4 * kFrame);
-  const auto wrap = std::find(s.begin(), s.end(), word(7 * 256, 7 * 256));
-  EXPECT_NEAR(wrap - s.begin(), (0x400 - kFrame * 12516.0 / 44100) * 44100 / 12516, 2);
-  EXPECT_EQ(std::count(s.begin(), wrap, word(10 * 256, 10 * 256)), wrap - s.begin());
-  // At the DMA's own rate every step lands exactly on the frame end.
-  mw_sampling_rate(&chip, 25033);
-  for (int i = 0; i < 4; ++i) mem[0x6000 + i] = static_cast<uint8_t>(i + 1);
-  play(0x6000, 0x6004, 0x82, 3);
-  const std::vector<uint32_t> exact = mix(12);
-  for (int k = 0; k < 12; ++k) EXPECT_EQ(exact[k], word((k % 4 + 1) * 256, (k % 4 + 1) * 256)) << k;
-}
-
-// Without loop the DMA stops at the frame end: control 0, the counter at
-// the frame start, the rest of the buffer the YM alone (mixer 1: DMA x
-// 65536 + YM x 768, over 1024).
-TEST_F(Ste, StopsAtTheFrameEndWithoutLoop) {
   std::fill_n(mem.begin() + 0x5000, 0x40, 10);
-  play(0x5000, 0x5040, 0x81, 1);  // 0x40 bytes in 226 samples
-  const std::vector<uint32_t> s = mix(kFrame, 1000);
-  for (int k = 0; k < kFrame; ++k) {
-    const int32_t want = (1000 * 768 + (k < 226 ? 10 * 65536 : 0)) >> 10;
-    ASSERT_EQ(s[k], word(want, want)) << k;
-  }
-  EXPECT_EQ(counter() << 8 | rb(kControl), 0x500000u);
-  play(0x4000, 0x4000, 0x81, 1);  // an empty frame stops at once
-  EXPECT_EQ(mix(2, 4), std::vector<uint32_t>(2, word(3, 3)));
-  EXPECT_EQ(rb(kControl), 0u);
-}
-
-// Control 0: the YM x 768 / 1024 alone; mixer 2: the DMA x 262144 alone;
-// mixer 0: DMA x 4135 beside the YM; setting 3 keeps the gains in force.
-TEST_F(Ste, MixerGains) {
-  for (auto [in, out] : {std::pair{1000, 750}, {-1001, -751}, {26624, 19968}, {-1, -1}})
-    EXPECT_EQ(mix(1, in)[0], word(out, out));
   command(kMixer | 2);
-  EXPECT_EQ(mix(kFrame, 500), std::vector<uint32_t>(kFrame, 0));
-  command(kMixer | 0);
-  command(kMixer | 3);
-  mem[0x6000] = 100;
-  mem[0x6001] = 0x80;
-  play(0x6000, 0x6002, 0x03, 3);
-  EXPECT_EQ(mix(1, 1000)[0],
-            word((1000 * 768 + 100 * 4135) >> 10, (1000 * 768 - 128 * 4135) >> 10));
-  std::vector<uint32_t> untouched(4, 1234);
-  mw_mix(&chip, untouched.data(), mem.data(), 0);
-  mw_mix(&chip, untouched.data(), mem.data(), -5);
-  EXPECT_EQ(untouched, std::vector<uint32_t>(4, 1234));
+  const auto steady = [&](int l, int r) {
+    return std::all_of(out.begin(), out.end(), [&](uint32_t w) { return w == word(l, r); });
+  };
+  // Register writes at the start of a frame, as a replay's play routine.
+  const auto at_start = [](std::function<void()> f) {
+    return std::vector<Action>{{0, [f](uint32_t) { f(); }}};
+  };
+  run_frame(k50Hz, at_start([&] { frame(0x2000, 0x2001, 0x83, 3); }));  // a byte, 50066 Hz
+  EXPECT_TRUE(steady(7 * 128, 7 * 128));
+  out.clear();
+  // One pair, stereo: 2.27 pairs a sample; from the next loop on.
+  run_frame(k50Hz, at_start([&] { frame(0x4000, 0x4002, 0x03); }));
+  EXPECT_TRUE(steady(5 * 128, 6 * 128));
+  for (uint32_t end : {0x3000u, 0x2FF0u}) {
+    out.clear();
+    run_frame(k50Hz, at_start([&] {
+                wb(kControl, 0);
+                frame(0x3000, end, 0x83, 3);
+              }));
+    EXPECT_TRUE(steady(0, 0)) << end;
+    EXPECT_EQ(counter(k50Hz - 1) << 8 | rb(kControl, k50Hz - 1), 0x300003u);
+  }
+  out.clear();
+  run_frame(k50Hz, {{1000, [&](uint32_t c) { frame(0x2000, 0x2001, 0x83, 0, c); }}});
+  EXPECT_EQ(out[samples_before(1000) - 1], 0u);
+  EXPECT_EQ(out[samples_before(1000)], word(7 * 128, 7 * 128));
+  out.clear();
+  run_frame(k50Hz, at_start([&] {
+              command(kMixer | 1);
+              wb(kControl, 0);
+              frame(0x5000, 0x5040, 0x81, 1);  // 0x40 bytes at 50066 / 4 Hz
+            }),
+            1, 1000);
+  // The samples before the frame's cycle 0x40 x 4 x 8 MHz / 50066.
+  const unsigned __int128 f0 = tb.frame_start, end = f0 * 50066 + 0x40 * 4 * 8000000;
+  const auto played =
+      static_cast<size_t>((end * 44100 + 50066ull * 8000000 - 1) / (50066ull * 8000000) -
+                          samples_before(tb.frame_start));
+  for (size_t k = 0; k < out.size(); ++k) {
+    const int want = 500 + (k < played ? 10 * 128 : 0);
+    ASSERT_EQ(out[k], word(want, want)) << k;
+  }
+  EXPECT_EQ(counter(k50Hz - 1) << 8 | rb(kControl, k50Hz - 1), 0x500000u);
+  run_frame(k50Hz, at_start([&] { frame(0x4000, 0x4000, 0x81, 1); }));  // an empty frame
+  EXPECT_EQ(rb(kControl), 0u);                                          // stops at once
 }
 
 TEST_F(Ste, MicroWireCommands) {
@@ -199,18 +379,16 @@ TEST_F(Ste, RegistersAndReset) {
   wb(kBase + 0x26, 0x5A);  // from 0x22 up every byte is kept
   wb(kCounter, 0x12);      // the counter cannot be written
   EXPECT_EQ(rb(kBase + 0x20) << 16 | rb(kBase + 0x15) << 8 | rb(kCounter), 0x7700u);
-  EXPECT_EQ(rb(0x00FF8966u), 0x5Au);  // only the low 6 address bits count
-  play(0x012345, 0x06789A, 0, 0xFF);  // a control write latches the frame
+  EXPECT_EQ(rb(0x00FF8966u), 0x5Au);   // only the low 6 address bits count
+  frame(0x012345, 0x06789A, 0, 0xFF);  // play starts: the frame is latched
   EXPECT_EQ(counter() << 8 | rb(kControl), 0x01234503u);
   EXPECT_EQ(ste.read_l(&ste, kBase + 0x02, 0), 0x00010023u);
   ste.write_l(&ste, kBase + 0x0E, 0x00AB00CDu, 0);
   EXPECT_EQ(rb(kBase + 0x0F) << 8 | rb(kBase + 0x11), 0xABCDu);
   command(kMaster | 3);
-  mw_sampling_rate(&chip, 22050);
   ASSERT_EQ(ste.reset(&ste), 0);
   EXPECT_EQ(rb(kControl) | rb(kBase + 0x03) | counter() | ste.read_w(&ste, kMask, 0), 0u);
   EXPECT_EQ(rb(kBase + 0x26), 0x5Au);
-  EXPECT_EQ(mw_sampling_rate(&chip, 0), 22050u);
   EXPECT_EQ(mw_lmc1992(&chip)->master_db, 0);
 }
 
