@@ -101,9 +101,12 @@ uint32_t exception(Emu68 &cpu, uint32_t pc, uint32_t vector) {
 constexpr uint32_t kVecIllegal = 4, kVecZeroDivide = 5, kVecChk = 6, kVecTrapv = 7, kVecLineA = 10,
                    kVecLineF = 11, kVecTrap0 = 32;
 
+// The instruction's address is kept for the error stack, which words it
+// only when it is read: a tune may run millions of them.
 template <class Bus>
 uint32_t illegal_instruction(Emu68 &cpu, uint32_t pc) {
-  EMU68_push_error(&cpu, "Illegal pc:%06x", pc);
+  cpu.illegal_pc = pc;
+  cpu.illegal_pending = 1;
   return exception<Bus>(cpu, pc, kVecIllegal);
 }
 template <class Bus>

@@ -4,6 +4,7 @@
 // the production memory map (bus68.h).
 #include "emu68/emu68.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstddef>
 #include <cstdio>
@@ -63,6 +64,13 @@ bool run_until(Emu68 &cpu, uint32_t watermark, uint32_t *left) {
   return returned;
 }
 
+// Words the newest illegal instruction's message onto the error stack.
+void report_illegal(Emu68 &cpu) {
+  if (!cpu.illegal_pending) return;
+  cpu.illegal_pending = 0;
+  EMU68_push_error(&cpu, "Illegal pc:%06x", cpu.illegal_pc);
+}
+
 }  // namespace
 }  // namespace emu68
 
@@ -71,6 +79,7 @@ using namespace emu68;
 extern "C" {
 
 int EMU68_push_error(Emu68 *emu, const char *format, ...) {
+  report_illegal(*emu);
   int slot = emu->error_count;
   if (emu->error_count == EMU68_ERROR_SLOTS) {
     std::memmove(emu->errors[0], emu->errors[1], sizeof emu->errors[0] * (EMU68_ERROR_SLOTS - 1));
@@ -87,6 +96,7 @@ int EMU68_push_error(Emu68 *emu, const char *format, ...) {
 }
 
 const char *EMU68_pop_error(Emu68 *emu) {
+  report_illegal(*emu);
   if (emu->error_count == 0) return nullptr;
   return emu->errors[--emu->error_count];
 }
@@ -164,27 +174,37 @@ uint32_t EMU68_set_step_limit(Emu68 *emu, uint32_t steps) {
   return previous;
 }
 
-int EMU68_run_frame(Emu68 *emu, uint32_t budget) {
+int EMU68_start_frame(Emu68 *emu, uint32_t previous, uint32_t instructions) {
   Emu68 &cpu = *emu;
-  if (cpu.memory == nullptr) return EMU68_push_error(emu, "EMU68_run_frame : no memory");
-  const uint32_t pc = cpu.pc, watermark = cpu.a[7], limit = step_limit(cpu);
-  uint32_t left = limit;
-  int result = 0;
-  cpu.a[7] = watermark - 4;  // stands for the return address; never written
+  cpu.frame_left = 0;
+  if (cpu.memory == nullptr) return EMU68_push_error(emu, "no memory");
   for (IoPlugin68 *p = cpu.io_list; p != nullptr; p = p->next)
-    if (p->adjust_cycles) p->adjust_cycles(p, cpu.cycle);
+    if (p->adjust_cycles) p->adjust_cycles(p, previous);
   cpu.cycle = 0;
+  const uint32_t allowance = std::min(instructions, step_limit(cpu));
+  cpu.frame_left = allowance;
+  const uint32_t pc = cpu.pc, watermark = cpu.a[7];
+  cpu.a[7] = watermark - 4;  // stands for the return address; never written
+  const bool returned = run_until(cpu, watermark, &cpu.frame_left);
+  cpu.a[7] = watermark;
+  cpu.pc = pc;
+  if (returned) return 0;
+  cpu.frame_left = 0;
+  return EMU68_push_error(emu, "the routine at $%X did not return within %u instructions", pc,
+                          allowance);
+}
 
-  if (!run_until(cpu, watermark, &left)) {
-    result = EMU68_push_error(
-        emu, "EMU68_run_frame : routine at $%X did not return in %u instructions", pc, limit);
-  } else if (cpu.interrupt_source != nullptr && ((cpu.sr >> 8) & 7) < 6) {
-    IoPlugin68 *source = cpu.interrupt_source;
-    uint32_t t = 0;
+int EMU68_run_interrupts(Emu68 *emu, uint32_t until) {
+  Emu68 &cpu = *emu;
+  IoPlugin68 *source = cpu.interrupt_source;
+  int result = 0;
+  if (cpu.frame_left != 0 && source != nullptr && ((cpu.sr >> 8) & 7) < 6) {
+    const uint32_t pc = cpu.pc, watermark = cpu.a[7];
+    uint32_t t = cpu.cycle;
     int32_t next = source->next_interrupt ? source->next_interrupt(source, t) : IO68_NO_INTERRUPT;
     while (next != IO68_NO_INTERRUPT) {
       t += next < 0 ? 0 : static_cast<uint32_t>(next);
-      if (t >= budget) break;
+      if (t >= until) break;
       const Interrupt68 *irq = source->interrupt ? source->interrupt(source, t) : nullptr;
       if (irq != nullptr) {
         cpu.cycle = t;
@@ -194,21 +214,29 @@ int EMU68_run_frame(Emu68 *emu, uint32_t budget) {
         push_word<MapBus>(cpu, cpu.sr);
         cpu.sr = (cpu.sr & 0x70FF) | ((irq->level + 0x20) << 8);
         cpu.pc = MapBus::read32(cpu, irq->vector);
-        if (!run_until(cpu, watermark, &left)) {
+        if (!run_until(cpu, watermark, &cpu.frame_left)) {
           result = EMU68_push_error(
-              emu,
-              "EMU68_run_frame : interrupt handler at cycle %u did not return in %u instructions",
-              t, limit);
+              emu, "the interrupt handler at cycle %u did not return within its frame", t);
+          cpu.frame_left = 0;
           break;
         }
       }
       next = source->next_interrupt ? source->next_interrupt(source, t) : IO68_NO_INTERRUPT;
     }
+    cpu.a[7] = watermark;
+    cpu.pc = pc;
   }
-  cpu.a[7] = watermark;
-  cpu.pc = pc;
-  cpu.cycle = budget;
+  cpu.cycle = until;
   return result;
+}
+
+int EMU68_run_frame(Emu68 *emu, uint32_t budget) {
+  const int result = EMU68_start_frame(emu, emu->cycle, EMU68_MAX_STEPS_PER_FRAME);
+  if (result < 0) {
+    emu->cycle = budget;
+    return result;
+  }
+  return EMU68_run_interrupts(emu, budget);
 }
 
 void EMU68_plug_io(Emu68 *emu, IoPlugin68 *plugin) {

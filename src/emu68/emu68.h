@@ -10,7 +10,9 @@
  *
  * The emulator is not cycle-timed: instructions take no emulated time. The
  * cycle position only stamps bus accesses, so chips know when within the
- * frame a register access happened.
+ * frame a register access happened. An illegal instruction's message
+ * ("Illegal pc:XXXXXX", the newest one only) is put on the error stack when
+ * the stack is next used.
  */
 #ifndef VK68_EMU68_EMU68_H
 #define VK68_EMU68_EMU68_H
@@ -24,8 +26,8 @@
 extern "C" {
 #endif
 
-/* Instructions one EMU68_run_frame call may execute before it gives up on a
- * routine that never returns. */
+/* Instructions one frame may execute at most (the step limit's default)
+ * before the emulator gives up on a routine that never returns. */
 #define EMU68_MAX_STEPS_PER_FRAME 50000000u
 
 /* Messages the error stack keeps, and their size with the terminator. */
@@ -59,7 +61,10 @@ typedef struct Emu68 {
   uint32_t io_count;
   IoPlugin68 *io_list;
   IoPlugin68 *interrupt_source;
-  uint32_t step_limit; /* instructions a frame may run; 0: the maximum */
+  uint32_t step_limit;  /* instructions a frame may run; 0: the maximum */
+  uint32_t frame_left;  /* instructions the current frame may still run */
+  uint32_t illegal_pc;  /* address of the last illegal instruction ... */
+  uint32_t illegal_pending; /* ... not yet reported on the error stack */
   IoPage68 io[256];
   int error_count; /* slot error_count - 1 is the newest */
   uint32_t error_seed;
@@ -86,15 +91,29 @@ IoPlugin68 *EMU68_select_interrupt_source(Emu68 *emu, IoPlugin68 *source);
 
 /* Executes exactly one instruction (nothing without memory). */
 void EMU68_step_one(Emu68 *emu);
-/* Runs the routine at PC as a subroutine, then delivers the interrupts of
- * the selected source that fall before `budget` cycles. Returns 0, or a
- * negative value (with a message on the error stack) when the routine or an
- * interrupt handler did not return within the step limit, or when no
- * memory is installed; PC and A7 are restored either way. */
+
+/* A frame, run in steps: EMU68_start_frame tells the plugged chips the
+ * length of the frame that ended (`previous` cycles: their clocks move back
+ * by it), sets the cycle to 0 and runs the routine at PC as a subroutine;
+ * EMU68_run_interrupts then delivers the interrupts of the selected source
+ * that fall from the current cycle up to, not including, `until`, each
+ * handler running to its return, and leaves the cycle at `until`; a frame
+ * calls it with rising `until`. The routine and the handlers of one frame
+ * share an allowance of `instructions` (at most the step limit): a real
+ * 68000 runs no more in the frame's cycles. Both return 0, or a negative
+ * value (with a message on the error stack) when the routine or a handler
+ * did not return within the allowance, or without memory; PC and A7 are
+ * restored either way, and a frame whose routine failed delivers no
+ * interrupt. */
+int EMU68_start_frame(Emu68 *emu, uint32_t previous, uint32_t instructions);
+int EMU68_run_interrupts(Emu68 *emu, uint32_t until);
+/* A whole frame at once: EMU68_start_frame with the current cycle as the
+ * previous frame's length and the step limit as allowance, then
+ * EMU68_run_interrupts up to `budget`. */
 int EMU68_run_frame(Emu68 *emu, uint32_t budget);
-/* Sets the instruction bound of EMU68_run_frame (0: back to
- * EMU68_MAX_STEPS_PER_FRAME) and returns the previous one; a host that runs
- * untrusted code many times (a fuzzer) gives up on runaways sooner. */
+/* Sets the step limit (0: back to EMU68_MAX_STEPS_PER_FRAME) and returns
+ * the previous one; a host that runs untrusted code many times (a fuzzer)
+ * gives up on runaways sooner. */
 uint32_t EMU68_set_step_limit(Emu68 *emu, uint32_t steps);
 
 int EMU68_push_error(Emu68 *emu, const char *format, ...)

@@ -42,9 +42,9 @@ constexpr uint32_t kLoadAddress = 0x8000;
 constexpr uint32_t kLowLoadAddress = 0x800;
 constexpr uint32_t kWorkArea = 1790 + 256 + 16;
 
-// Replay timing (see protracker.s): 88 output samples per call, a tick of
+// Replay timing (see protracker.s): 88.2 output samples per call, a tick of
 // tempo T lasts 110250 / T samples, counted in 16.16 fixed point.
-constexpr int32_t kFrameSamples = 88;
+constexpr int32_t kFrameTime = 5780275;
 constexpr int32_t kTickAt1Bpm = 110250;
 constexpr int kDefaultSpeed = 6;
 constexpr int kDefaultTempo = 125;
@@ -219,12 +219,12 @@ class SongWalk {
   uint32_t frames() {
     int32_t time = 0;  // samples (16.16) from this call to the next tick
     for (uint32_t frame = 0; frame < kMaxFrames; ++frame) {
-      if (time < (kFrameSamples << 15)) {
+      if (time < kFrameTime / 2) {
         if (tick_ == 0 && delay_left_ == 0 && !first_visit()) return frame;
         time += int32_t(tick_length_);
         tick();
       }
-      time -= kFrameSamples << 16;
+      time -= kFrameTime;
     }
     return kMaxFrames;
   }

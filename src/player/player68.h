@@ -10,6 +10,7 @@
 #include "chips/microwire.h"
 #include "chips/paula.h"
 #include "chips/shifter.h"
+#include "chips/timebase.h"
 #include "chips/ym2149.h"
 #include "emu68/emu68.h"
 #include "vk68/player.h"
@@ -23,18 +24,26 @@ struct Machine68 {
   Paula paula;
   Shifter shifter;
   Ym2149 ym;
+  // Where the track is on the 68000's cycle axis: the frames started since
+  // the track's start, the current frame's length and the cycle up to which
+  // it has been rendered.
+  Timebase timebase;
+  uint32_t replay_rate;  // the track's frames per second
+  uint64_t frames_started;
+  uint32_t frame_length;
+  uint32_t frame_position;
+  // The samples of the chunk last rendered, delivered from mix_position.
+  uint32_t mix[TIMEBASE_MAX_CHUNK_SAMPLES];
 };
 
 namespace vk68 {
 
 constexpr uint32_t kMemorySize = 0x80000;  // 512 KiB of 68000 memory
 constexpr uint32_t kLoadAddress = 0x8000;  // a track's default load address
-constexpr uint32_t kCpuClock = 8000000;    // 68000 clock of an ST, Hz
 constexpr uint32_t kCycles50Hz = 160256;   // a PAL ST's 50 Hz frame: 313 lines x 512
-constexpr uint32_t kMinReplayRate = 25;    // longer frames overflow the YM's
-                                           // 10000-step buffers (320000 cycles)
-constexpr uint32_t kMaxReplayRate = 5000;  // shorter frames could make no sample
-                                           // at the lowest output rate (6000 Hz)
+constexpr uint32_t kMinReplayRate = 1;     // frames of any length play, in chunks
+constexpr uint32_t kMaxReplayRate = 50000; // as often as the STE's fastest DMA
+                                           // sample: no replay is called faster
 
 // Creates a player of its own, independent of every other one: its
 // configuration values, 68000 memory, emulator and chips. `rate` is the
@@ -61,8 +70,13 @@ int apply_change_track(Player68 *player);
 // out. *status gets the VK68_PROCESS_* bits of the call.
 int player_render(Player68 *player, uint32_t *buffer, int n, int *status);
 
-// Output samples per frame at the player's rate.
+// Output samples per frame at the player's rate (the average, truncated).
 uint32_t samples_per_frame(const Player68 *player);
+
+// The absolute cycle at which the current track's frame k starts: 160256 k
+// for 50 Hz tracks (a PAL ST's VBL), else the k-th of `rate` frames a
+// second, rounded down, so that no rounding adds up.
+uint64_t frame_cycle(const Player68 *player, uint64_t k);
 
 }  // namespace vk68
 

@@ -1,6 +1,7 @@
-// Sample generation: runs the replay frame by frame on the 68000, lets the
-// track's chips render each frame into the mixing buffer and copies the
-// samples out, applying track changes between frames.
+// Sample generation: runs the replay frame by frame on the 68000, each frame
+// in chunks of cycles whose samples the track's chips render into the
+// mixing buffer, copies the samples out and applies track changes between
+// frames.
 #include <algorithm>
 #include <cstring>
 
@@ -10,56 +11,90 @@
 
 namespace {
 
-// Runs one frame and leaves its samples at the start of the mixing buffer;
-// their count, or -1 when the replay code did not return (reported).
-int render_frame(Player68 *p) {
-  Emu68 *emu = &p->machine->emu;
-  if (EMU68_run_frame(emu, p->cycles_per_frame) < 0) {
+using vk68::frame_cycle;
+
+// Starts the track's next frame: the chips move their clocks back by the
+// length of the frame that ended, and the replay's play routine runs at
+// cycle 0 with the frame's instruction allowance.
+bool start_frame(Player68 *p) {
+  Machine68 &m = *p->machine;
+  const uint64_t k = m.frames_started++;
+  const uint32_t previous = m.frame_length;
+  m.timebase.frame_start = frame_cycle(p, k);
+  m.frame_length = uint32_t(frame_cycle(p, k + 1) - m.timebase.frame_start);
+  m.frame_position = 0;
+  // A 68000 instruction takes at least 4 cycles.
+  return EMU68_start_frame(&m.emu, previous, m.frame_length / 4) == 0;
+}
+
+// Renders the next chunk of the current frame (starting a frame first when
+// the last one is complete) into the mixing buffer; the number of samples,
+// or -1 when the replay code failed (reported).
+int render_chunk(Player68 *p) {
+  Machine68 &m = *p->machine;
+  Emu68 *emu = &m.emu;
+  const bool ok = (m.frame_position < m.frame_length || start_frame(p)) &&
+                  EMU68_run_interrupts(emu, std::min(m.frame_length, m.frame_position +
+                                                                         TIMEBASE_MAX_CHUNK_CYCLES)) == 0;
+  if (!ok) {
     const char *why = EMU68_pop_error(emu);
-    return vk68_error_add("vk68_process() : track #%d stopped: %s", p->track_number,
-                          why ? why : "replay failure");
+    return vk68_error_add("track %d stopped: %s", p->track_number, why ? why : "replay failure");
   }
-  uint32_t *mix = reinterpret_cast<uint32_t *>(ym_output_buffer(&p->machine->ym));
+  const uint32_t from = m.frame_position, to = EMU68_cycle_count(emu);
+  m.frame_position = to;
+  const int count =
+      int(timebase_frame_samples(&m.timebase, to) - timebase_frame_samples(&m.timebase, from));
+  uint32_t *mix = m.mix;
   const uint32_t hw = p->track->hardware;
-  int count = int(p->samples_per_frame);
   if (hw & VK68_HW_AMIGA) {
-    paula_mix(&p->machine->paula, mix, p->memory, count);
+    paula_mix(&m.paula, mix, p->memory, count);
     mixer_blend(mix, mix, count, p->amiga_blend, 0, 0);
     return count;
   }
   if (hw & VK68_HW_YM) {
-    count = ym_render_frame(&p->machine->ym, p->cycles_per_frame);
+    // Until the YM renders to a cycle: its frame's samples, evened out.
+    const int made = to == m.frame_length ? ym_render_frame(&m.ym, to) : 0;
+    const int32_t *ym = ym_output_buffer(&m.ym);
+    for (int i = 0; i < count; ++i) mix[i] = uint32_t(ym[std::min(i, std::max(made - 1, 0))]);
+    if (made == 0) std::memset(mix, 0, sizeof *mix * size_t(count));
   } else {
     std::memset(mix, 0, sizeof *mix * size_t(count));  // no YM: its part is silent
   }
   if (hw & VK68_HW_STE) {
-    mw_mix(&p->machine->ste, mix, p->memory, count);
+    mw_mix(&m.ste, mix, p->memory, count);
   } else {
     mixer_dup_left_to_right(mix, mix, count, 0);
   }
   return count;
 }
 
-// Runs the next frame into the mixing buffer and counts it; false when the
-// replay code failed (reported), which stops the track.
-bool next_frame(Player68 *p, int *status) {
+// Runs the next chunk into the mixing buffer and counts the frame when the
+// chunk completes it; false when the replay code failed (reported), which
+// stops the track.
+bool next_chunk(Player68 *p, int *status) {
   *status &= ~VK68_PROCESS_IDLE;
-  const int count = render_frame(p);
+  const int count = render_chunk(p);
   if (count < 0) {
     p->track = nullptr;
     p->track_number = 0;
     p->mix_remaining = 0;
     return false;
   }
-  ++p->frames_played;
+  Machine68 &m = *p->machine;
   p->samples_played += uint32_t(count);
-  if (p->frames_played >= p->frames_to_play) {
+  if (m.frame_position == m.frame_length && ++p->frames_played >= p->frames_to_play) {
     *status |= VK68_PROCESS_END;
     p->pending = p->track_number + 1 > p->disk->track_count ? -1 : p->track_number + 1;
   }
-  p->mix_position = reinterpret_cast<const uint32_t *>(ym_output_buffer(&p->machine->ym));
+  p->mix_position = m.mix;
   p->mix_remaining = uint32_t(count);
   return true;
+}
+
+// A change waits until the frame under way is complete and its samples are
+// delivered.
+bool frame_used_up(const Player68 *p) {
+  return p->mix_remaining == 0 && p->machine->frame_position == p->machine->frame_length;
 }
 
 // Copies up to n waiting samples of the current frame; returns how many.
@@ -80,15 +115,16 @@ int player_render(Player68 *p, uint32_t *buffer, int n, int *status) {
   int written = 0;
   while (written < n) {
     if (p->mix_remaining == 0) {
-      // Every sample of a frame is delivered before a change takes effect,
-      // and a track's last frame run in this call ends the call.
-      if (*status & VK68_PROCESS_END) break;
-      const int code = apply_change_track(p);
-      if (code < 0) return -1;
-      *status |= code;
-      if (code == VK68_PROCESS_STOPPED) break;
+      if (frame_used_up(p)) {
+        // A track's last frame run in this call ends the call.
+        if (*status & VK68_PROCESS_END) break;
+        const int code = apply_change_track(p);
+        if (code < 0) return -1;
+        *status |= code;
+        if (code == VK68_PROCESS_STOPPED) break;
+      }
       if (!p->track) return vk68_error_add("vk68_process() : no track to play");
-      if (!next_frame(p, status)) return -1;
+      if (!next_chunk(p, status)) return -1;
     }
     written += take_samples(p, buffer + written, n - written);
   }
@@ -114,10 +150,12 @@ extern "C" int vk68_process(Player68 *p, uint32_t *buffer, int n) {
       // A change takes effect once the frame before it is used up; the call
       // then returns with the rest of the buffer unwritten, its bits added
       // to those of the frames it ran (a track's end among them).
-      const int code = vk68::apply_change_track(p);
-      if (code < 0) return -1;
-      if (code != 0) return (status & ~VK68_PROCESS_IDLE) | code;
-      if (!next_frame(p, &status)) return -1;
+      if (frame_used_up(p)) {
+        const int code = vk68::apply_change_track(p);
+        if (code < 0) return -1;
+        if (code != 0) return (status & ~VK68_PROCESS_IDLE) | code;
+      }
+      if (!next_chunk(p, &status)) return -1;
     }
     const int k = take_samples(p, buffer, n);
     buffer += k;

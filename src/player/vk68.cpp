@@ -154,7 +154,14 @@ Player68 *player_create(uint32_t rate) {
 void player_destroy(Player68 *player) { release(player); }
 
 uint32_t samples_per_frame(const Player68 *p) {
-  return uint32_t(uint64_t(p->sampling_rate) * p->cycles_per_frame / kCpuClock);
+  return uint32_t(uint64_t(p->sampling_rate) * p->cycles_per_frame /
+                  p->machine->timebase.clocks.cpu_hz);
+}
+
+uint64_t frame_cycle(const Player68 *p, uint64_t k) {
+  const Machine68 &m = *p->machine;
+  if (m.replay_rate == 50) return k * kCycles50Hz;
+  return uint64_t((static_cast<unsigned __int128>(k) * m.timebase.clocks.cpu_hz) / m.replay_rate);
 }
 
 int apply_change_track(Player68 *p) {
@@ -237,8 +244,15 @@ int apply_change_track(Player68 *p) {
     vk68_debug(" -> default time ms : %u\n", p->default_time_ms);
   }
   vk68_debug(" -> frames :  %u\n", p->frames_to_play);
-  const uint32_t cycles = t->frequency == 50 ? kCycles50Hz : kCpuClock / t->frequency;
-  p->cycles_per_frame = (cycles + 31) & ~31u;
+  // The track's frames on the cycle axis of the machine's clocks.
+  hw.timebase.clocks = p->config[VK68CONFIG_CLOCK] ? kClocksPal : kClocksNominal;
+  hw.timebase.rate = p->sampling_rate;
+  hw.timebase.frame_start = 0;
+  hw.replay_rate = t->frequency;
+  hw.frames_started = 0;
+  hw.frame_length = 0;
+  hw.frame_position = 0;
+  p->cycles_per_frame = uint32_t(frame_cycle(p, 1));
   vk68_debug(" -> cycle/frame :  %u\n", p->cycles_per_frame);
   p->samples_per_frame = samples_per_frame(p);
   vk68_debug(" -> buffer length : %u\n", p->samples_per_frame);
@@ -334,6 +348,7 @@ int vk68_sampling_rate(Player68 *player, int rate) {
     paula_sampling_rate(&m->paula, uint32_t(result));
     mw_sampling_rate(&m->ste, uint32_t(result));
     player->sampling_rate = uint32_t(result);
+    m->timebase.rate = uint32_t(result);
     if (player->track) player->samples_per_frame = samples_per_frame(player);
   } else if (rate > 0) {
     result = std::clamp(rate, YM_RATE_MIN, YM_RATE_MAX);  // what a player would take
@@ -414,8 +429,10 @@ int vk68_seek(Player68 *player, int ms) {
   const Disk68 *disk = player->disk;
   if (ms == -1) {
     if (!player->track) return -1;
-    return int(uint64_t(player->frames_played) * player->cycles_per_frame / (kCpuClock / 1000) +
-               player->track->start_ms);
+    // Long disks (99 tracks of up to 65,535 s) pass the int range: saturate.
+    const uint64_t played = frame_cycle(player, player->frames_played) /
+                            (player->machine->timebase.clocks.cpu_hz / 1000);
+    return int(std::min<uint64_t>(played + player->track->start_ms, INT32_MAX));
   }
   vk68_debug("Seek to %d ms\n", ms);
   for (int i = 0; ms >= 0 && i < disk->track_count; ++i) {

@@ -7,7 +7,7 @@
 | drives Paula through its registers only.
 |
 | Timing: play is called 500 times a second (16000 cycles per frame) and
-| the engine renders FRAME_SAMPLES output samples per call. The replay
+| the engine renders 88.2 output samples per call on average. The replay
 | counts output time in samples (16.16 fixed point) and runs a tick in the
 | call whose start is nearest to the tick's exact time, so every tick starts
 | within half a call (44 samples, under 1 ms) of it, for any tempo and
@@ -20,7 +20,7 @@
         .equ    PAULA, 0xDFF000
         .equ    DMACON, 0x96
         .equ    AUD0, 0xA0              | voice v at AUD0 + 16 v: LC.l, LEN, PER, VOL
-        .equ    FRAME_SAMPLES, 88       | 44100 x 16000 / 8000000, truncated
+        .equ    FRAME_TIME, 5780275     | 88.2 samples (44100 x 16000 / 8000000), 16.16
         .equ    TICK_AT_1BPM, 110250    | samples of a tick at tempo 1: 44100 x 2.5
         .equ    ST_TEMPO_STEP, 497049   | samples (16.16) of 122 CIA ticks: 44100 x 122 x 65536 / 709379
         .equ    ST_TEMPO_FASTEST, 228   | tempo byte of the shortest tick a play call can run (91 samples)
@@ -94,12 +94,12 @@ work:   .long   0                       | +4: address of the work area
 play:
         move.l  work(pc),a6
         move.l  W_TIME(a6),d0
-        cmp.l   #FRAME_SAMPLES << 15,d0 | the next tick is nearer to this call than to the next?
+        cmp.l   #FRAME_TIME / 2,d0      | the next tick is nearer to this call than to the next?
         jbge    1f
         add.l   W_TICKLEN(a6),d0
         move.l  d0,W_TIME(a6)
         jbsr    tick
-1:      sub.l   #FRAME_SAMPLES << 16,W_TIME(a6)
+1:      sub.l   #FRAME_TIME,W_TIME(a6)
         rts
 
 tick:

@@ -30,7 +30,10 @@ class Buffers : public enginetest::EngineTest {
       ASSERT_GE(status, 0);
       track_.push_back(w);
     }
-    ASSERT_EQ(track_.size(), player_->frames_to_play * player_->samples_per_frame);
+    // Its frames, a whole number of cycles each, give ceil(cycles x rate /
+    // 8 MHz) samples.
+    const uint64_t cycles = uint64_t(player_->frames_to_play) * player_->cycles_per_frame;
+    ASSERT_EQ(track_.size(), (cycles * player_->sampling_rate + 7999999) / 8000000);
     vk68_shutdown(player_);
     // As music_start leaves it: both buffers filled and queued, nothing
     // played yet.

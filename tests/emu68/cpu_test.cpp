@@ -348,13 +348,13 @@ TEST_F(Emu68Test, FrameRunnerEdges) {
   EXPECT_EQ(EMU68_set_step_limit(&emu, 1000), EMU68_MAX_STEPS_PER_FRAME);
   EXPECT_LT(EMU68_run_frame(&emu, 500), 0);
   EXPECT_EQ(regs().d[1], EMU68_MAX_STEPS_PER_FRAME / 2 + 0x1002 + 500);
-  EXPECT_EQ(pop(), "EMU68_run_frame : routine at $1000 did not return in 1000 instructions");
+  EXPECT_EQ(pop(), "the routine at $1000 did not return within 1000 instructions");
   EXPECT_EQ(EMU68_set_step_limit(&emu, 0), 1000u);
   code(kCode, {0x4E75});
   EXPECT_EQ(EMU68_run_frame(&emu, 500), 0);
   EMU68_release(&emu);
   EXPECT_LT(EMU68_run_frame(&emu, 100), 0);
-  EXPECT_EQ(pop(), "EMU68_run_frame : no memory");
+  EXPECT_EQ(pop(), "no memory");
 }
 
 }  // namespace

@@ -33,8 +33,10 @@ namespace modtest {
 
 namespace fs = std::filesystem;
 
-// Output samples per replay frame (500 Hz: 16000 cycles, at 44100 Hz).
+// Output samples per replay frame (500 Hz: 16000 cycles, at 44100 Hz):
+// 88.2, so the first f frames hold ceil(88.2 f) samples.
 constexpr int kFrameSamples = 88;
+inline size_t frame_samples(uint64_t frames) { return size_t((frames * 882 + 9) / 10); }
 
 inline std::vector<uint8_t> read_bytes(const fs::path &p) {
   std::ifstream in(p, std::ios::binary);
@@ -309,20 +311,19 @@ inline int expect_ticks_agree(const Channel &ours, const Channel &theirs, size_t
   return ticks;
 }
 
-// Up to n samples of the player's track (fewer when it ends), a replay
-// frame per call, split into the left and right channels.
+// Up to n samples of the player's track (fewer when it ends) in calls of
+// one sample, split into the left and right channels. The track is over
+// when a call carries out a change (such a call writes nothing).
 inline std::array<Channel, 2> render_frames(Player68 *player, size_t n) {
   std::array<Channel, 2> out;
-  std::vector<uint32_t> buffer(kFrameSamples);
   while (out[0].size() < n) {
-    const int status = vk68_process(player, buffer.data(), kFrameSamples);
+    uint32_t w = 0;
+    const bool playing = player->track != nullptr;
+    const int status = vk68_process(player, &w, 1);
     EXPECT_GE(status, 0);
-    if (status < 0) break;
-    for (uint32_t w : buffer) {
-      out[0].push_back(int16_t(w));
-      out[1].push_back(int16_t(w >> 16));
-    }
-    if (status & VK68_PROCESS_END) break;
+    if (status < 0 || (playing && (status & VK68_PROCESS_CHANGE))) break;
+    out[0].push_back(int16_t(w));
+    out[1].push_back(int16_t(w >> 16));
   }
   return out;
 }

@@ -102,7 +102,7 @@ TEST_F(MusicTest, TracksSoundWithHeadroomAndDiffer) {
 TEST_F(MusicTest, LoopJoinsWithoutAGap) {
   const Stereo first = render(1, kRate);
   start(1);
-  const size_t end = size_t(player_->disk->tracks[0].frames) * modtest::kFrameSamples;
+  const size_t end = modtest::frame_samples(player_->disk->tracks[0].frames);
   const size_t lead_in = end - kRate;  // in blocks up to a second before the end
   std::vector<uint32_t> buffer(kRate / 4);
   size_t done = 0;
