@@ -10,12 +10,15 @@
  *   vk68_restart / vk68_stop       out by the next vk68_process call
  *   vk68_process                   fills the caller's buffer
  *   vk68_close                     detaches and frees the disk
- *   vk68_shutdown                  saves the configuration, frees everything
+ *   vk68_shutdown                  frees everything (the configuration is
+ *                                  saved only by vk68_config_save)
  *
  * Error rule (every operation here): a failure pushes a message on the
  * engine's message stack (vk68_error_get pops it, newest first) and returns
  * -1 (or null for a pointer result). Operations on a null player fail
- * without a message. A failed operation leaves the player usable.
+ * without a message; on a pointer that is no live player (one shut down
+ * already) they fail with a message and touch nothing. A failed operation
+ * leaves the player usable.
  *
  * Output samples are 32-bit words: bits 0-15 the left channel, bits 16-31
  * the right, each signed 16-bit (in memory on a little-endian host:
@@ -138,11 +141,14 @@ typedef struct {
 int vk68_track_info(const Player68 *player, const Disk68 *disk, VK68trackInfo *info, int track);
 
 /* Fills buffer with up to n samples and returns VK68_PROCESS_* bits, or -1
- * (no player, n < 0, no buffer, no track can be started, or the replay code
- * failed: a runaway frame stops the track). When a track starts or stops
- * inside the call, the call returns at once with the rest of the buffer
- * unwritten. A track starts only with a replay rate of 25 to 5000 Hz (the
- * chips' frame limits). */
+ * (no player, n < 0, no buffer, no disk or track, or the replay code
+ * failed: a frame that runs more instructions than its cycles allow stops
+ * the track). Every sample of a frame is delivered before a requested
+ * change (a track's end, vk68_play, vk68_stop, ...) takes effect; when a
+ * track starts or stops inside the call, the call returns at once with the
+ * rest of the buffer unwritten, with the bits of the frames it ran (a
+ * track's end among them). A track starts with a replay rate of 1 to
+ * 50,000 Hz. */
 int vk68_process(Player68 *player, uint32_t *buffer, int n);
 
 /* Pass-throughs to the file layer (see vk68file.h). */
@@ -154,9 +160,10 @@ Disk68 *vk68_disk_load_path(const char *path);
 Disk68 *vk68_disk_load_buffer(const void *bytes, int32_t size);
 
 /* The configuration: keys by name ("sampling_rate", "amiga_blend",
- * "force_track", "default_time", ...). vk68_config_load reads the file into
- * the player's values, vk68_config_apply limits them and takes them into the
- * player's fields, vk68_config_save writes them. Values n are 0..7. */
+ * "force_track", "default_time", "clock", ...). vk68_config_load reads the
+ * file into the player's values, vk68_config_apply limits them and takes
+ * them into the player's fields (the clock from the next track start),
+ * vk68_config_save writes them. Values n are 0..7. */
 int vk68_config_load(Player68 *player);
 int vk68_config_save(Player68 *player);
 int vk68_config_apply(Player68 *player);

@@ -64,6 +64,9 @@ bool run_until(Emu68 &cpu, uint32_t watermark, uint32_t *left) {
   return returned;
 }
 
+// The 68000's shortest instructions take 4 cycles.
+constexpr uint32_t kMinCyclesPerInstruction = 4;
+
 // Words the newest illegal instruction's message onto the error stack.
 void report_illegal(Emu68 &cpu) {
   if (!cpu.illegal_pending) return;
@@ -181,11 +184,13 @@ int EMU68_start_frame(Emu68 *emu, uint32_t previous, uint32_t instructions) {
   for (IoPlugin68 *p = cpu.io_list; p != nullptr; p = p->next)
     if (p->adjust_cycles) p->adjust_cycles(p, previous);
   cpu.cycle = 0;
+  cpu.busy_until = 0;
   const uint32_t allowance = std::min(instructions, step_limit(cpu));
   cpu.frame_left = allowance;
   const uint32_t pc = cpu.pc, watermark = cpu.a[7];
   cpu.a[7] = watermark - 4;  // stands for the return address; never written
-  const bool returned = run_until(cpu, watermark, &cpu.frame_left);
+  uint32_t left = allowance;
+  const bool returned = run_until(cpu, watermark, &left);
   cpu.a[7] = watermark;
   cpu.pc = pc;
   if (returned) return 0;
@@ -203,7 +208,8 @@ int EMU68_run_interrupts(Emu68 *emu, uint32_t until) {
     uint32_t t = cpu.cycle;
     int32_t next = source->next_interrupt ? source->next_interrupt(source, t) : IO68_NO_INTERRUPT;
     while (next != IO68_NO_INTERRUPT) {
-      t += next < 0 ? 0 : static_cast<uint32_t>(next);
+      // An interrupt waits for the handler before it to end.
+      t = std::max(t + (next < 0 ? 0 : static_cast<uint32_t>(next)), cpu.busy_until);
       if (t >= until) break;
       const Interrupt68 *irq = source->interrupt ? source->interrupt(source, t) : nullptr;
       if (irq != nullptr) {
@@ -214,7 +220,13 @@ int EMU68_run_interrupts(Emu68 *emu, uint32_t until) {
         push_word<MapBus>(cpu, cpu.sr);
         cpu.sr = (cpu.sr & 0x70FF) | ((irq->level + 0x20) << 8);
         cpu.pc = MapBus::read32(cpu, irq->vector);
-        if (!run_until(cpu, watermark, &cpu.frame_left)) {
+        uint32_t left = cpu.frame_left;
+        const bool returned = run_until(cpu, watermark, &left);
+        // Instructions take no time where the chips are concerned, but a
+        // handler keeps the CPU at least 4 cycles per instruction, so the
+        // handlers of a frame run at most as many as its cycles allow.
+        cpu.busy_until = t + kMinCyclesPerInstruction * (cpu.frame_left - left);
+        if (!returned) {
           result = EMU68_push_error(
               emu, "the interrupt handler at cycle %u did not return within its frame", t);
           cpu.frame_left = 0;

@@ -62,7 +62,9 @@ typedef struct Emu68 {
   IoPlugin68 *io_list;
   IoPlugin68 *interrupt_source;
   uint32_t step_limit;  /* instructions a frame may run; 0: the maximum */
-  uint32_t frame_left;  /* instructions the current frame may still run */
+  uint32_t frame_left;  /* instructions the routine and each handler of the
+                           current frame may run (0: the frame failed) */
+  uint32_t busy_until;  /* cycle at which the last interrupt handler ended */
   uint32_t illegal_pc;  /* address of the last illegal instruction ... */
   uint32_t illegal_pending; /* ... not yet reported on the error stack */
   IoPage68 io[256];
@@ -98,9 +100,12 @@ void EMU68_step_one(Emu68 *emu);
  * EMU68_run_interrupts then delivers the interrupts of the selected source
  * that fall from the current cycle up to, not including, `until`, each
  * handler running to its return, and leaves the cycle at `until`; a frame
- * calls it with rising `until`. The routine and the handlers of one frame
- * share an allowance of `instructions` (at most the step limit): a real
- * 68000 runs no more in the frame's cycles. Both return 0, or a negative
+ * calls it with rising `until`. The routine, and each handler, may run at
+ * most `instructions` instructions (and at most the step limit): a real
+ * 68000 runs no more in the frame's cycles. A handler keeps the CPU busy
+ * for 4 cycles per instruction it ran (the shortest instruction's time):
+ * an interrupt due meanwhile comes when it ends, so the handlers of a frame
+ * too run no more than its cycles allow. Both return 0, or a negative
  * value (with a message on the error stack) when the routine or a handler
  * did not return within the allowance, or without memory; PC and A7 are
  * restored either way, and a frame whose routine failed delivers no

@@ -6,7 +6,7 @@
 //   "YEAR" text        the disk's year
 //   "RIPP"/"CONV" text traced only
 //   "MuMo", "**"       4 bytes, skipped
-//   "##" digits        sub-tune count (at most 99)
+//   "##" digits        sub-tune count (at most 99; without it, one)
 //   "!#" digits        default sub-tune, from 1
 //   "TA"/"TB"/"TC"/"TD" digits  replay rate in Hz from a timer
 //   "!V" digits        VBL replay rate, used only while no timer rate is set
@@ -224,8 +224,9 @@ extern "C" int sndh_read(Disk68 *disk, const uint8_t *data, int32_t length) {
     unknown = 0;
   }
 
-  disk->track_count = static_cast<int32_t>(count);
-  if (default_tune >= 1 && default_tune <= count)
+  // Files without "##" (older ones have none) hold one tune.
+  disk->track_count = count ? static_cast<int32_t>(count) : 1;
+  if (default_tune >= 1 && default_tune <= uint32_t(disk->track_count))
     disk->default_track = static_cast<int32_t>(default_tune) - 1;
   for (int32_t i = 0; i < disk->track_count; ++i) {
     Track68 &t = disk->tracks[i];

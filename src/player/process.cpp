@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "emu68/emu68.h"
+#include "player/handles.h"
 #include "player/mixer.h"
 #include "player/player68.h"
 
@@ -134,7 +135,7 @@ int player_render(Player68 *p, uint32_t *buffer, int n, int *status) {
 }  // namespace vk68
 
 extern "C" int vk68_process(Player68 *p, uint32_t *buffer, int n) {
-  if (!p || n < 0) return -1;
+  if (!vk68::handle_alive(p) || n < 0) return -1;
   int status = VK68_PROCESS_IDLE;
   if (!p->track) {
     if (!p->disk) return vk68_error_add("vk68_process() : no disk loaded");

@@ -8,6 +8,7 @@
 
 #include "emu68/emu68.h"
 #include "player/builtin_replays.h"
+#include "player/handles.h"
 #include "player/player68.h"
 #include "player/vk68_config.h"
 #include "player/vk68_rsc.h"
@@ -91,7 +92,14 @@ Player68 *new_player(uint32_t rate) {
     return nullptr;
   }
   p->machine = new (machine) Machine68{};
-  VK68config_load(p->config);
+  if (!handle_add(p)) {
+    vk68_free(machine);
+    vk68_free(p);
+    return nullptr;
+  }
+  // Without a configuration file the defaults hold: that is no failure to
+  // report, so the loader's message goes.
+  if (VK68config_load(p->config) < 0) vk68_error_get();
   take_config(p);
   // The configured rate is never 0: the store limits it to 6000..50000.
   if (rate == 0) rate = uint32_t(p->config[VK68CONFIG_SAMPLING_RATE]);
@@ -105,20 +113,18 @@ Player68 *new_player(uint32_t rate) {
 void release(Player68 *p) {
   if (!p) return;
   vk68_close(p);
+  handle_remove(p);
   EMU68_release(&p->machine->emu);
   vk68_free(p->memory);
   vk68_free(p->machine);
   vk68_free(p);
 }
 
-// Ends what vk68_init built (p may be null): the player, after saving its
-// configuration, and the resource paths.
+// Ends what vk68_init built (p may be null): the player and the resource
+// paths. The configuration is the user's: it is saved only when the caller
+// asks (vk68_config_save), never behind its back.
 void teardown(Player68 *p) {
-  if (p) {
-    vk68_close(p);
-    vk68_config_save(p);
-    release(p);
-  }
+  release(p);
   VK68rsc_set_share(nullptr);
   VK68rsc_set_user(nullptr);
   if (g_player == p) g_player = nullptr;
@@ -336,10 +342,16 @@ Player68 *vk68_init(VK68init *init) {
 }
 
 void vk68_shutdown(Player68 *player) {
-  if (player) teardown(player);
+  if (!handle_alive(player)) return;
+  if (player == g_player) {
+    teardown(player);
+  } else {
+    release(player);  // a player of its own, from player_create
+  }
 }
 
 int vk68_sampling_rate(Player68 *player, int rate) {
+  if (player && !handle_alive(player)) return -1;
   int result;
   if (rate > 0 && player) {
     // The YM settles the rate; the other chips take the same.
@@ -361,7 +373,7 @@ int vk68_sampling_rate(Player68 *player, int rate) {
 }
 
 int vk68_load_disk(Player68 *player, Disk68 *disk) {
-  if (!player || !disk) {
+  if (!handle_alive(player) || !disk) {
     vk68_free(disk);
     return -1;
   }
@@ -377,19 +389,19 @@ int vk68_load_disk(Player68 *player, Disk68 *disk) {
 }
 
 int vk68_load_stream(Player68 *player, Stream68 *stream) {
-  return player ? vk68_load_disk(player, VK68file_load(stream)) : -1;
+  return handle_alive(player) ? vk68_load_disk(player, VK68file_load(stream)) : -1;
 }
 
 int vk68_load_path(Player68 *player, const char *path) {
-  return player ? vk68_load_disk(player, VK68file_load_path(path)) : -1;
+  return handle_alive(player) ? vk68_load_disk(player, VK68file_load_path(path)) : -1;
 }
 
 int vk68_load_buffer(Player68 *player, const void *bytes, int32_t size) {
-  return player ? vk68_load_disk(player, VK68file_load_buffer(bytes, size)) : -1;
+  return handle_alive(player) ? vk68_load_disk(player, VK68file_load_buffer(bytes, size)) : -1;
 }
 
 void vk68_close(Player68 *player) {
-  if (!player || !player->disk) return;
+  if (!handle_alive(player) || !player->disk) return;
   vk68_debug("vk68_close() : enter\n");
   vk68_free(player->disk);
   player->disk = nullptr;
@@ -401,7 +413,7 @@ void vk68_close(Player68 *player) {
 
 int vk68_play(Player68 *player, int track) {
   vk68_debug("vk68_play(%d) : enter\n", track);
-  if (!player) return -1;
+  if (!handle_alive(player)) return -1;
   if (!player->disk) return vk68_error_add("vk68_play() : no disk loaded");
   if (track == -1) return player->track_number;
   if (track == 0) track = player->disk->default_track + 1;
@@ -412,20 +424,20 @@ int vk68_play(Player68 *player, int track) {
 }
 
 int vk68_stop(Player68 *player) {
-  if (!player) return -1;
+  if (!handle_alive(player)) return -1;
   if (!player->disk) return vk68_error_add("vk68_stop() : no disk loaded");
   player->pending = -1;
   return 0;
 }
 
 void vk68_restart(Player68 *player) {
-  if (!player) return;
+  if (!handle_alive(player)) return;
   player->pending = 1;
   player->frames_played = 0;
 }
 
 int vk68_seek(Player68 *player, int ms) {
-  if (!player || !player->disk) return -1;
+  if (!handle_alive(player) || !player->disk) return -1;
   const Disk68 *disk = player->disk;
   if (ms == -1) {
     if (!player->track) return -1;
@@ -452,10 +464,11 @@ int vk68_seek(Player68 *player, int ms) {
 }
 
 int vk68_track_count(const Player68 *player) {
-  return player && player->disk ? player->disk->track_count : -1;
+  return handle_alive(player) && player->disk ? player->disk->track_count : -1;
 }
 
 int vk68_track_info(const Player68 *player, const Disk68 *disk, VK68trackInfo *info, int track) {
+  if (player && !handle_alive(player)) return -1;
   if (!disk) disk = player ? player->disk : nullptr;
   if (!disk || !info) return vk68_error_add("vk68_track_info() : no disk");
   if (track == -1)
@@ -500,10 +513,12 @@ Disk68 *vk68_disk_load_buffer(const void *bytes, int32_t size) {
   return VK68file_load_buffer(bytes, size);
 }
 
-int vk68_config_load(Player68 *player) { return player ? VK68config_load(player->config) : -1; }
+int vk68_config_load(Player68 *player) {
+  return handle_alive(player) ? VK68config_load(player->config) : -1;
+}
 
 int vk68_config_save(Player68 *player) {
-  if (!player) return -1;
+  if (!handle_alive(player)) return -1;
   int32_t *c = player->config;
   c[VK68CONFIG_VERSION] = 221;  // the configuration format written here
   c[VK68CONFIG_SAMPLING_RATE] = int32_t(player->sampling_rate);
@@ -514,7 +529,7 @@ int vk68_config_save(Player68 *player) {
 }
 
 int vk68_config_apply(Player68 *player) {
-  if (!player || VK68config_valid(player->config) < 0) return -1;
+  if (!handle_alive(player) || VK68config_valid(player->config) < 0) return -1;
   take_config(player);
   vk68_sampling_rate(player, player->config[VK68CONFIG_SAMPLING_RATE]);
   return 0;
@@ -523,7 +538,7 @@ int vk68_config_apply(Player68 *player) {
 int vk68_config_id(const char *key) { return VK68config_get_id(key); }
 
 int vk68_config_get(const Player68 *player, int n, int32_t *value) {
-  if (!player || !value) return -1;
+  if (!handle_alive(player) || !value) return -1;
   if (n < 0 || n >= VK68_CONFIG_SLOTS)
     return vk68_error_add("vk68_config_get(%d) : no such value", n);
   *value = player->config[n];
@@ -531,7 +546,7 @@ int vk68_config_get(const Player68 *player, int n, int32_t *value) {
 }
 
 int vk68_config_set(Player68 *player, int n, int32_t value) {
-  if (!player) return -1;
+  if (!handle_alive(player)) return -1;
   if (n < 0 || n >= VK68_CONFIG_SLOTS)
     return vk68_error_add("vk68_config_set(%d) : no such value", n);
   player->config[n] = value;

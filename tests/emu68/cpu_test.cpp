@@ -290,8 +290,10 @@ TEST_F(Emu68Test, FrameRunnerDeliversInterrupts) {
        {},
        1000,
        0x8304,
-       {"next@0", "irq@100", "w0@100", "next@100", "irq@100", "w1@100", "next@100", "irq@100",
-        "w2@100", "next@100"}},
+       // Interrupts due at once wait for the 4 instructions (16 cycles) of
+       // the handler before them.
+       {"next@0", "irq@100", "w0@100", "next@100", "irq@116", "w1@116", "next@116", "irq@132",
+        "w2@132", "next@132"}},
       {{10, 20, 30},
        {30},
        100,

@@ -22,6 +22,7 @@ TEST_F(Sndh, TagsGiveNameCountAndRate) {
       {"##01!V60TC200", "??? 1 200"},
       {"##01TC200!V60", "??? 1 200"},
       {"##01TA100", "??? 1 100"},
+      {"TC200", "??? 1 200"},  // one tune without "##"
       {"##150", "??? 99 50"},
       {"##01HDNSTITLAfter" + kZero, "??? 1 50"},  // HDNS ends the header
       // Unknown tags and padding before it do not.

@@ -132,5 +132,78 @@ TEST_F(PlayerTest, SeeksByTimeAndDescribesTracks) {
   EXPECT_EQ(vk68_track_info(player_, nullptr, &info, 9), -1);
 }
 
+// short.vk68: tracks of 3 frames at 50, 50 and 60 Hz, and a 60 Hz one of
+// unknown length. Pulled one sample per call (as the intro does), every
+// sample of every frame comes out: the samples of 3 x 160256 cycles (2651)
+// and of 3 x 133333.3 cycles (2205), then the next track; the 4th plays
+// the default time, 1 s.
+TEST_F(PlayerTest, EveryFrameIsDeliveredWholeAcrossTrackEnds) {
+  load("short.vk68");
+  ASSERT_EQ(vk68_config_set(player_, vk68_config_id("default_time"), 1), 0);
+  ASSERT_EQ(vk68_config_apply(player_), 0);
+  std::vector<int> counts(5, 0);
+  int ends = 0;
+  for (int status = 0; status != VK68_PROCESS_STOPPED;) {
+    uint32_t w;
+    const int playing = vk68_play(player_, -1);
+    status = vk68_process(player_, &w, 1);
+    ASSERT_GE(status, 0);
+    ends += (status & VK68_PROCESS_END) != 0;
+    if (!(playing && (status & VK68_PROCESS_CHANGE))) ++counts[size_t(vk68_play(player_, -1))];
+  }
+  EXPECT_EQ(counts, (std::vector<int>{0, 2651, 2651, 2205, 44100}));
+  EXPECT_EQ(ends, 4);
+}
+
+// A caller that loops the track whenever it sees the end bit never hears
+// track 2, whatever its call size; and a track sounds the same whatever
+// played before it (tone.s detunes itself with a register of the track
+// before).
+TEST_F(PlayerTest, LoopingOnTheEndBitAndCleanStarts) {
+  load("short.vk68");
+  // What calls write ends where a change left the rest (a word with two
+  // different halves, which the YM never makes): track 1 again and again.
+  constexpr uint32_t kUnwritten = 0x12345678;
+  std::vector<uint32_t> heard;
+  for (int calls = 0; calls < 12; ++calls) {
+    std::vector<uint32_t> buffer(11025, kUnwritten);
+    const int status = vk68_process(player_, buffer.data(), 11025);
+    ASSERT_GE(status, 0);
+    if (status & VK68_PROCESS_END) vk68_restart(player_);
+    heard.insert(heard.end(), buffer.begin(), std::find(buffer.begin(), buffer.end(), kUnwritten));
+  }
+  ASSERT_GT(heard.size(), 5 * 2651u);
+  for (size_t i = 2651; i < heard.size(); ++i) ASSERT_EQ(heard[i], heard[i % 2651]) << i;
+  load_again("tone.vk68");
+  const std::vector<uint32_t> alone = render(1, 4410);
+  render(2, 4410);
+  EXPECT_EQ(render(1, 4410), alone);
+  // vk68_play(0) asks for the disk's default track (the 3rd of tos.sndh).
+  load_again("tos.sndh");
+  ASSERT_EQ(vk68_play(player_, 0), 0);
+  uint32_t w;
+  while (!(vk68_process(player_, &w, 1) & VK68_PROCESS_CHANGE)) {
+  }
+  EXPECT_EQ(vk68_play(player_, -1), 3);
+}
+
+// A handle is good until its shutdown; then every call fails without
+// touching it (AddressSanitizer would see a use after free), a second
+// shutdown too. A start without a configuration file leaves no message.
+TEST_F(PlayerInit, HandlesEndWithTheirShutdown) {
+  Player68 *p = enginetest::default_player();
+  ASSERT_NE(p, nullptr);
+  EXPECT_EQ(enginetest::messages(), std::vector<std::string>{});
+  ASSERT_EQ(vk68_load_path(p, TUNES "/tone.vk68"), 0);
+  vk68_shutdown(p);
+  uint32_t w;
+  EXPECT_EQ(vk68_process(p, &w, 1), -1);
+  EXPECT_TRUE(reported("not a player"));
+  EXPECT_EQ(vk68_play(p, 1), -1);
+  EXPECT_EQ(vk68_track_count(p), -1);
+  vk68_shutdown(p);
+  enginetest::messages();
+}
+
 }  // namespace
 }  // namespace playertest

@@ -1,6 +1,6 @@
 // Packs assembled test tunes as music files (build time).
 //   tunegen vk68 OUT NAME BIN:HW:RATE:FRAMES:D0...  a track per argument
-//   tunegen sndh OUT TITLE TRACKS BIN
+//   tunegen sndh OUT TITLE TRACKS BIN [DEFAULT]     DEFAULT: the default sub-tune
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -47,14 +47,15 @@ int vk68(char **argv, int argc) {
 int main(int argc, char **argv) {
   const std::string kind = argc > 1 ? argv[1] : "";
   if (kind == "vk68" && argc > 4) return vk68(argv, argc);
-  if (kind == "sndh" && argc == 6) {
+  if (kind == "sndh" && (argc == 6 || argc == 7)) {
     std::ofstream out(argv[2], std::ios::binary);
+    const std::string default_tune = argc == 7 ? "!#" + std::string(argv[6]) : "";
     out << sndh_header("TITL" + std::string(argv[3]) + '\0' + "COMMvk68 tests" + '\0' + "##" +
-                       argv[4] + "!V50")
+                       argv[4] + default_tune + "!V50")
         << read(argv[5]);
     return out ? 0 : 1;
   }
   std::fprintf(stderr,
-               "usage: tunegen vk68 OUT NAME BIN:HW:RATE:FRAMES:D0... | sndh OUT TITLE N BIN\n");
+               "usage: tunegen vk68 OUT NAME BIN:HW:RATE:FRAMES:D0... | sndh OUT TITLE N BIN [DEFAULT]\n");
   return 2;
 }

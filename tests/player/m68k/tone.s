@@ -1,6 +1,8 @@
-| A YM tone: channel A, full volume, tone period D0 (the track's d0). The
-| play routine writes the registers every frame. D0 = 0 makes the play
-| routine, D0 = 1 the init routine never return.
+| A YM tone: channel A, full volume, tone period D0 (the track's d0) plus
+| D3, which a track starts with at 0; init leaves D3 at 77, so a track
+| that started with another's registers would play off key. The play
+| routine writes the registers every frame. D0 = 0 makes the play routine,
+| D0 = 1 the init routine never return.
         .text
         bra.w   init
         bra.w   done
@@ -8,7 +10,9 @@
 init:   cmp.w   #1,d0
         beq.s   hang
         lea     period(pc),a0
+        add.w   d3,d0
         move.w  d0,(a0)
+        moveq   #77,d3
 done:   rts
 play:   move.w  period(pc),d0
         beq.s   hang
