@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 bash scripts/build.sh release
 bash scripts/build.sh sanitize
-bash scripts/build.sh tsan audio_device_test player_threads_test
+bash scripts/build.sh tsan audio_device_test player_threads_test player_song_test
 # Headless machines have neither a display nor a sound card.
 export SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy}
 # GoogleTest programs run their tests in a random order (the seed is printed)
@@ -17,6 +17,7 @@ status=0
 ctest --test-dir build/release --output-on-failure -j2 || status=1
 ctest --test-dir build/sanitize --output-on-failure -j2 || status=1
 # The intro's music started and stopped while refills run on SDL's thread;
-# two players rendering on two threads at once.
-ctest --test-dir build/tsan --output-on-failure -R '^(audio_device_test|player_threads_test)$' || status=1
+# two players, and two songs, rendering on two threads at once.
+ctest --test-dir build/tsan --output-on-failure \
+  -R '^(audio_device_test|player_threads_test|player_song_test)$' || status=1
 exit $status

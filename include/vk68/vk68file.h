@@ -54,6 +54,7 @@ typedef struct {
   uint32_t total_ms;     /* sum of all track times */
   uint32_t hardware;     /* OR of all tracks' flags */
   const char *name;
+  const char *year; /* the year the file gives (SNDH "YEAR"), or null */
   Track68 tracks[DISK68_MAX_TRACKS];
 } Disk68;
 

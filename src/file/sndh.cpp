@@ -3,7 +3,8 @@
 // Tags read (all multi-byte numbers are big-endian):
 //   "TITL" text        disk name
 //   "COMM" text        author of the first track (later ones inherit it)
-//   "RIPP"/"CONV"/"YEAR" text   traced only
+//   "YEAR" text        the disk's year
+//   "RIPP"/"CONV" text traced only
 //   "MuMo", "**"       4 bytes, skipped
 //   "##" digits        sub-tune count (at most 99; without it, one)
 //   "!#" digits        default sub-tune, from 1
@@ -169,6 +170,9 @@ extern "C" int sndh_read(Disk68 *disk, const uint8_t *data, int32_t length) {
       } else if (s.is(c, "TITL")) {
         vk68_debug("FOUND TITL [%s]\n", text);
         disk->name = value;
+      } else if (s.is(c, "YEAR")) {
+        vk68_debug("FOUND YEAR [%s]\n", text);
+        disk->year = value;
       } else {
         vk68_debug("FOUND RIPP or CONV [%s]\n", text);
       }

@@ -79,7 +79,38 @@ TEST_F(Tools, RenderFixedTimeRateAndBlend) {
     rising += s[i - 2] < 0 && s[i] >= 0;
   }
   EXPECT_NEAR(rising, 2.5 * 559.3, 4);
+  // The configured rate when none is given; the configuration is never written.
+  ASSERT_EQ(vk68("render " TUNES "/paula.vk68 --seconds 0.5 --quiet -o " + out).status, 0);
+  EXPECT_EQ(wav(read(out), 48000).size(), 2u * 24000);
   EXPECT_EQ(read(path("config.txt")), saved);  // the user's, untouched
+}
+
+// Several files, modules among them, each to DIR/NAME.wav on two threads:
+// the same files as one at a time, their lines in the order given; a file
+// that fails says why after the others are written.
+TEST_F(Tools, RenderABatch) {
+  const std::string files = TUNES "/paula.vk68 " MODULES "/melody.mod " TUNES "/tune.sndh ";
+  const Outcome r = vk68("render " + files + write("junk.mod", "junk") + " --seconds 1 --out-dir " +
+                         path("out") + " -j 2");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "vk68: " + path("junk.mod") +
+                       ": not a music file (no VK68, SNDH, ICE or gzip signature)\n");
+  const char *names[] = {"paula", "melody", "tune"};
+  std::string lines;
+  for (const char *name : names)
+    lines += path("out/") + name + ".wav: 1 track, 0:01.000 at 44100 Hz\n";
+  EXPECT_EQ(r.out, lines);
+  ASSERT_EQ(vk68("render " + files + "--seconds 1 --quiet --out-dir " + path("one")).status, 0);
+  for (const char *name : names) {
+    const std::string wav = std::string(name) + ".wav";
+    EXPECT_EQ(read(path("out/" + wav)), read(path("one/" + wav))) << name;
+  }
+  EXPECT_FALSE(std::filesystem::exists(path("out/junk.wav")));
+  const Outcome twice =
+      vk68("render " TUNES "/paula.vk68 " + write("paula.sndh", "x") + " --out-dir " + path("out"));
+  EXPECT_EQ(twice.status, 2);
+  EXPECT_NE(twice.err.find("would both be written to '" + path("out/paula.wav") + "'"),
+            std::string::npos);
 }
 
 // "-o -": the same samples as in a file, behind the header of a stream; the

@@ -1,8 +1,9 @@
 // vk68 play FILE [--track N]: real-time playback through SDL2 audio. Shows
-// the track, its name, author and time, and the time played; space pauses,
-// n and p go to the next and previous track, q or ESC quits. The tracks
-// play in turn from the chosen one to the last. The terminal's mode is
-// restored on every way out, signals included.
+// the track, its name, author and time, and the time played of the total;
+// space pauses, n and p go to the next and previous track, the left and
+// right arrow keys 5 s back and on, q or ESC quits. The tracks play in turn
+// from the chosen one to the last. The terminal's mode is restored on every
+// way out, signals included.
 //
 // SDL2 is loaded when this command runs, not linked: the other commands
 // (render above all) stay free of its libraries and their memory.
@@ -13,8 +14,10 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "playback.h"
 #include "tool.h"
@@ -22,8 +25,10 @@
 namespace vk68tool {
 namespace {
 
-constexpr int kDeviceSamples = 2048;  // ~46 ms per device buffer at 44.1 kHz
-constexpr int kPollMs = 100;          // key and display period
+constexpr int kDeviceSamples = 2048;         // ~46 ms per device buffer at 44.1 kHz
+constexpr int kPollMs = 100;                 // key and display period
+constexpr int kSeekSeconds = 5;              // a press of an arrow key
+constexpr char kLeft = 0x02, kRight = 0x06;  // the arrow keys (as Ctrl-B, Ctrl-F)
 
 // The terminal: raw keys while playing, the saved mode back at every exit.
 struct termios g_saved;
@@ -79,36 +84,40 @@ struct Sdl {
 };
 
 // What the audio thread and the main thread share; the device lock guards
-// it (and the player).
+// it (and the song).
 struct Shared {
-  Player68 *player;
-  uint64_t played = 0;  // samples of the current track
+  vk68_song *song;
+  std::string known_error = "";  // the song's failure text the keys' seeks left
   bool finished = false;
   bool failed = false;
 };
 
+// Fills the device's buffer; at a track's end the next one follows in the
+// same buffer, after the last one the rest is silence.
 void fill(void *user, Uint8 *stream, int len) {
   Shared &s = *static_cast<Shared *>(user);
-  uint32_t *out = reinterpret_cast<uint32_t *>(stream);
-  int n = len / 4;
+  int16_t *out = reinterpret_cast<int16_t *>(stream);
+  size_t n = size_t(len) / 4;
   while (n > 0 && !s.finished) {
-    Pull p{};
-    if (!pull(s.player, out, n, p)) {
-      s.failed = s.finished = true;
-      break;
-    }
-    if (p.changed) s.played = 0;
-    if (p.changed && !s.player->track) s.finished = true;  // the last track ended
-    out += p.written;
-    n -= p.written;
-    s.played += uint64_t(p.written);
+    const size_t got = vk68_song_render(s.song, out, n);
+    out += 2 * got;
+    n -= got;
+    if (n == 0) break;
+    // The track ended, or its replay failed.
+    const char *why = vk68_song_error(s.song);
+    const int next = vk68_song_current_track(s.song) + 1;
+    const bool last = next > vk68_song_track_count(s.song);
+    s.failed =
+        (why && s.known_error != why) || (!last && vk68_song_select_track(s.song, next) != 0);
+    s.finished = s.failed || last;
   }
-  std::memset(out, 0, size_t(n) * 4);
+  std::memset(out, 0, n * 4);
 }
 
 // Keys pressed since the last call (waits up to kPollMs for the first);
-// false at the end of the input. Cursor and function keys (ESC [ ... or
-// ESC O x) are left out; an ESC on its own is kept.
+// false at the end of the input. The left and right arrow keys (ESC [ D,
+// ESC [ C, or ESC O D/C) come as kLeft and kRight; other cursor and
+// function keys are left out; an ESC on its own is kept.
 bool read_keys(std::string &keys) {
   keys.clear();
   struct pollfd fd = {STDIN_FILENO, POLLIN, 0};
@@ -120,6 +129,8 @@ bool read_keys(std::string &keys) {
     if (bytes[i] == 0x1B && i + 1 < got && (bytes[i + 1] == '[' || bytes[i + 1] == 'O')) {
       for (i += 2; i < got && !(bytes[i] >= 0x40 && bytes[i] <= 0x7E); ++i) {
       }
+      if (i < got && bytes[i] == 'D') keys += kLeft;
+      if (i < got && bytes[i] == 'C') keys += kRight;
       continue;
     }
     keys += bytes[i];
@@ -127,19 +138,22 @@ bool read_keys(std::string &keys) {
   return true;
 }
 
-// "MM:SS" for a number of seconds.
-std::string clock_text(uint64_t seconds) {
+// "MM:SS" for a number of seconds, "--:--" for none.
+std::string clock_text(double seconds) {
+  if (!(seconds > 0)) return "--:--";
+  const auto whole = static_cast<unsigned long long>(seconds);
   char text[32];
-  std::snprintf(text, sizeof text, "%02llu:%02llu", (unsigned long long)(seconds / 60),
-                (unsigned long long)(seconds % 60));
+  std::snprintf(text, sizeof text, "%02llu:%02llu", whole / 60, whole % 60);
   return text;
 }
 
-void show_track(const Player68 *player, bool live) {
-  VK68trackInfo info;
-  if (vk68_track_info(player, nullptr, &info, -1) != 0) return;
-  std::printf("%strack %d/%d  %s - %s  (%s)\n", live ? "\n" : "", info.track, info.tracks,
-              escaped(info.name).c_str(), escaped(info.author).c_str(), info.time);
+void show_track(vk68_song *song, bool live) {
+  const int track = vk68_song_current_track(song);
+  const char *title = vk68_song_meta(song, track, "title");
+  const char *artist = vk68_song_meta(song, track, "artist");
+  std::printf("%strack %d/%d  %s%s%s  (%s)\n", live ? "\n" : "", track, vk68_song_track_count(song),
+              escaped(title ? title : "(no title)").c_str(), artist ? " - " : "",
+              escaped(artist).c_str(), clock_text(vk68_song_duration(song, track)).c_str());
 }
 
 }  // namespace
@@ -161,19 +175,20 @@ int cmd_play(const Args &args) {
   sdl.SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (sdl.SDL_Init(SDL_INIT_AUDIO) != 0)
     return failure(std::string("no sound device: ") + sdl.SDL_GetError());
-  Shared shared{open_player(line.operands[0], 0, -1)};
-  if (!shared.player || !has_track(shared.player, line.operands[0], track) ||
-      vk68_play(shared.player, track) < 0) {
-    if (shared.player) {
-      engine_failure();
-      close_player(shared.player);
-    }
+  const std::string &path = line.operands[0];
+  vk68_song_options options;
+  vk68_song_options_init(&options);
+  Shared shared{open_song(path, options)};
+  if (!shared.song || !has_track(shared.song, path, track) ||
+      (track && vk68_song_select_track(shared.song, track) != 0)) {
+    if (shared.song && track) song_failure(shared.song, path);
+    vk68_song_close(shared.song);
     sdl.SDL_Quit();
     return kExitFailure;
   }
   SDL_AudioSpec want{}, have{};
-  want.freq = int(shared.player->sampling_rate);
-  want.format = AUDIO_S16LSB;  // the player's words: left, right, little-endian
+  want.freq = vk68_song_rate(shared.song);
+  want.format = AUDIO_S16SYS;  // the song's samples: left, right, host order
   want.channels = 2;
   want.samples = kDeviceSamples;
   want.callback = fill;
@@ -181,15 +196,16 @@ int cmd_play(const Args &args) {
   const SDL_AudioDeviceID device = sdl.SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
   if (device == 0) {
     const int status = failure(std::string("no sound device: ") + sdl.SDL_GetError());
-    close_player(shared.player);
+    vk68_song_close(shared.song);
     sdl.SDL_Quit();
     return status;
   }
 
   raw_terminal();
   const bool live = isatty(STDOUT_FILENO);
-  std::printf("%s  (space: pause, n/p: next/previous track, q: quit)\n",
-              escaped(shared.player->disk->name).c_str());
+  const char *title = vk68_song_meta(shared.song, 0, "title");
+  std::printf("%s  (space: pause, n/p: next/previous track, left/right: -/+%d s, q: quit)\n",
+              escaped(title ? title : path.c_str()).c_str(), kSeekSeconds);
   sdl.SDL_PauseAudioDevice(device, 0);
   bool paused = false, input = true, quit = false;
   int shown = 0;
@@ -201,22 +217,33 @@ int cmd_play(const Args &args) {
       poll(nullptr, 0, kPollMs);
     }
     sdl.SDL_LockAudioDevice(device);
-    Player68 *p = shared.player;
+    vk68_song *song = shared.song;
     for (char key : keys) {
-      const int count = vk68_track_count(p), current = vk68_play(p, -1);
-      if (key == 'n' && current < count) vk68_play(p, current + 1);
-      if (key == 'p' && current > 1) vk68_play(p, current - 1);
+      const int count = vk68_song_track_count(song), current = vk68_song_current_track(song);
+      if (key == 'n' && current < count) vk68_song_select_track(song, current + 1);
+      if (key == 'p' && current > 1) vk68_song_select_track(song, current - 1);
+      if (key == kLeft || key == kRight) {
+        // Within the track: from its start to its end when its length is
+        // known (a seek past the end stands there, and the next track follows).
+        const double end = vk68_song_duration(song, current);
+        double to = vk68_song_position(song) + (key == kRight ? kSeekSeconds : -kSeekSeconds);
+        if (end > 0) to = std::min(to, end);
+        vk68_song_seek(song, std::max(to, 0.0));
+      }
+      const char *why = vk68_song_error(song);
+      shared.known_error = why ? why : "";
       if (key == ' ') sdl.SDL_PauseAudioDevice(device, (paused = !paused) ? 1 : 0);
       if (key == 'q' || key == 'Q' || key == 0x1B) quit = true;
     }
-    const int current = vk68_play(p, -1);
-    if (current != shown && current > 0) show_track(p, live);
+    const int current = vk68_song_current_track(song);
+    if (current != shown && current > 0) show_track(song, live);
     if (current > 0) shown = current;
-    const uint64_t seconds = shared.played / p->sampling_rate;
+    const std::string time = clock_text(vk68_song_position(song)) + " / " +
+                             clock_text(vk68_song_duration(song, current));
     quit = quit || shared.finished;
     sdl.SDL_UnlockAudioDevice(device);
     if (live) {
-      std::printf("\r  %s%s", clock_text(seconds).c_str(), paused ? "  [paused]" : "          ");
+      std::printf("\r  %s%s", time.c_str(), paused ? "  [paused]" : "          ");
       std::fflush(stdout);
     }
   }
@@ -224,9 +251,9 @@ int cmd_play(const Args &args) {
   sdl.SDL_Quit();
   restore_terminal();
   if (live) std::printf("\n");
-  const bool failed = shared.failed;
-  close_player(shared.player);
-  return failed ? kExitFailure : kExitOk;
+  const int status = shared.failed ? song_failure(shared.song, path) : kExitOk;
+  vk68_song_close(shared.song);
+  return status;
 }
 
 }  // namespace vk68tool

@@ -1,19 +1,29 @@
-// vk68 render FILE -o OUT.wav [--track N|--all] [--seconds S] [--rate HZ]
-// [--blend F] [--quiet]: renders tracks into a 16-bit stereo PCM WAV file,
-// streaming (the file is written as the samples come; memory use does not
-// grow with the length). A progress bar goes to stderr when it is a
-// terminal; a line on what was written follows.
+// vk68 render FILE -o OUT.wav | FILE... --out-dir DIR [-j N], with
+// [--track N|--all] [--seconds S] [--rate HZ] [--blend F] [--quiet]:
+// renders tracks of music files (Amiga modules too) into 16-bit stereo PCM
+// WAV files, streaming (a file is written as the samples come; memory use
+// does not grow with the length). With --out-dir each file goes to
+// DIR/NAME.wav, N files at once, each on a thread with a song of its own.
+// A progress bar goes to stderr when it is a terminal; a line on each file
+// written follows (the lines of a batch in the order of its files).
 //
 // A regular file gets its real sizes in the header once the samples are
 // written. Standard output ("-o -"), pipes and devices cannot be rewound:
 // their header carries 0xFFFFFFFF as RIFF and data size, the usual mark of
 // a WAV stream of unknown length.
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "playback.h"
@@ -22,7 +32,7 @@
 namespace vk68tool {
 namespace {
 
-constexpr int kChunk = 4096;         // samples per write
+constexpr size_t kChunk = 4096;      // sample frames per write
 constexpr uint32_t kWavHeader = 44;  // RIFF + fmt + data chunk headers
 constexpr uint32_t kRiffBase = 36;   // RIFF size = data size + the 36 header bytes after it
 // RIFF sizes are 32-bit: the data chunk holds at most this many bytes.
@@ -30,6 +40,10 @@ constexpr uint64_t kWavMaxData = 0xFFFFFFFFull - kRiffBase;
 constexpr uint32_t kUnknownSize = 0xFFFFFFFF;     // RIFF and data size of a stream
 constexpr int kMinRate = 6000, kMaxRate = 50000;  // the YM's output range
 constexpr double kMinSeconds = 0.001, kMaxSeconds = 86400;
+constexpr int kMaxThreads = 64;
+// What a track of unknown length plays unless the configuration says
+// otherwise (its "default_time"); only the progress bar's plan uses it.
+constexpr double kUnknownTrackSeconds = 180;
 
 // A whole number in [lo, hi], or a usage error.
 bool number(const CommandLine &line, const char *option, long lo, long hi, long &value) {
@@ -77,145 +91,282 @@ void wav_header(uint8_t *h, uint32_t rate, uint32_t riff_size, uint32_t data_siz
   put_le(h + 40, data_size, 4);
 }
 
-class Progress {
- public:
-  Progress(uint64_t total, bool shown) : total_(total), terminal_(shown && isatty(STDERR_FILENO)) {}
-  ~Progress() {
-    if (terminal_ && shown_ >= 0) std::fputs("\n", stderr);
-  }
-  void update(uint64_t done, int track, int tracks) {
-    const int percent = total_ ? int(std::min<uint64_t>(100, done * 100 / total_)) : 100;
-    if (!terminal_ || percent == shown_) return;
-    shown_ = percent;
-    const int bar = percent / 4;
-    std::fprintf(stderr, "\r[%.*s%.*s] %3d%%  track %d/%d", bar, "#########################",
-                 25 - bar, ".........................", percent, track, tracks);
-  }
-
- private:
-  uint64_t total_;
-  bool terminal_;
-  int shown_ = -1;  // percent on screen
-};
-
-struct Job {
-  Player68 *player;
-  double seconds;  // per track; 0: the track's own time
-  std::vector<int> tracks;
-};
-
-// Samples a track takes: S seconds, or its own time (the configured default
-// time when it has none). Own time ends where the player ends the track.
-uint64_t track_samples(const Job &job, int track) {
-  const uint32_t rate = job.player->sampling_rate;
-  if (job.seconds > 0) return uint64_t(std::nearbyint(job.seconds * rate));
-  const Track68 &t = job.player->disk->tracks[track - 1];
-  return uint64_t(t.time_ms ? t.time_ms : job.player->default_time_ms) * rate / 1000;
-}
-
-// Renders every track of the job into the output; the sample count, or -1.
-int64_t render(const Job &job, Output &out, Progress &progress) {
-  std::vector<uint32_t> buffer(kChunk);
-  std::vector<uint8_t> bytes(kChunk * 4);
-  uint64_t total = 0;
-  for (size_t i = 0; i < job.tracks.size(); ++i) {
-    const int track = job.tracks[i];
-    if (vk68_play(job.player, track) < 0) return engine_failure(), -1;
-    const uint64_t want = track_samples(job, track);
-    uint64_t done = 0;
-    bool ended = false;
-    while (done < want && !(ended && job.seconds == 0)) {
-      if (ended) vk68_play(job.player, track);  // a fixed time loops the track
-      Pull p{};
-      if (!pull(job.player, buffer.data(), int(std::min<uint64_t>(kChunk, want - done)), p))
-        return -1;
-      ended = p.ended;
-      for (int k = 0; k < p.written; ++k) put_le(&bytes[4 * size_t(k)], buffer[size_t(k)], 4);
-      if (!write_output(out, bytes.data(), 4 * size_t(p.written))) return -1;
-      done += uint64_t(p.written);
-      total += uint64_t(p.written);
-      progress.update(total, int(i) + 1, int(job.tracks.size()));
-    }
-  }
-  return int64_t(total);
-}
-
-// Writes the header (sizes to come, or those of a stream), the samples, and
-// on a file the real sizes; true when all went well.
-bool write_wav(const Job &job, uint64_t planned, bool quiet, Output &out, uint64_t &samples) {
-  const uint32_t rate = job.player->sampling_rate;
-  uint8_t header[kWavHeader];
-  wav_header(header, rate, kUnknownSize, kUnknownSize);
-  if (!write_output(out, header, kWavHeader)) return false;
-  Progress progress(planned, !quiet);
-  const int64_t rendered = render(job, out, progress);
-  if (rendered < 0) return false;
-  // Own time ends within the last frame: the plan may be a little over.
-  progress.update(planned, int(job.tracks.size()), int(job.tracks.size()));
-  samples = uint64_t(rendered);
-  if (!out.seekable) return true;
-  const uint32_t data = uint32_t(samples * 4);
-  wav_header(header, rate, kRiffBase + data, data);
-  if (std::fseek(out.file, 0, SEEK_SET) == 0) return write_output(out, header, kWavHeader);
-  return failure(system_error("cannot write", out.path)), false;
-}
-
 // "h:mm:ss.mmm" (or "m:ss.mmm") for a number of samples at a rate, to the
 // millisecond below, or above when `up`.
 std::string duration(uint64_t samples, uint32_t rate, bool up = false) {
   return exact_time((samples * 1000 + (up ? rate - 1 : 0)) / rate);
 }
 
+// One progress line for the whole run: each file's share done. Files call
+// it from their own threads.
+class Progress {
+ public:
+  Progress(size_t files, bool shown)
+      : fractions_(files, 0.0), terminal_(shown && isatty(STDERR_FILENO)) {}
+  ~Progress() {
+    if (terminal_ && shown_ >= 0) std::fputs("\n", stderr);
+  }
+  // File `file` has `fraction` of its samples done; `detail` tells where a
+  // single file is ("track 2/5").
+  void update(size_t file, double fraction, const std::string &detail) {
+    if (!terminal_) return;
+    std::lock_guard<std::mutex> lock(mutex_);
+    fractions_[file] = std::min(fraction, 1.0);
+    double sum = 0;
+    size_t done = 0;
+    for (double f : fractions_) {
+      sum += f;
+      done += f >= 1.0;
+    }
+    const int percent = int(sum * 100 / double(fractions_.size()));
+    const std::string where =
+        fractions_.size() == 1
+            ? detail
+            : std::to_string(done) + "/" + std::to_string(fractions_.size()) + " files";
+    if (percent == shown_ && where == where_) return;
+    shown_ = percent;
+    where_ = where;
+    const int bar = percent / 4;
+    std::fprintf(stderr, "\r[%.*s%.*s] %3d%%  %s ", bar, "#########################", 25 - bar,
+                 ".........................", percent, where.c_str());
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<double> fractions_;
+  bool terminal_;
+  int shown_ = -1;  // percent on screen
+  std::string where_;
+};
+
+struct Settings {
+  int track = 0;  // 0: the file's default track
+  bool all = false;
+  double seconds = 0;  // per track; 0: the track's own time
+  int rate = 0;        // 0: the configured rate
+  int blend = -1;      // -1: the configured blend
+  bool quiet = false;
+};
+
+// A file to render and where to, and what came of it.
+struct Job {
+  Job(const std::string &input, const std::string &output) : in(input), out(output) {}
+  std::string in, out;
+  std::vector<std::string> failures;  // for a batch: printed after the run
+  std::string written;                // the line on what was written
+  bool ok = false;
+};
+
+// Samples track n takes: S seconds, or its own time.
+uint64_t planned_samples(const Settings &s, vk68_song *song, int track) {
+  const double rate = vk68_song_rate(song);
+  if (s.seconds > 0) return uint64_t(std::nearbyint(s.seconds * rate));
+  const double own = vk68_song_duration(song, track);
+  return uint64_t(std::llround((own > 0 ? own : kUnknownTrackSeconds) * rate));
+}
+
+// Renders the tracks into the output; the sample count, or -1 (reported).
+// A fixed time loops a track; its own time ends where the song ends it.
+int64_t render_tracks(const Settings &s, vk68_song *song, const std::string &in,
+                      const std::vector<int> &tracks, uint64_t planned, Output &out,
+                      const std::function<void(double, int)> &progress) {
+  std::vector<int16_t> samples(2 * kChunk);
+  std::vector<uint8_t> bytes(4 * kChunk);
+  uint64_t total = 0;
+  for (size_t i = 0; i < tracks.size(); ++i) {
+    if (vk68_song_select_track(song, tracks[i]) < 0) return song_failure(song, in), -1;
+    const uint64_t want = s.seconds > 0 ? planned_samples(s, song, tracks[i]) : UINT64_MAX;
+    for (uint64_t done = 0; done < want;) {
+      const size_t n = size_t(std::min<uint64_t>(kChunk, want - done));
+      const size_t got = vk68_song_render(song, samples.data(), n);
+      if (got < n && vk68_song_error(song)) return song_failure(song, in), -1;
+      if ((total + got) * 4 > kWavMaxData) {
+        const uint32_t hz = uint32_t(vk68_song_rate(song));
+        failure("too long for a WAV file: more than " + duration(kWavMaxData / 4, hz) + " at " +
+                std::to_string(hz) + " Hz");
+        return -1;
+      }
+      for (size_t k = 0; k < 2 * got; ++k) put_le(&bytes[2 * k], uint16_t(samples[k]), 2);
+      if (!write_output(out, bytes.data(), 4 * got)) return -1;
+      done += got;
+      total += got;
+      progress(planned ? double(total) / double(planned) : 1.0, int(i) + 1);
+      if (got < n) break;
+    }
+  }
+  return int64_t(total);
+}
+
+// Renders one file: the header (sizes to come, or those of a stream), the
+// samples, and on a file the real sizes. Reports what fails.
+void render_file(const Settings &s, Job &job, size_t index, Progress &progress) {
+  vk68_song_options options;
+  vk68_song_options_init(&options);
+  options.rate = s.rate;
+  options.amiga_blend = s.blend;
+  if (s.seconds > 0) options.loops = INT_MAX;  // a fixed time loops the track
+  vk68_song *song = open_song(job.in, options);
+  if (!song || !has_track(song, job.in, s.track)) {
+    vk68_song_close(song);
+    return;
+  }
+  std::vector<int> tracks;
+  if (s.all) {
+    for (int t = 1; t <= vk68_song_track_count(song); ++t) tracks.push_back(t);
+  } else {
+    tracks.push_back(s.track ? s.track : vk68_song_current_track(song));
+  }
+  uint64_t planned = 0;
+  for (int t : tracks) planned += planned_samples(s, song, t);
+  const uint32_t hz = uint32_t(vk68_song_rate(song));
+  Output out;
+  if (planned > kWavMaxData / 4) {
+    failure("too long for a WAV file: " + duration(planned, hz, true) + " at " +
+            std::to_string(hz) + " Hz, at most " + duration(kWavMaxData / 4, hz) + " fit");
+  } else if (open_output(job.out, job.in, out)) {
+    uint8_t header[kWavHeader];
+    wav_header(header, hz, kUnknownSize, kUnknownSize);
+    const std::string count = std::to_string(tracks.size());
+    const auto show = [&](double fraction, int track) {
+      progress.update(index, fraction, "track " + std::to_string(track) + "/" + count);
+    };
+    const int64_t samples = write_output(out, header, kWavHeader)
+                                ? render_tracks(s, song, job.in, tracks, planned, out, show)
+                                : -1;
+    bool ok = samples >= 0;
+    if (ok && out.seekable) {
+      const uint32_t data = uint32_t(samples * 4);
+      wav_header(header, hz, kRiffBase + data, data);
+      ok = std::fseek(out.file, 0, SEEK_SET) == 0
+               ? write_output(out, header, kWavHeader)
+               : (failure(system_error("cannot write", out.path)), false);
+    }
+    job.ok = close_output(out, ok);
+    // Own time ends within the last frame: the plan may be a little over.
+    if (job.ok) show(1.0, int(tracks.size()));
+    if (job.ok)
+      job.written = count + (tracks.size() == 1 ? " track, " : " tracks, ") +
+                    duration(uint64_t(samples), hz) + " at " + std::to_string(hz) + " Hz";
+  }
+  vk68_song_close(song);
+}
+
+// A path as messages show it: escaped, between single quotes.
+std::string quoted(const std::string &path) {
+  std::string out(1, '\'');
+  out += escaped(path);
+  return out += '\'';
+}
+
+// Whether two paths name the same file (device and inode).
+bool same_file(const std::string &a, const std::string &b) {
+  struct stat sa, sb;
+  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
+}
+
+// DIR/NAME.wav for a music file: its name without the directory and the
+// last extension.
+std::string output_in(const std::string &dir, const std::string &in) {
+  std::string name =
+      in.substr(in.find_last_of('/') == std::string::npos ? 0 : in.find_last_of('/') + 1);
+  const size_t dot = name.find_last_of('.');
+  if (dot != std::string::npos && dot > 0) name.erase(dot);
+  return dir + (dir.empty() || dir.back() == '/' ? "" : "/") + name + ".wav";
+}
+
+// The batch's jobs: each file's output in DIR, refused when two files
+// would write the same one (a usage mistake) or one would write another's
+// input. False after a usage error.
+bool batch_jobs(const std::vector<std::string> &files, const std::string &dir,
+                std::vector<Job> &jobs) {
+  std::map<std::string, std::string> taken;  // output -> its music file
+  for (const std::string &in : files) {
+    Job job(in, output_in(dir, in));
+    const auto [at, fresh] = taken.emplace(job.out, in);
+    if (!fresh)
+      return usage_error(quoted(at->second) + " and " + quoted(in) + " would both be written to " +
+                         quoted(job.out)),
+             false;
+    jobs.push_back(job);
+  }
+  for (Job &job : jobs) {
+    for (const std::string &in : files) {
+      if (in != job.in && same_file(job.out, in))
+        job.failures.push_back("vk68: cannot write " + quoted(job.out) + ": it is the input file " +
+                               quoted(in));
+    }
+  }
+  return true;
+}
+
+// Runs the jobs on up to `threads` threads; each thread takes the next
+// file when done with one. Failures wait in each job for the report.
+void run_batch(const Settings &s, std::vector<Job> &jobs, int threads) {
+  Progress progress(jobs.size(), !s.quiet);
+  std::atomic<size_t> next = 0;
+  auto work = [&] {
+    for (size_t i; (i = next++) < jobs.size();) {
+      if (!jobs[i].failures.empty()) continue;
+      capture_failures(&jobs[i].failures);
+      render_file(s, jobs[i], i, progress);
+      capture_failures(nullptr);
+      progress.update(i, 1.0, "");
+    }
+  };
+  std::vector<std::thread> pool;
+  for (int t = 1; t < std::min<int>(threads, int(jobs.size())); ++t) pool.emplace_back(work);
+  work();
+  for (std::thread &t : pool) t.join();
+}
+
 }  // namespace
 
 int cmd_render(const Args &args) {
   CommandLine line;
-  if (!parse(args, {"--all", "--quiet"}, {"-o", "--track", "--seconds", "--rate", "--blend"},
-             line) ||
-      !expect_operands(line, {"music file"}))
+  if (!parse(args, {"--all", "--quiet"},
+             {"-o", "--out-dir", "-j", "--track", "--seconds", "--rate", "--blend"}, line))
     return kExitUsage;
-  if (!line.has("-o")) return usage_error("missing output file (-o OUT.wav)");
+  if (line.operands.empty()) return usage_error("missing music file");
+  const bool batch = line.has("--out-dir");
+  if (batch && line.has("-o")) return usage_error("-o and --out-dir exclude each other");
+  if (!batch && !line.has("-o")) return usage_error("missing output file (-o OUT.wav)");
+  if (!batch && line.operands.size() > 1)
+    return usage_error("-o takes one music file; several go to --out-dir DIR");
   if (line.has("--all") && line.has("--track"))
     return usage_error("--track and --all exclude each other");
-  long track = 0, rate = 0, blend = -1;
-  double seconds = 0;
-  if (!number(line, "--track", 1, DISK68_MAX_TRACKS, track) || !seconds_option(line, seconds) ||
+  long track = 0, rate = 0, blend = -1, threads = 1;
+  Settings s;
+  if (!number(line, "--track", 1, DISK68_MAX_TRACKS, track) || !seconds_option(line, s.seconds) ||
       !number(line, "--rate", kMinRate, kMaxRate, rate) ||
-      !number(line, "--blend", 0, 65536, blend))
+      !number(line, "--blend", 0, 65536, blend) || !number(line, "-j", 1, kMaxThreads, threads))
     return kExitUsage;
-  const bool quiet = line.has("--quiet");
-  const std::string &in = line.operands[0], &path = line.options["-o"];
+  s.track = int(track);
+  s.all = line.has("--all");
+  s.rate = int(rate);
+  s.blend = int(blend);
+  s.quiet = line.has("--quiet");
 
-  Player68 *player = open_player(in, int(rate), int(blend));
-  if (!player) return kExitFailure;
-  if (!has_track(player, in, int(track))) {
-    close_player(player);
-    return kExitFailure;
-  }
-  Job job{player, seconds, {}};
-  if (line.has("--all")) {
-    for (int t = 1; t <= vk68_track_count(player); ++t) job.tracks.push_back(t);
+  std::vector<Job> jobs;
+  if (!batch) {
+    jobs.emplace_back(line.operands[0], line.options["-o"]);
+    {
+      Progress progress(1, !s.quiet);
+      render_file(s, jobs[0], 0, progress);
+    }
   } else {
-    job.tracks.push_back(track ? int(track) : player->disk->default_track + 1);
+    const std::string &dir = line.options["--out-dir"];
+    if (!batch_jobs(line.operands, dir, jobs)) return kExitUsage;
+    struct stat st;
+    if (stat(dir.c_str(), &st) != 0 && mkdir(dir.c_str(), 0777) != 0)
+      return failure(system_error("cannot make the folder", dir));
+    run_batch(s, jobs, int(threads));
   }
-  uint64_t planned = 0;
-  for (int t : job.tracks) planned += track_samples(job, t);
-  const uint32_t hz = player->sampling_rate;
-  int status = kExitFailure;
-  Output out;
-  uint64_t samples = 0;
-  if (planned > kWavMaxData / 4) {
-    failure("too long for a WAV file: " + duration(planned, hz, true) + " at " +
-            std::to_string(hz) + " Hz, at most " + duration(kWavMaxData / 4, hz) + " fit");
-  } else if (open_output(path, in, out)) {
-    const bool written = close_output(out, write_wav(job, planned, quiet, out, samples));
-    if (written) status = kExitOk;
-  }
-  close_player(player);
-  if (status == kExitOk && !quiet) {
-    const size_t n = job.tracks.size();
-    report_written(path, std::to_string(n) + (n == 1 ? " track, " : " tracks, ") +
-                             duration(samples, hz) + " at " + std::to_string(hz) + " Hz");
+  int status = kExitOk;
+  for (const Job &job : jobs) {
+    for (const std::string &f : job.failures) std::fprintf(stderr, "%s\n", f.c_str());
+    if (!job.ok) status = kExitFailure;
+    if (job.ok && !s.quiet) report_written(job.out, job.written);
   }
   return status;
 }

@@ -10,6 +10,7 @@
 #include <new>
 
 #include "tool.h"
+#include "vk68/version.h"
 #include "vk68/vk68_msg.h"
 
 namespace vk68tool {
@@ -95,7 +96,7 @@ int main(int argc, char **argv) {
     return kExitOk;
   }
   if (command == "--version") {
-    std::printf("vk68 %s\n", VK68_VERSION);
+    std::printf("vk68 %s\n", vk68_version());
     return kExitOk;
   }
   int status = -1;

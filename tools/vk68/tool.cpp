@@ -17,6 +17,7 @@ namespace vk68tool {
 namespace {
 
 constexpr char kMemPrefix[] = "mem://";
+thread_local std::vector<std::string> *t_failures = nullptr;
 constexpr char kPackedContent[] = "packed content";
 
 std::string quoted(const std::string &path) {
@@ -158,9 +159,14 @@ int usage_error(const std::string &what) {
 }
 
 int failure(const std::string &what) {
-  std::fprintf(stderr, "vk68: %s\n", what.c_str());
+  if (t_failures)
+    t_failures->push_back("vk68: " + what);
+  else
+    std::fprintf(stderr, "vk68: %s\n", what.c_str());
   return kExitFailure;
 }
+
+void capture_failures(std::vector<std::string> *sink) { t_failures = sink; }
 
 int engine_failure(Stream68 *stream, const std::string &path) {
   std::vector<std::string> newest_first;

@@ -52,6 +52,10 @@ bool expect_operands(const CommandLine &line, const std::vector<std::string> &na
 int usage_error(const std::string &what);
 // "vk68: <what>" on stderr; returns kExitFailure.
 int failure(const std::string &what);
+// While a thread has a sink (null: none), failure() adds its lines there
+// instead of printing them, so that a batch can print each file's lines
+// together and in order.
+void capture_failures(std::vector<std::string> *sink);
 // "<what> '<path>': <the system's reason for errno>", the path escaped.
 std::string system_error(const std::string &what, const std::string &path);
 // Prints the engine's messages, oldest (the cause) first, and returns
