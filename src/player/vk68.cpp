@@ -64,11 +64,11 @@ int init_68k(Player68 *p, uint32_t size) {
   vk68_debug("init_68k() : chipset init\n");
   Machine68 *m = p->machine;
   shifter_init(&m->shifter);
-  const char *failed = ym_init(&m->ym) < 0         ? "Yamaha 2149 emulator init failed"
-                       : mw_init(&m->ste) < 0      ? "Microwire emulator init failed"
-                       : mfp_init(&m->mfp) < 0     ? "MFP emulator init failed"
-                       : paula_init(&m->paula) < 0 ? "Paula emulator init failed"
-                                                   : nullptr;
+  paula_init(&m->paula, &m->timebase, memory);
+  const char *failed = ym_init(&m->ym) < 0     ? "Yamaha 2149 emulator init failed"
+                       : mw_init(&m->ste) < 0  ? "Microwire emulator init failed"
+                       : mfp_init(&m->mfp) < 0 ? "MFP emulator init failed"
+                                               : nullptr;
   if (failed) {
     vk68_error_add("%s", failed);
     vk68_debug("init_68k() : Failed\n");
@@ -345,7 +345,6 @@ int vk68_sampling_rate(Player68 *player, int rate) {
     // The YM settles the rate; the other chips take the same.
     Machine68 *m = player->machine;
     result = int(ym_sampling_rate(&m->ym, unsigned(rate)));
-    paula_sampling_rate(&m->paula, uint32_t(result));
     mw_sampling_rate(&m->ste, uint32_t(result));
     player->sampling_rate = uint32_t(result);
     m->timebase.rate = uint32_t(result);

@@ -13,9 +13,8 @@
 | within half a call (44 samples, under 1 ms) of it, for any tempo and
 | speed. A tempo change lasts from the tick after the one that sets it.
 |
-| Pitch: periods are the tracker's (ticks of the 3546895 Hz PAL clock);
-| they are scaled to our Paula's 3579610 Hz clock when written. Volumes go
-| through a table that makes the chip's volume curve linear again.
+| Periods and volumes go to Paula as the tracker has them: periods count
+| the PAL colour clock, volumes (0-64) are linear.
 
         .equ    PAULA, 0xDFF000
         .equ    DMACON, 0x96
@@ -222,30 +221,17 @@ e_table:
 | Writes the channel's period.
 period_only:
         move.w  C_PERIOD(a4),d0
-| Writes period d0 (PAL ticks) to the voice as ticks of our Paula's clock:
-| d0 x 3579610 / 3546895 = d0 x 66140 / 65536, rounded.
+| Writes period d0 (colour clock ticks per sample byte) to the voice.
 set_period:
-        move.w  d0,d1
-        mulu    #66140 - 65536,d1
-        add.l   #0x8000,d1
-        swap    d1
-        add.w   d0,d1
         move.l  C_VOICE(a4),a0
-        move.w  d1,6(a0)
+        move.w  d0,6(a0)
 done:   rts
 
-| Writes volume d0.w (0-64) to the voice: the register value whose gain on
-| our Paula is nearest to d0 / 64.
+| Writes volume d0.w (0-64) to the voice.
 set_volume:
-        move.b  volumes(pc,d0.w),d0
         move.l  C_VOICE(a4),a0
         move.w  d0,8(a0)
         rts
-volumes:
-        .byte   0,1,1,2,3,3,4,5,6,7,8,8,9,10,11,12,13,14,15,16,17,18,19,20,21,22
-        .byte   23,24,25,26,27,28,29,30,31,32,33,34,35,36,37,38,39,41,42,43,44,45
-        .byte   46,47,48,49,50,52,53,54,55,56,57,58,60,61,62,63,64
-        .even
 
 | a1 = the channel's period table.
 ft_table:

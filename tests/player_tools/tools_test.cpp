@@ -71,12 +71,12 @@ TEST_F(Tools, RenderFixedTimeRateAndBlend) {
   EXPECT_EQ(r.out, out + ": 1 track, 0:02.500 at 22050 Hz\n");
   const std::vector<int16_t> s = wav(read(out), 22050);
   ASSERT_EQ(s.size(), 2u * 55125);
-  int rising = 0;  // voice 0: 3579610 / 200 / 32 = 559.3 Hz, on both sides
+  int rising = 0;  // voice 0: 3546895 / 200 / 32 = 554.2 Hz, on both sides
   for (size_t i = 2; i < s.size(); i += 2) {
     ASSERT_EQ(s[i], s[i + 1]);
     rising += s[i - 2] < 0 && s[i] >= 0;
   }
-  EXPECT_NEAR(rising, 2.5 * 559.3, 4);
+  EXPECT_NEAR(rising, 2.5 * 554.2, 4);
   const std::string config = read(path("config.txt"));
   EXPECT_NE(config.find("amiga_blend"), std::string::npos);
   EXPECT_EQ(config.find("32768"), std::string::npos);
