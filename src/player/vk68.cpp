@@ -64,6 +64,7 @@ int init_68k(Player68 *p, uint32_t size) {
   vk68_debug("init_68k() : chipset init\n");
   Machine68 *m = p->machine;
   shifter_init(&m->shifter);
+  cia_init(&m->ciab, &m->timebase);
   paula_init(&m->paula, &m->timebase, memory);
   const char *failed = ym_init(&m->ym) < 0     ? "Yamaha 2149 emulator init failed"
                        : mw_init(&m->ste) < 0  ? "Microwire emulator init failed"
@@ -197,6 +198,8 @@ int apply_change_track(Player68 *p) {
   if (t->hardware & VK68_HW_AMIGA) {
     vk68_debug(" -> Add Paula hardware\n");
     EMU68_plug_io(emu, &hw.paula.io);
+    EMU68_plug_io(emu, &hw.ciab.io);
+    EMU68_select_interrupt_source(emu, &hw.ciab.io);
   }
   if (t->hardware & VK68_HW_YM) {
     vk68_debug(" -> Add YM hardware\n");
