@@ -147,9 +147,9 @@ int render_quads(int16_t *dst, int n, const uint8_t *memory, uint64_t &pos, uint
   const __m128i one = _mm_set1_epi32(1 << kWeightBits);
   const __m128i volumes = _mm_set1_epi32(volume);
   const __m128i step4 = _mm_set1_epi32(static_cast<int32_t>(4 * low_step));
-  __m128i fraction = _mm_setr_epi32(
-      static_cast<int32_t>(low), static_cast<int32_t>(low + low_step),
-      static_cast<int32_t>(low + 2 * low_step), static_cast<int32_t>(low + 3 * low_step));
+  __m128i fraction = _mm_setr_epi32(static_cast<int32_t>(low), static_cast<int32_t>(low + low_step),
+                                    static_cast<int32_t>(low + 2 * low_step),
+                                    static_cast<int32_t>(low + 3 * low_step));
   for (int i = 0; i < quads; i += 4) {
     // The four byte pairs (s0, s1), as 16-bit words in memory order.
     uint64_t pairs = 0;
@@ -289,6 +289,28 @@ class VoiceRun {
   int32_t s0_ = 0;  // last sample byte played
 };
 
+// Stereo words of the voices' blocks: each side the 16-bit sum of its two
+// voices (never beyond -32768..32512).
+void mix_sides(const int16_t (*side)[kBlock], uint32_t *out, int n) {
+  int k = 0;
+#if defined(__SSE2__)
+  for (; k + 8 <= n; k += 8) {
+    const auto load = [k](const int16_t *voice) {
+      return _mm_loadu_si128(reinterpret_cast<const __m128i *>(voice + k));
+    };
+    const __m128i l = _mm_add_epi16(load(side[kLeftA]), load(side[kLeftB]));
+    const __m128i r = _mm_add_epi16(load(side[kRightA]), load(side[kRightB]));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(out + k), _mm_unpacklo_epi16(l, r));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(out + k + 4), _mm_unpackhi_epi16(l, r));
+  }
+#endif
+  for (; k < n; ++k) {
+    const uint32_t l = static_cast<uint16_t>(side[kLeftA][k] + side[kLeftB][k]);
+    const uint32_t r = static_cast<uint16_t>(side[kRightA][k] + side[kRightB][k]);
+    out[k] = l | (r << 16);
+  }
+}
+
 // Renders n samples after the chunk's first `at` into the chunk buffer.
 void render(Paula &chip, uint32_t at, uint32_t n) {
   const Timebase &t = *chip.timebase;
@@ -297,22 +319,21 @@ void render(Paula &chip, uint32_t at, uint32_t n) {
   const uint32_t on = voices_on(chip);
   std::array<VoiceRun, kVoices> runs;
   std::array<bool, kVoices> playing{};
-  int16_t side[kVoices][kBlock] = {};  // a silent voice's block stays 0
+  int16_t side[kVoices][kBlock];
   for (int v = 0; v < kVoices; ++v) {
     playing[v] = on & (1u << v);
-    if (playing[v]) runs[v].begin(chip, v, clock, rate, chip.memory);
+    if (playing[v]) {
+      runs[v].begin(chip, v, clock, rate, chip.memory);
+    } else {
+      std::fill_n(side[v], std::min<uint32_t>(n, kBlock), 0);  // a silent voice's block stays 0
+    }
   }
   uint32_t *out = chip.chunk + at;
   for (uint32_t done = 0; done < n; done += kBlock) {
     const int count = static_cast<int>(std::min<uint32_t>(kBlock, n - done));
     for (int v = 0; v < kVoices; ++v)
       if (playing[v]) runs[v].render(side[v], count);
-    for (int k = 0; k < count; ++k) {
-      // 16-bit sums of each side's two voices (never beyond -32768..32512).
-      const uint32_t l = static_cast<uint16_t>(side[kLeftA][k] + side[kLeftB][k]);
-      const uint32_t r = static_cast<uint16_t>(side[kRightA][k] + side[kRightB][k]);
-      out[done + k] = l | (r << 16);
-    }
+    mix_sides(side, out + done, count);
   }
   for (int v = 0; v < kVoices; ++v)
     if (playing[v]) runs[v].finish(chip);
