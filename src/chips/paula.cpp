@@ -59,7 +59,6 @@ constexpr uint32_t kLocationMask = 0x7FFFE;  // word aligned, within the memory
 // at volume 64 gives -16384 and two voices on a side stay within 16 bits.
 constexpr int kFracBits = 32;
 constexpr int kWeightBits = 14;
-constexpr uint32_t kWeightMask = (1u << kWeightBits) - 1;
 constexpr int kNarrowShift = kWeightBits - 8;
 constexpr int kVolumeShift = 7;
 constexpr uint32_t kMaxVolume = 64;
