@@ -17,7 +17,6 @@ constexpr uint32_t kCra = 14;  // control of timer A; CRB (15) of timer B
 
 // Control register bits.
 constexpr uint8_t kStart = 0x01;
-constexpr uint8_t kOneShot = 0x08;
 constexpr uint8_t kLoad = 0x10;  // strobe: the counter takes the latch now
 
 constexpr uint8_t kIcrSet = 0x80;  // written: set the given mask bits, else clear them
@@ -61,18 +60,6 @@ void write_control(Cia8520 &cia, CiaTimer &t, uint8_t value, int64_t now) {
   if (running(t) && (!was_running || (value & kLoad))) start(cia, t, now);
 }
 
-// A byte written to the timer's high latch: a stopped timer loads its
-// counter, and a one-shot timer also starts.
-void write_high(Cia8520 &cia, CiaTimer &t, uint8_t value, int64_t now) {
-  t.latch = static_cast<uint16_t>((t.latch & 0xFF) | (value << 8));
-  if (running(t)) return;
-  t.counter = t.latch;
-  if (t.control & kOneShot) {
-    t.control |= kStart;
-    start(cia, t, now);
-  }
-}
-
 uint32_t read_byte(IoPlugin68 *self, uint32_t address, uint32_t cycle) {
   Cia8520 &cia = cia_of(self);
   if (address & 1) return 0;  // the odd bytes belong to CIA-A
@@ -100,7 +87,8 @@ void write_byte(IoPlugin68 *self, uint32_t address, uint32_t value, uint32_t cyc
   if (r >= kTimerALow && r <= kTimerBHigh) {
     CiaTimer &t = cia.timer[(r - kTimerALow) / 2];
     if (r & 1) {
-      write_high(cia, t, v, now);
+      t.latch = static_cast<uint16_t>((t.latch & 0xFF) | (v << 8));
+      if (!running(t)) t.counter = t.latch;  // a stopped timer loads its high byte's latch
     } else {
       t.latch = static_cast<uint16_t>((t.latch & 0xFF00) | v);
     }
@@ -125,12 +113,7 @@ Interrupt68 *interrupt(IoPlugin68 *self, uint32_t cycle) {
   CiaTimer *t = first_due(cia);
   if (!t || int64_t{cycle} * units_per_cycle(cia) < t->next) return nullptr;
   const uint8_t bit = static_cast<uint8_t>(1u << (t - cia.timer));
-  if (t->control & kOneShot) {
-    t->control &= ~kStart;
-    t->counter = t->latch;
-  } else {
-    t->next += ticks(t->latch) * units_per_tick(cia);
-  }
+  t->next += ticks(t->latch) * units_per_tick(cia);
   cia.icr_data |= bit;
   if (!(cia.icr_mask & bit)) return nullptr;
   cia.irq = {kAutovector6, kLevel};

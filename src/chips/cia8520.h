@@ -5,12 +5,12 @@
  *
  * The timers count the E clock (the Timebase's clocks.cia_hz). A running
  * timer counts down from its latch and underflows after `latch` ticks (0:
- * 65536), sets its bit in the interrupt data, and reloads (continuous
- * mode) or stops (one-shot). An underflow whose bit is enabled in the mask
- * interrupts the 68000 at level 6 through autovector 0x78, as CIA-B does
- * through Paula's EXTER line; reading the interrupt control register
- * acknowledges (clears) the data. Counting external pulses, the time of day
- * counter, the serial and the parallel ports are not emulated.
+ * 65536), sets its bit in the interrupt data and reloads. An underflow
+ * whose bit is enabled in the mask interrupts the 68000 at level 6 through
+ * autovector 0x78, as CIA-B does through Paula's EXTER line; reading the
+ * interrupt control register acknowledges (clears) the data. The one-shot
+ * mode (a timer runs continuously), counting external pulses, the time of
+ * day counter, the serial and the parallel ports are not emulated.
  *
  * Time: every time is kept in units of 1 / (cpu_hz x cia_hz) s, from the
  * start of the current frame: a 68000 cycle is cia_hz units, an E clock

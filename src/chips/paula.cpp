@@ -417,12 +417,10 @@ void paula_write_b(IoPlugin68 *self, uint32_t address, uint32_t value, uint32_t 
   }
 }
 
-// A new frame: its samples count from 0, and those rendered ahead of the
-// last chunk (if any) are its first.
+// A new frame: its samples count from 0.
 void paula_adjust_cycles(IoPlugin68 *self, uint32_t) {
   Paula &chip = paula_of(self);
-  chip.rendered -= chip.chunk_start;
-  chip.chunk_start = 0;
+  chip.chunk_start = chip.rendered = 0;
 }
 
 // A long is two words; a long read stamps its second word 4 cycles later.
@@ -473,14 +471,9 @@ void paula_mix(Paula *paula, uint32_t *buffer, const uint8_t *memory, uint32_t, 
   for (uint32_t done = 0; done < uint32_t(std::max(n, 0));) {
     const uint32_t take = std::min(uint32_t(n) - done, kChunkSamples);
     const uint32_t ready = chip.rendered - chip.chunk_start;
-    if (ready < take) {
-      render(chip, ready, take - ready);
-      chip.rendered = chip.chunk_start + take;
-    }
+    if (ready < take) render(chip, ready, take - ready);
     std::memcpy(buffer + done, chip.chunk, take * sizeof *buffer);
-    // Samples a write made ahead of this chunk's end open the next one.
-    std::memmove(chip.chunk, chip.chunk + take, (std::max(ready, take) - take) * sizeof *buffer);
-    chip.chunk_start += take;
+    chip.chunk_start = chip.rendered = chip.chunk_start + take;
     done += take;
   }
   chip.reg[kBeamHigh] = 0;

@@ -51,7 +51,7 @@ typedef struct {
   uint16_t adkcon;
   PaulaVoiceState voice[4];
   uint32_t chunk_start; /* samples of the frame before the chunk being rendered */
-  uint32_t rendered;    /* samples of the frame rendered so far (at least chunk_start) */
+  uint32_t rendered;    /* samples of the frame rendered so far (up to the chunk's end) */
   uint32_t chunk[TIMEBASE_MAX_CHUNK_SAMPLES]; /* the chunk's stereo words so far */
 } Paula;
 

@@ -162,16 +162,10 @@ inline Pitch pitch(const double *x, size_t n) {
 // Frequency of x[from, to) from its rising zero crossings (placed linearly
 // between samples), first to last: exact to far below 1e-5 over seconds.
 inline double frequency(const Channel &x, size_t from, size_t to) {
-  double first = -1, last = 0;
-  int cycles = -1;
-  for (size_t i = from + 1; i < to; ++i) {
-    if (x[i - 1] < 0 && x[i] >= 0) {
-      last = double(i - 1) + x[i - 1] / (x[i - 1] - x[i]);
-      if (first < 0) first = last;
-      ++cycles;
-    }
-  }
-  return cycles / (last - first) * 44100;
+  std::vector<double> up;
+  for (size_t i = from + 1; i < to; ++i)
+    if (x[i - 1] < 0 && x[i] >= 0) up.push_back(double(i - 1) + x[i - 1] / (x[i - 1] - x[i]));
+  return double(up.size() - 1) / (up.back() - up.front()) * 44100;
 }
 
 // openmpt123 (the program OPENMPT123 names) rendering a module, its output as close to our Paula as
