@@ -42,7 +42,15 @@ void install_page(Emu68 &cpu, uint32_t page, IoPlugin68 *p) {
   io.write[2] = p && p->write_l ? p->write_l : default_write;
 }
 
-uint32_t page_of(const IoPlugin68 *p) { return (p->addr_lo >> 8) & 0xFF; }
+uint32_t page_of(uint32_t address) { return (address >> 8) & 0xFF; }
+
+// A plug-in owns the pages of its first address up to its last one's (its
+// first alone when the last address's page lies below).
+void install_pages(Emu68 &cpu, IoPlugin68 *p, IoPlugin68 *owner) {
+  const uint32_t first = page_of(p->addr_lo);
+  for (uint32_t page = first; page == first || page <= page_of(p->addr_hi); ++page)
+    install_page(cpu, page, owner);
+}
 
 // Steps from cpu.pc until A7 rises to the watermark (at least one
 // instruction). Counts executed instructions down from *left; false when
@@ -258,7 +266,7 @@ void EMU68_plug_io(Emu68 *emu, IoPlugin68 *plugin) {
   plugin->next = emu->io_list;
   emu->io_list = plugin;
   ++emu->io_count;
-  install_page(*emu, page_of(plugin), plugin);
+  install_pages(*emu, plugin, plugin);
 }
 
 int EMU68_unplug_io(Emu68 *emu, IoPlugin68 *plugin) {
@@ -267,7 +275,7 @@ int EMU68_unplug_io(Emu68 *emu, IoPlugin68 *plugin) {
     if (*link == plugin) {
       *link = plugin->next;
       --emu->io_count;
-      install_page(*emu, page_of(plugin), nullptr);
+      install_pages(*emu, plugin, nullptr);
       return 0;
     }
   }

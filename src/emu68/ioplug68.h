@@ -1,9 +1,9 @@
 /* The record a chip emulation plugs into the 68000's I/O bus.
  *
  * Every address with bit 23 set is I/O; bits 15-8 of it pick one of 256
- * pages, and a plugged chip owns the page of its first address. The bus hands
- * the chip the full, unmasked address and the CPU's cycle position within the
- * current frame (68000 clock cycles, 8 MHz).
+ * pages, and a plugged chip owns the pages from its first address's to its
+ * last address's. The bus hands the chip the full, unmasked address and the
+ * CPU's cycle position within the current frame (68000 clock cycles).
  *
  * Every handler receives the record it was found in (`self`), so a chip
  * whose state embeds its record gets back to that state from it. A record is
@@ -36,8 +36,8 @@ typedef void (*io68_write_t)(IoPlugin68 *self, uint32_t address, uint32_t value,
 struct IoPlugin68 {
   IoPlugin68 *next;   /* link in the plugged list; set by plugging     */
   char name[32];      /* zero-terminated                               */
-  uint32_t addr_lo;   /* first address: its bits 15-8 pick the page    */
-  uint32_t addr_hi;   /* last address; descriptive only                */
+  uint32_t addr_lo;   /* first address: its bits 15-8 pick a page      */
+  uint32_t addr_hi;   /* last address: the pages up to its own         */
   io68_read_t read_b; /* any of the six may be null: the default read  */
   io68_read_t read_w; /* returns 0, the default write does nothing     */
   io68_read_t read_l;

@@ -42,18 +42,19 @@ constexpr uint32_t kLoadAddress = 0x8000;
 constexpr uint32_t kLowLoadAddress = 0x800;
 constexpr uint32_t kWorkArea = 1790 + 256 + 16;
 
-// Replay timing (see protracker.s): 88.2 output samples per call, a tick of
-// tempo T lasts 110250 / T samples, counted in 16.16 fixed point.
-constexpr int32_t kFrameTime = 5780275;
-constexpr int32_t kTickAt1Bpm = 110250;
+// Replay timing (see protracker.s): the ticks run on the CIA's E clock of
+// 709379 Hz. A tick at tempo T lasts 3546895 / (2 T) E clock ticks, which
+// the replay latches as whole ticks, one more whenever the fractions (in
+// 1/65536) carry. Tracks count play calls of MOD68_CALL_RATE.
+constexpr uint64_t kEClock = 709379;
+constexpr uint32_t kETicks5s = 3546895;
 constexpr int kDefaultSpeed = 6;
 constexpr int kDefaultTempo = 125;
-constexpr uint32_t kMaxFrames = 2u * 3600u * MOD68_CALL_RATE;
+constexpr uint64_t kMaxTime = 2 * 3600 * kEClock;  // songs that never come back
 // The 15-slot layout's byte after the song length sets the CIA timer as
-// the Soundtrackers did: (240 - byte) x 122 ticks of the 709379 Hz PAL CIA
-// clock per tick; 0 and 120 keep the default. Bytes above 228 give ticks
-// shorter than a play call: they play as 228.
-constexpr uint32_t kStTempoStep = 497049;  // samples (16.16) of 122 CIA ticks
+// the Soundtrackers did: (240 - byte) x 122 E clock ticks per tick; 0 and
+// 120 keep the default. Bytes above 228 play as 228.
+constexpr uint32_t kStTempoStep = 122;
 constexpr int kStDefaultTempo = 120;
 constexpr int kStTempoFastest = 228;
 
@@ -89,9 +90,15 @@ bool plausible_headers(const uint8_t *b, int32_t available, int32_t slots, bool 
   return true;
 }
 
-uint32_t tick_length(int tempo) {
-  const uint32_t q = kTickAt1Bpm / tempo, r = kTickAt1Bpm % tempo;
-  return (q << 16) | ((r << 16) / tempo);
+// A tick's length at a tempo: whole E clock ticks and 1/65536.
+struct TickLength {
+  uint32_t whole;
+  uint32_t fraction;
+};
+
+TickLength tick_length(int tempo) {
+  const uint32_t twice = 2 * uint32_t(tempo);
+  return {kETicks5s / twice, (kETicks5s % twice << 16) / twice};
 }
 
 uint32_t highest_pattern(const uint8_t *positions, int32_t count) {
@@ -213,23 +220,31 @@ class SongWalk {
     position_ = start >= 0 && start < song_length_ ? start : 0;
     const int tempo = module[kSongLength15 + 1];
     if (info.slots == 15 && tempo != 0 && tempo != kStDefaultTempo)
-      tick_length_ = uint32_t(240 - std::min(tempo, kStTempoFastest)) * kStTempoStep;
+      tick_length_ = {uint32_t(240 - std::min(tempo, kStTempoFastest)) * kStTempoStep, 0};
   }
 
+  // Play calls up to the one nearest to the time the song comes back.
   uint32_t frames() {
-    int32_t time = 0;  // samples (16.16) from this call to the next tick
-    for (uint32_t frame = 0; frame < kMaxFrames; ++frame) {
-      if (time < kFrameTime / 2) {
-        if (tick_ == 0 && delay_left_ == 0 && !first_visit()) return frame;
-        time += int32_t(tick_length_);
-        tick();
-      }
-      time -= kFrameTime;
+    uint64_t time = 0;  // E clock ticks from the start to the next tick
+    uint32_t length = next_length();
+    while (time < kMaxTime && !(tick_ == 0 && delay_left_ == 0 && !first_visit())) {
+      tick();
+      time += length;
+      length = next_length();
     }
-    return kMaxFrames;
+    time = std::min(time, kMaxTime);
+    return uint32_t((time * MOD68_CALL_RATE + kEClock / 2) / kEClock);
   }
 
  private:
+  // The length of the tick after the running one, as the replay latches it.
+  uint32_t next_length() {
+    fraction_sum_ += tick_length_.fraction;
+    const uint32_t carry = fraction_sum_ >> 16;
+    fraction_sum_ &= 0xFFFF;
+    return tick_length_.whole + carry;
+  }
+
   void tick() {
     if (tick_ == 0) {
       if (delay_left_ == 0) {
@@ -342,7 +357,8 @@ class SongWalk {
   int position_ = 0, row_ = 0, tick_ = 0, speed_ = kDefaultSpeed;
   int break_row_ = 0, delay_ = 0, delay_left_ = 0;
   bool jump_ = false, loop_jump_ = false;
-  uint32_t tick_length_ = tick_length(kDefaultTempo);
+  TickLength tick_length_ = tick_length(kDefaultTempo);
+  uint32_t fraction_sum_ = 0;
   std::array<int, 4> command_{}, parameter_{}, loop_row_{}, loop_count_{};
   std::vector<std::vector<uint64_t>> visited_ =
       std::vector<std::vector<uint64_t>>(kPositions * 64);  // loop states by position and row

@@ -17,7 +17,8 @@
 extern "C" {
 #endif
 
-/* Play calls per second the replay needs (16000 cycles, 88 samples each). */
+/* Play calls per second of a module's track: the unit of its length. (The
+ * replay's ticks run on the CIA's timer, at their own exact times.) */
 enum { MOD68_CALL_RATE = 500 };
 
 /* What mod68_check found. */
@@ -45,9 +46,10 @@ int mod68_check(const uint8_t *bytes, int32_t size, Mod68Info *info);
 /* Replay frames (at MOD68_CALL_RATE) from song position `start` until the
  * song comes back to a row it has played with the same pattern loops
  * running (a jump back, or the wrap after the last position), following
- * jumps, breaks, pattern loops and delays, speed and tempo. Songs that
- * never come back stop after two hours. `bytes` (the file's) must have
- * passed mod68_check. */
+ * jumps, breaks, pattern loops and delays, speed and tempo: the play call
+ * nearest to the exact time of that row's tick, from the ticks' lengths on
+ * the CIA timer as the replay sets them. Songs that never come back stop
+ * after two hours. `bytes` (the file's) must have passed mod68_check. */
 uint32_t mod68_frames(const uint8_t *bytes, const Mod68Info *info, int32_t start);
 
 /* A track of a disk made by mod68_disk. */

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "chips/cia8520.h"
 #include "chips/mfp68901.h"
 #include "chips/microwire.h"
 #include "chips/paula.h"
@@ -22,6 +23,7 @@ struct Machine68 {
   Mfp68901 mfp;
   SteMicroWire ste;
   Paula paula;
+  Cia8520 ciab;
   Shifter shifter;
   Ym2149 ym;
   // Where the track is on the 68000's cycle axis: the frames started since

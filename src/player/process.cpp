@@ -49,7 +49,7 @@ int render_chunk(Player68 *p) {
   uint32_t *mix = m.mix;
   const uint32_t hw = p->track->hardware;
   if (hw & VK68_HW_AMIGA) {
-    paula_mix(&m.paula, mix, p->memory, count);
+    paula_mix(&m.paula, mix, p->memory, to, count);
     mixer_blend(mix, mix, count, p->amiga_blend, 0, 0);
     return count;
   }

@@ -67,10 +67,11 @@ int init_68k(Player68 *p, uint32_t size) {
   shifter_init(&m->shifter);
   // The nominal clocks until a track sets the configured ones.
   m->timebase.clocks = kClocksNominal;
+  cia_init(&m->ciab, &m->timebase);
+  paula_init(&m->paula, &m->timebase, memory);
   const char *failed = ym_init(&m->ym, &m->timebase) < 0 ? "Yamaha 2149 emulator init failed"
                        : mw_init(&m->ste) < 0            ? "Microwire emulator init failed"
                        : mfp_init(&m->mfp) < 0           ? "MFP emulator init failed"
-                       : paula_init(&m->paula) < 0       ? "Paula emulator init failed"
                                                          : nullptr;
   if (failed) {
     vk68_error_add("%s", failed);
@@ -208,6 +209,8 @@ int apply_change_track(Player68 *p) {
   if (t->hardware & VK68_HW_AMIGA) {
     vk68_debug(" -> Add Paula hardware\n");
     EMU68_plug_io(emu, &hw.paula.io);
+    EMU68_plug_io(emu, &hw.ciab.io);
+    EMU68_select_interrupt_source(emu, &hw.ciab.io);
   }
   if (t->hardware & VK68_HW_YM) {
     vk68_debug(" -> Add YM hardware\n");
@@ -363,10 +366,9 @@ int vk68_sampling_rate(Player68 *player, int rate) {
   if (player && !handle_alive(player)) return -1;
   int result;
   if (rate > 0 && player) {
-    // A rate the YM supports; the other chips take the same.
+    // A rate in the supported range; every chip reads it from the time base.
     Machine68 *m = player->machine;
     result = std::clamp(rate, YM_RATE_MIN, YM_RATE_MAX);
-    paula_sampling_rate(&m->paula, uint32_t(result));
     player->sampling_rate = uint32_t(result);
     m->timebase.rate = uint32_t(result);
     if (player->track) {

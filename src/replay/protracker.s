@@ -1,29 +1,39 @@
-| ProTracker module replay for the emulated Amiga Paula.
+| ProTracker module replay for the emulated Amiga Paula and CIA-B.
 |
 | Entry points: +0 init (D0 = first song position), +8 play. The module
 | (four channels, 31 sample slots with an "M.K.", "M!K!", "M&K!", "4CHN" or
 | "FLT4" signature, else the original 15-slot layout) follows this code directly.
 | The replay keeps its state in a work area after the module's samples and
-| drives Paula through its registers only.
+| drives Paula and the CIA through their registers only.
 |
-| Timing: play is called 500 times a second (16000 cycles per frame) and
-| the engine renders 88.2 output samples per call on average. The replay
-| counts output time in samples (16.16 fixed point) and runs a tick in the
-| call whose start is nearest to the tick's exact time, so every tick starts
-| within half a call (44 samples, under 1 ms) of it, for any tempo and
-| speed. A tempo change lasts from the tick after the one that sets it.
+| Timing: as on the Amiga, the ticks run in CIA-B's level 6 interrupt
+| (autovector 0x78), timed by its timer A on the 709379 Hz E clock. A tick
+| at tempo T lasts 2.5 / T s, 3546895 / (2 T) E clock ticks: the replay
+| latches the whole ticks, and one more whenever the fractions (kept to
+| 1/65536) add up past a whole. The first call of play (called 500 times a
+| second) starts the timer and runs the first tick; later calls do nothing.
+| The timer takes a new latch at its next underflow, so a tempo change
+| lasts from the tick after the one that sets it.
 |
-| Pitch: periods are the tracker's (ticks of the 3546895 Hz PAL clock);
-| they are scaled to our Paula's 3579610 Hz clock when written. Volumes go
-| through a table that makes the chip's volume curve linear again.
+| Periods and volumes go to Paula as the tracker has them: periods count
+| the PAL colour clock, volumes (0-64) are linear.
 
         .equ    PAULA, 0xDFF000
         .equ    DMACON, 0x96
+        .equ    INTENA, 0x9A
+        .equ    INTREQ, 0x9C
+        .equ    EXTER, 0x2000           | INTENA/INTREQ: the CIA-B line
         .equ    AUD0, 0xA0              | voice v at AUD0 + 16 v: LC.l, LEN, PER, VOL
-        .equ    FRAME_TIME, 5780275     | 88.2 samples (44100 x 16000 / 8000000), 16.16
-        .equ    TICK_AT_1BPM, 110250    | samples of a tick at tempo 1: 44100 x 2.5
-        .equ    ST_TEMPO_STEP, 497049   | samples (16.16) of 122 CIA ticks: 44100 x 122 x 65536 / 709379
-        .equ    ST_TEMPO_FASTEST, 228   | tempo byte of the shortest tick a play call can run (91 samples)
+        .equ    CIAB, 0xBFD000          | register r at CIAB + 0x100 r
+        .equ    TALO, 0x400
+        .equ    TAHI, 0x500
+        .equ    ICR, 0xD00
+        .equ    CRA, 0xE00
+        .equ    CRA_RUN, 0x11           | START, LOAD (the counter takes the latch), continuous
+        .equ    LEVEL6, 0x78            | the level 6 autovector
+        .equ    E_TICKS_5S, 3546895     | E clock ticks in 5 s: 709379 x 5
+        .equ    ST_TEMPO_STEP, 122      | E clock ticks per step of the 15-slot tempo byte
+        .equ    ST_TEMPO_FASTEST, 228   | tempo byte of the shortest tick (2 ms)
         .equ    MIN_PERIOD, 113         | portamento limits: B-3 and C-1
         .equ    MAX_PERIOD, 856
 
@@ -63,8 +73,10 @@
         .equ    C_SIZE, 40
 
 | Work area.
-        .equ    W_TIME, 0               | long: samples (16.16) from this call to the next tick
-        .equ    W_TICKLEN, 4            | long: samples (16.16) per tick at the current tempo
+        .equ    W_TICKS, 0              | word: whole E clock ticks of a tick at the tempo
+        .equ    W_TICKFRAC, 2           | word: and its fraction (1/65536)
+        .equ    W_TICKACC, 4            | word: the fractions added up so far
+        .equ    W_STARTED, 6            | nonzero: the timer runs
         .equ    W_PATTERNS, 8           | long: pattern 0
         .equ    W_POSITIONS, 12         | long: the song position list
         .equ    W_SPEED, 16             | ticks per row
@@ -90,16 +102,42 @@ replay:
         bra.w   init
 work:   .long   0                       | +4: address of the work area
 
-| +8: one call of the 500 Hz play routine.
+| +8: one call of the 500 Hz play routine: the first starts the ticks.
 play:
         move.l  work(pc),a6
-        move.l  W_TIME(a6),d0
-        cmp.l   #FRAME_TIME / 2,d0      | the next tick is nearer to this call than to the next?
-        jbge    1f
-        add.l   W_TICKLEN(a6),d0
-        move.l  d0,W_TIME(a6)
+        tst.b   W_STARTED(a6)
+        jbne    1f
+        st      W_STARTED(a6)
+        jbsr    next_length             | the first tick's length, counted from now
+        move.b  #CRA_RUN,CIAB+CRA
         jbsr    tick
-1:      sub.l   #FRAME_TIME,W_TIME(a6)
+        jbsr    next_length
+1:      rts
+
+| Level 6: CIA-B's timer A has run out, the next tick is due.
+level6:
+        movem.l d0-d7/a0-a6,-(sp)
+        move.b  CIAB+ICR,d0             | reading acknowledges the CIA
+        btst    #0,d0
+        jbeq    1f
+        move.l  work(pc),a6
+        jbsr    tick
+        jbsr    next_length
+1:      move.w  #EXTER,PAULA+INTREQ
+        movem.l (sp)+,d0-d7/a0-a6
+        rte
+
+| Latches the length of the tick after the running one: the tempo's whole
+| E clock ticks, one more when the fractions carry.
+next_length:
+        move.w  W_TICKFRAC(a6),d0
+        add.w   d0,W_TICKACC(a6)
+        move.w  W_TICKS(a6),d0
+        moveq   #0,d1
+        addx.w  d1,d0                   | MOVE and MOVEQ leave the carry in X
+        move.b  d0,CIAB+TALO
+        lsr.w   #8,d0
+        move.b  d0,CIAB+TAHI
         rts
 
 tick:
@@ -222,30 +260,17 @@ e_table:
 | Writes the channel's period.
 period_only:
         move.w  C_PERIOD(a4),d0
-| Writes period d0 (PAL ticks) to the voice as ticks of our Paula's clock:
-| d0 x 3579610 / 3546895 = d0 x 66140 / 65536, rounded.
+| Writes period d0 (colour clock ticks per sample byte) to the voice.
 set_period:
-        move.w  d0,d1
-        mulu    #66140 - 65536,d1
-        add.l   #0x8000,d1
-        swap    d1
-        add.w   d0,d1
         move.l  C_VOICE(a4),a0
-        move.w  d1,6(a0)
+        move.w  d0,6(a0)
 done:   rts
 
-| Writes volume d0.w (0-64) to the voice: the register value whose gain on
-| our Paula is nearest to d0 / 64.
+| Writes volume d0.w (0-64) to the voice.
 set_volume:
-        move.b  volumes(pc,d0.w),d0
         move.l  C_VOICE(a4),a0
         move.w  d0,8(a0)
         rts
-volumes:
-        .byte   0,1,1,2,3,3,4,5,6,7,8,8,9,10,11,12,13,14,15,16,17,18,19,20,21,22
-        .byte   23,24,25,26,27,28,29,30,31,32,33,34,35,36,37,38,39,41,42,43,44,45
-        .byte   46,47,48,49,50,52,53,54,55,56,57,58,60,61,62,63,64
-        .even
 
 | a1 = the channel's period table.
 ft_table:
@@ -440,16 +465,20 @@ set_speed:
         jbcc    1f
         move.b  d1,W_SPEED(a6)
         rts
-1:      move.l  #TICK_AT_1BPM,d0        | tempo: 110250 / tempo samples per tick, 16.16
-        divu    d1,d0
-        moveq   #0,d2
-        move.w  d0,d2
-        swap    d2
-        clr.w   d0
-        divu    d1,d0
-        move.w  d0,d2
-        move.l  d2,W_TICKLEN(a6)
+1:      jbra    set_tempo
 2:      rts
+
+| Tempo d1.w (32-255): ticks of 3546895 / (2 d1) E clock ticks, whole
+| and 1/65536.
+set_tempo:
+        add.w   d1,d1
+        move.l  #E_TICKS_5S,d0
+        divu    d1,d0
+        move.w  d0,W_TICKS(a6)
+        clr.w   d0                      | the remainder, x 65536
+        divu    d1,d0
+        move.w  d0,W_TICKFRAC(a6)
+        rts
 
 set_volume_cmd:
         cmp.b   #64,d1
@@ -820,10 +849,13 @@ init:
         moveq   #0,d5
 8:      move.b  d5,W_SONGPOS(a6)
         move.b  #6,W_SPEED(a6)
-        move.l  #(TICK_AT_1BPM / 125) << 16,W_TICKLEN(a6)
+        moveq   #125,d1
+        jbsr    set_tempo
 | The 15-slot layout's byte after the song length sets the CIA timer, as
-| the Soundtrackers did: (240 - byte) x 122 ticks of the 709379 Hz clock
-| per tick; 0 and 120 leave the default of 50 ticks a second.
+| the Soundtrackers did: (240 - byte) x 122 E clock ticks per tick; 0 and
+| 120 leave the default of 50 ticks a second. Bytes above 228 (ticks
+| under 2 ms) play as 228, so a play call's time holds at most about one
+| tick's work.
         cmp.b   #15,d6
         jbne    2f
         st      W_LAYOUT15(a6)
@@ -837,13 +869,9 @@ init:
         move.w  #ST_TEMPO_FASTEST,d0
 1:      move.w  #240,d1
         sub.w   d0,d1
-        move.w  d1,d0
-        mulu    #ST_TEMPO_STEP & 0xFFFF,d0
-        mulu    #ST_TEMPO_STEP >> 16,d1
-        swap    d1
-        clr.w   d1
-        add.l   d0,d1
-        move.l  d1,W_TICKLEN(a6)
+        mulu    #ST_TEMPO_STEP,d1
+        move.w  d1,W_TICKS(a6)
+        clr.w   W_TICKFRAC(a6)
 2:
 
 | Sample records. The tracker plays a looping sample up to its loop end,
@@ -902,8 +930,15 @@ init:
         cmp.b   #31,d7
         jbls    9b
 
-| Channels 1-4 play on voices 0, 1, 3 and 2: left, right, right, left.
+| Timer A interrupts at level 6, stopped until the first play call.
+        lea     level6(pc),a1
+        move.l  a1,LEVEL6.w
+        move.b  #0x7F,CIAB+ICR          | every CIA interrupt off, then timer A on
+        move.b  #0x81,CIAB+ICR
+        clr.b   CIAB+CRA
         lea     PAULA,a5
+        move.w  #0x8000+EXTER,INTENA(a5)
+| Channels 1-4 play on voices 0, 1, 3 and 2: left, right, right, left.
         move.w  #0x000F,DMACON(a5)
         move.w  #0x8200,DMACON(a5)
         lea     W_CHANNELS(a6),a4

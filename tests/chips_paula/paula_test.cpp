@@ -1,9 +1,12 @@
 // Paula through its bus handlers and paula_mix on exactly 512 KiB of memory:
 // the renderer against a sample-by-sample model under random and hostile
-// registers, voice starts, and the control registers.
+// registers; what a listener hears (pitch over seconds, linear volume,
+// writes heard from their cycle, the same output however the frames are
+// cut into chunks); voice starts and the control registers.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -14,16 +17,11 @@ namespace {
 
 constexpr uint32_t kBase = 0xFFDFF000;
 Paula chip;
-constexpr int kFrame = 882;  // samples of one 50 Hz frame at 44100 Hz
+Timebase timebase;
 
-constexpr int32_t kGain[65] = {
-    0,     1772,  3230,  4584,  5886,  7189,  8352,  9608,  10725, 11972, 13099, 14190, 15372,
-    16487, 17506, 18589, 19739, 20751, 21815, 22933, 23869, 24843, 25857, 26912, 28011, 28864,
-    30042, 30957, 31899, 32871, 33872, 34903, 35966, 36693, 37810, 38962, 39749, 40552, 41787,
-    42631, 43492, 44371, 45267, 46182, 47115, 48067, 49038, 50028, 51039, 52070, 53122, 53656,
-    54740, 55846, 56407, 57546, 58125, 59299, 59895, 61105, 61719, 62966, 63599, 64883, 65536};
-
-void ww(uint32_t r, uint32_t v) { chip.io.write_w(&chip.io, kBase + r, v, 0); }
+void ww(uint32_t r, uint32_t v, uint32_t cycle = 0) {
+  chip.io.write_w(&chip.io, kBase + r, v, cycle);
+}
 void wb(uint32_t r, uint32_t v) { chip.io.write_b(&chip.io, kBase + r, v, 0); }
 void wl(uint32_t r, uint32_t v) { chip.io.write_l(&chip.io, kBase + r, v, 0); }
 uint32_t rw(uint32_t r) { return chip.io.read_w(&chip.io, kBase + r, 0); }
@@ -39,28 +37,56 @@ void set_voice(int v, uint32_t location, uint32_t words, uint32_t period, uint32
   ww(voice_reg(v, 8), volume);
 }
 
+// A register write at a cycle of a frame.
+struct Write {
+  uint32_t frame, cycle, reg, value;
+};
+
 class PaulaChip : public ::testing::Test {
  protected:
   void SetUp() override {
-    paula_sampling_rate(&chip, 44100);
-    ASSERT_EQ(paula_init(&chip), 0);
+    timebase = {kClocksNominal, 44100, 0};
+    ASSERT_EQ(paula_init(&chip, &timebase, mem.data()), 0);
   }
-  std::vector<uint32_t> render(int n) {  // in frames, as the player mixes
+  // n samples at the current position, in one call.
+  std::vector<uint32_t> render(int n) {
     std::vector<uint32_t> out(n);
-    for (int done = 0; done < n; done += kFrame)
-      paula_mix(&chip, out.data() + done, mem.data(), std::min(kFrame, n - done));
+    paula_mix(&chip, out.data(), mem.data(), 0, n);
+    return out;
+  }
+  // `frames` frames of `length` cycles from the track's start, each in
+  // chunks of `chunk` cycles, as the player runs them: the writes of a
+  // chunk's stretch at their cycles, then the chunk's samples.
+  std::vector<uint32_t> play(uint32_t frames, uint32_t length, uint32_t chunk,
+                             const std::vector<Write> &writes) {
+    std::vector<uint32_t> out;
+    auto next = writes.begin();
+    for (uint32_t f = 0; f < frames; ++f) {
+      timebase.frame_start = uint64_t{f} * length;
+      chip.io.adjust_cycles(&chip.io, length);
+      for (uint32_t from = 0; from < length; from += chunk) {
+        const uint32_t to = std::min(length, from + chunk);
+        for (; next != writes.end() && next->frame == f && next->cycle < to; ++next)
+          ww(next->reg, next->value, next->cycle);
+        const uint32_t n =
+            timebase_frame_samples(&timebase, to) - timebase_frame_samples(&timebase, from);
+        out.resize(out.size() + n);
+        paula_mix(&chip, out.data() + out.size() - n, mem.data(), to, int(n));
+      }
+    }
     return out;
   }
   std::vector<uint8_t> mem = std::vector<uint8_t>(512 * 1024);  // exact size for ASan
 };
 
-// Mixes one frame and checks it, and every voice's state, against a model
-// of each voice written sample by sample as the chip is described: position
-// in 1/8192 byte; linear interpolation towards the next byte (the loop
+// Renders one chunk and checks it, and every voice's state, against a model
+// of each voice written sample by sample as the chip is described: 32.32
+// byte positions stepping paula_hz / (period x rate) bytes a sample; linear
+// interpolation (14-bit weights) towards the next byte (the registers' loop
 // start's for the window's last byte); the window taken from the registers
-// at each loop; a step past the 32-bit range reaching the loop end like any
-// other. Voices 0 and 2 play on the left, 1 and 3 on the right.
-void check_frame(const std::vector<uint8_t> &mem, int n, uint32_t rate) {
+// at each loop; addresses wrapping at the end of memory; byte x volume x 2.
+// Voices 0 and 2 play on the left, 1 and 3 on the right.
+void check_chunk(const std::vector<uint8_t> &mem, int n) {
   const uint32_t dmacon = rw(0x02), on = (dmacon & 0x200) ? dmacon & 0xF : 0;
   std::vector<int16_t> side[2] = {std::vector<int16_t>(n), std::vector<int16_t>(n)};
   PaulaVoiceState state[4];
@@ -68,36 +94,37 @@ void check_frame(const std::vector<uint8_t> &mem, int n, uint32_t rate) {
   for (int v = 0; v < 4; ++v) {
     PaulaVoiceState &s = state[v] = *paula_voice_state(&chip, v);
     data[v] = rw(voice_reg(v, 10)) >> 8;
+    if (!(on >> v & 1)) continue;
     const uint32_t period = rw(voice_reg(v, 6)), words = rw(voice_reg(v, 4));
-    const uint64_t step =
-        std::min<uint64_t>(29324165120ull / rate, 0xFFFFFFFF) / (period ? period : 1);
-    const int32_t gain = kGain[std::min<uint32_t>(rw(voice_reg(v, 8)) & 0x7F, 64)];
-    const uint32_t start = (rl(voice_reg(v, 0)) & 0xFFFFFE) << 13;
-    const uint32_t length = (words ? words : 0x10000) << 14, end = start + length;
-    if (!(on >> v & 1) || end < start || s.loop_end < s.position) continue;
-    uint64_t pos = s.position;
+    const uint64_t step = (uint64_t{timebase.clocks.paula_hz} << 32) /
+                          (uint64_t{period ? period : 1} * timebase.rate);
+    const int32_t volume = std::min<int32_t>(rw(voice_reg(v, 8)) & 0x7F, 64);
+    const uint32_t start = rl(voice_reg(v, 0)) & 0x7FFFE;
+    const uint32_t length = 2 * (words ? words : 0x10000);
+    uint64_t pos = uint64_t{s.position} << 32 | s.fraction;
     auto loop = [&] {
-      pos = start + (pos - s.loop_end) % length;
+      pos =
+          (uint64_t{start} << 32) + (pos - (uint64_t{s.loop_end} << 32)) % (uint64_t{length} << 32);
       s.loop_start = start;
-      s.loop_end = end;
+      s.loop_end = start + length;
     };
     for (int i = 0; i < n; ++i) {
-      if (pos >= s.loop_end) loop();
-      const int32_t frac = static_cast<int32_t>(pos & 0x1FFF),
-                    s0 = static_cast<int8_t>(mem[pos >> 13]);
-      uint64_t j = (pos >> 13) + 1;
-      if ((j << 13) >= s.loop_end) j = start >> 13;
-      const int32_t s1 = static_cast<int8_t>(mem[j & 0x7FFFF]);
-      pos += step;
-      side[v % 2][i] = static_cast<int16_t>(
-          side[v % 2][i] + ((((s1 * frac + s0 * (8192 - frac)) >> 13) * gain) >> 9));
+      if (pos >> 32 >= s.loop_end) loop();
+      const uint32_t byte = uint32_t(pos >> 32), next = byte + 1 < s.loop_end ? byte + 1 : start;
+      const int32_t s0 = static_cast<int8_t>(mem[byte & 0x7FFFF]);
+      const int32_t s1 = static_cast<int8_t>(mem[next & 0x7FFFF]);
+      const int32_t w = int32_t(uint32_t(pos) >> 18);
+      side[v % 2][i] = static_cast<int16_t>(side[v % 2][i] +
+                                            ((((s0 * 16384 + (s1 - s0) * w) >> 6) * volume) >> 7));
       data[v] = static_cast<uint8_t>(s0);
+      pos += step;
     }
-    if (pos >= s.loop_end) loop();
-    s.position = static_cast<uint32_t>(pos);
+    if (pos >> 32 >= s.loop_end) loop();
+    s.position = uint32_t(pos >> 32);
+    s.fraction = uint32_t(pos);
   }
   std::vector<uint32_t> out(n, 0xDEADBEEF);
-  paula_mix(&chip, out.data(), mem.data(), n);
+  paula_mix(&chip, out.data(), mem.data(), 0, n);
   for (int i = 0; i < n; ++i)
     ASSERT_EQ(out[i],
               static_cast<uint16_t>(side[0][i]) | uint32_t{static_cast<uint16_t>(side[1][i])} << 16)
@@ -105,6 +132,7 @@ void check_frame(const std::vector<uint8_t> &mem, int n, uint32_t rate) {
   for (int v = 0; v < 4; ++v) {
     const PaulaVoiceState *s = paula_voice_state(&chip, v);
     ASSERT_EQ(s->position, state[v].position) << v;
+    ASSERT_EQ(s->fraction, state[v].fraction) << v;
     ASSERT_EQ(s->loop_start, state[v].loop_start) << v;
     ASSERT_EQ(s->loop_end, state[v].loop_end) << v;
     ASSERT_EQ(rw(voice_reg(v, 10)) >> 8, data[v]) << v;
@@ -112,36 +140,135 @@ void check_frame(const std::vector<uint8_t> &mem, int n, uint32_t rate) {
 }
 
 // Typical and hostile register values (windows near or past the top of
-// memory and of the 24-bit space, periods 0 to 2, lengths 0 and 1, every
-// volume byte), odd rates and frame sizes, location and length changes
-// between frames: under the address sanitizer every read also stays inside
-// the 512 KiB block.
+// memory and of the 24-bit space, periods 0 to 2, lengths 0 and 1, loops of
+// equal bytes, every volume byte), odd rates and chunk sizes, location and
+// length changes between chunks: under the address sanitizer every read
+// also stays inside the 512 KiB block.
 TEST_F(PaulaChip, RendererMatchesTheModel) {
   std::mt19937 rng(1234);
   for (auto &b : mem) b = static_cast<uint8_t>(rng());
+  std::fill_n(mem.begin() + 0x40000, 256, 0x9C);  // loops of equal bytes
   const uint32_t rates[] = {44100, 44100, 22050, 7, 8000, 96000, 4000000000u};
   const uint32_t hostile[] = {0, 1, 0xFFFF, 0xFFFE, 0x7FFFF, 0x80000, 0xFFFFFF, 0x7FF00, 0x7FFF0};
   for (int round = 0; round < 400; ++round) {
     SCOPED_TRACE(round);
-    const uint32_t rate = rates[rng() % std::size(rates)];
-    paula_sampling_rate(&chip, rate);
+    timebase.rate = rates[rng() % std::size(rates)];
     paula_reset(&chip);
     for (int v = 0; v < 4; ++v) {
-      const bool wild = rng() % 4 == 0;
-      set_voice(v, wild ? hostile[rng() % std::size(hostile)] - rng() % 0x400 : rng() % 0x80000,
-                wild ? rng() % 3 : 1 + rng() % 600, rng() % 3 == 0 ? rng() % 48 : rng() % 2000,
-                rng() % 0x100);
+      const int kind = static_cast<int>(rng() % 6);
+      const uint32_t location = kind == 0   ? hostile[rng() % std::size(hostile)] - rng() % 0x400
+                                : kind == 1 ? 0x40000 + 2 * (rng() % 64)
+                                            : rng() % 0x80000;
+      set_voice(v, location,
+                kind == 0   ? rng() % 3
+                : kind == 1 ? 1 + rng() % 32
+                            : 1 + rng() % 600,
+                rng() % 3 == 0 ? rng() % 48 : rng() % 2000, rng() % 0x100);
     }
     ww(0x96, 0x8000 | (rng() % 16));
-    for (int frame = 0; frame < 5; ++frame) {
+    for (int chunk = 0; chunk < 5; ++chunk) {
       if (rng() % 3 == 0) {
         const int v = static_cast<int>(rng() % 4);
         wl(voice_reg(v, 0), rng() % 0x80000);
         ww(voice_reg(v, 4), rng() % 400);
       }
-      check_frame(mem, 1 + static_cast<int>(rng() % 1200), rate);
+      check_chunk(mem, 1 + static_cast<int>(rng() % 2048));
       if (HasFatalFailure()) return;
     }
+  }
+}
+
+// Frequency of a left channel from its rising zero crossings (placed
+// linearly between samples), first to last.
+double frequency(const std::vector<uint32_t> &s, double rate) {
+  std::vector<double> up;
+  for (size_t i = 1; i < s.size(); ++i)
+    if (left(s[i - 1]) < 0 && left(s[i]) >= 0)
+      up.push_back(double(i - 1) + left(s[i - 1]) / double(left(s[i - 1]) - left(s[i])));
+  return double(up.size() - 1) / (up.back() - up.front()) * rate;
+}
+
+// A 32-byte square wave (+-100) held for six seconds plays paula_hz / (32 x
+// period) within 1e-5 (low and high notes, several output rates, either
+// clock); every volume 0-64 plays it at 100 x volume x 2, and two voices
+// of full-scale bytes on one side sum without clipping.
+TEST_F(PaulaChip, PitchAndVolumeAsHeard) {
+  std::fill_n(mem.begin() + 0x1000, 16, 100);
+  std::fill_n(mem.begin() + 0x1010, 16, static_cast<uint8_t>(-100));
+  std::fill_n(mem.begin() + 0x2000, 64, static_cast<uint8_t>(-128));
+  std::fill_n(mem.begin() + 0x2040, 64, 127);
+  const struct {
+    uint32_t period, rate;
+    const MachineClocks *clocks;
+  } cases[] = {{113, 44100, &kClocksNominal},  {254, 48000, &kClocksPal},
+               {428, 44100, &kClocksPal},      {856, 22050, &kClocksNominal},
+               {1712, 44100, &kClocksNominal}, {4000, 11025, &kClocksPal}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(testing::Message() << "period " << c.period << " at " << c.rate << " Hz");
+    timebase = {*c.clocks, c.rate, 0};
+    paula_reset(&chip);
+    set_voice(0, 0x1000, 16, c.period, 64);
+    ww(0x96, 0x8201);
+    const uint32_t frame = c.clocks->cpu_hz / 50;
+    const double want = c.clocks->paula_hz / (32.0 * c.period);
+    EXPECT_NEAR(frequency(play(300, frame, frame, {}), c.rate) / want, 1, 1e-5);
+  }
+  for (uint32_t v = 0; v <= 64; ++v) {
+    set_voice(0, 0x1000, 16, 300, v);
+    ww(0x96, 0x0001);
+    ww(0x96, 0x8001);
+    EXPECT_EQ(left(render(10)[9]), int(200 * v)) << "volume " << v;
+  }
+  for (uint32_t location : {0x2000u, 0x2040u}) {
+    set_voice(0, location, 64, 300, 64);
+    set_voice(2, location, 64, 200, 64);
+    ww(0x96, 0x0005);
+    ww(0x96, 0x8205);
+    EXPECT_EQ(left(render(10)[9]), location == 0x2000 ? -32768 : 32512);
+  }
+}
+
+// Writes at any cycle are heard from the first sample at or after it
+// (sample n at cycle n x cpu_hz / rate), the same whether a frame is one
+// chunk or many of odd sizes, at either clock: voice 0 plays a constant
+// level alone on the left, its volume set at scattered cycles, while the
+// periods, windows and DMA of voices 1 and 3 on the right change at others.
+TEST_F(PaulaChip, WritesHeardFromTheirCycleInAnyChunks) {
+  std::mt19937 rng(99);
+  auto random = [&rng](uint32_t n) { return uint32_t(rng() % n); };
+  for (auto &b : mem) b = static_cast<uint8_t>(rng());
+  std::fill_n(mem.begin() + 0x1000, 32, 100);
+  std::vector<Write> script, volumes;  // volumes: voice 0's, with absolute cycles
+  for (uint32_t f = 0, cycle = 0; f < 6; ++f, cycle -= 40000) {
+    for (cycle += 500 + random(5000); cycle < 40000; cycle += 500 + random(5000)) {
+      const uint32_t v = 1 + 2 * random(2), reg = random(5);
+      script.push_back(reg == 0   ? Write{f, cycle, voice_reg(0, 8), random(65)}
+                       : reg == 1 ? Write{f, cycle, voice_reg(v, 6), 100 + random(900)}
+                       : reg == 2 ? Write{f, cycle, voice_reg(v, 2), random(0x8000)}
+                                  : Write{f, cycle, 0x96, (reg == 3 ? 0x8000u : 0) | 1u << v});
+      if (reg == 0) volumes.push_back({0, 40000 * f + cycle, 0, script.back().value});
+    }
+  }
+  for (const MachineClocks *clocks : {&kClocksNominal, &kClocksPal}) {
+    std::vector<uint32_t> first;
+    for (const uint32_t chunk : {40000u, 1u << 18, 5003u, 181u}) {
+      SCOPED_TRACE(testing::Message() << clocks->cpu_hz << " Hz, chunks of " << chunk);
+      timebase.clocks = *clocks;
+      paula_reset(&chip);
+      for (int v = 0; v < 4; ++v) set_voice(v, v ? 0x10000 * v : 0x1000, 16 * v + 16, 300, 64);
+      ww(0x96, 0x820B);
+      const std::vector<uint32_t> out = play(6, 40000, chunk, script);
+      if (first.empty()) first = out;
+      EXPECT_EQ(out, first);
+    }
+    uint32_t volume = 64, wrong = 0;
+    auto next = volumes.begin();
+    for (uint64_t n = 0; n < first.size(); ++n) {
+      for (; next != volumes.end() && next->cycle * uint64_t{44100} <= n * clocks->cpu_hz; ++next)
+        volume = next->value;
+      wrong += left(first[n]) != int(200 * volume);
+    }
+    EXPECT_EQ(wrong, 0u);
   }
 }
 
@@ -207,9 +334,8 @@ TEST_F(PaulaChip, ControlRegistersAndAccesses) {
   ww(0xFF, 0x1122);  // the page wraps
   EXPECT_EQ(rb(0x00), 0x22u);
   for (uint32_t i = 0; i < 258; ++i) EXPECT_EQ(rb(0x06), i & 0xFF);
-  std::vector<uint32_t> out(16);
-  paula_mix(&chip, out.data(), mem.data(), 16);
-  EXPECT_EQ(rb(0x06), 0u);  // each frame starts the count again
+  render(16);
+  EXPECT_EQ(rb(0x06), 0u);  // each chunk starts the count again
 }
 
 }  // namespace

@@ -1,10 +1,11 @@
 // Modules before they play: the text generator's layout, the checks that
 // refuse what is not a playable module, the song walk that measures a
-// track (checked against durations worked out by hand and against where the
+// track (checked against the songs' exact times and against where the
 // replay itself is when the track ends), and the `vk68 import` command.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 
 #include "mod_fixture.h"
@@ -167,68 +168,73 @@ TEST_F(ModuleChecks, UnpacksAndWidens) {
   }
 }
 
-// Frames of a song whose ticks (in order) last `ticks` samples each: the
-// replay starts a tick in the frame whose start is nearest to its time, so
-// the end is the frame nearest to the time the first repeated tick is due.
-uint32_t frames_for(const std::vector<std::pair<int, int>> &ticks) {
-  uint64_t samples = 0;
-  for (auto [count, length] : ticks) samples += uint64_t(count) * uint64_t(length);
-  return uint32_t((samples * 10 + 441) / 882);  // calls of 88.2 samples
+// The exact time of a song whose ticks (in order) come in `count` ticks of
+// `tempo` (2.5 / tempo s each), and the play calls nearest to it.
+double seconds(const std::vector<std::pair<int, int>> &ticks) {
+  double time = 0;
+  for (auto [count, tempo] : ticks) time += count * 2.5 / tempo;
+  return time;
+}
+uint32_t frames_at(double seconds) {
+  return uint32_t(std::lround(seconds * double(MOD68_CALL_RATE)));
 }
 
 class SongWalk : public ModTest {};
 
+// The length of a song as the replay plays it: the play call nearest to the
+// time the song comes back to a row; there the replay's next tick is that
+// row's, and the track ends with that call's last sample.
 TEST_F(SongWalk, MeasuresTheSongAsTheReplayPlaysIt) {
-  constexpr int k125 = 882;  // samples per tick: 110250 / tempo
   const struct {
     const char *name;
     std::string text;
     int start;
-    uint32_t frames;
+    double seconds;
     int end_position, end_row;  // where the song returns to
   } cases[] = {
-      {"two patterns", song("0 1", pattern(0) + pattern(1)), 0, frames_for({{128 * 6, k125}}), 0,
-       0},
-      {"start at 1", song("0 1", pattern(0) + pattern(1)), 1, frames_for({{128 * 6, k125}}), 1, 0},
+      {"two patterns", song("0 1", pattern(0) + pattern(1)), 0, seconds({{128 * 6, 125}}), 0, 0},
+      {"start at 1", song("0 1", pattern(0) + pattern(1)), 1, seconds({{128 * 6, 125}}), 1, 0},
       {"break to row 10", song("0 1", pattern(0, {"3:1:D10"}) + pattern(1)), 0,
-       frames_for({{(4 + 54) * 6, k125}}), 0, 0},
+       seconds({{(4 + 54) * 6, 125}}), 0, 0},
       {"jump back into a pattern", song("0 1", pattern(0) + pattern(1, {"5:0:B00", "5:2:D20"})), 0,
-       frames_for({{(64 + 6) * 6, k125}}), 0, 20},
+       seconds({{(64 + 6) * 6, 125}}), 0, 20},
       {"jump ahead", song("0 1 0 2", pattern(0, {"0:3:B03"}) + pattern(1) + pattern(2)), 0,
-       frames_for({{(1 + 64) * 6, k125}}), 0, 0},
+       seconds({{(1 + 64) * 6, 125}}), 0, 0},
       // The jump leaves the loop running: its second pass ends it.
       {"jump past the song on a loop's last row",
        song("0 1", pattern(0, {"2:1:E60", "5:1:E61", "5:0:B92"}) + pattern(1)), 0,
-       frames_for({{12 * 6, k125}}), 0, 0},
+       seconds({{12 * 6, 125}}), 0, 0},
       {"pattern loop", song("0", pattern(0, {"4:1:E60", "7:1:E62"})), 0,
-       frames_for({{(64 + 8) * 6, k125}}), 0, 0},
-      {"pattern delay", song("0", pattern(0, {"10:2:EE3"})), 0, frames_for({{(64 + 3) * 6, k125}}),
-       0, 0},
-      {"speed 3", song("0", pattern(0, {"0:1:F03"})), 0, frames_for({{64 * 3, k125}}), 0, 0},
+       seconds({{(64 + 8) * 6, 125}}), 0, 0},
+      {"pattern delay", song("0", pattern(0, {"10:2:EE3"})), 0, seconds({{(64 + 3) * 6, 125}}), 0,
+       0},
+      {"speed 3", song("0", pattern(0, {"0:1:F03"})), 0, seconds({{64 * 3, 125}}), 0, 0},
       {"tempo 150 from the next tick", song("0", pattern(0, {"0:1:F96"})), 0,
-       frames_for({{1, k125}, {64 * 6 - 1, 735}}), 0, 0},
+       seconds({{1, 125}, {64 * 6 - 1, 150}}), 0, 0},
       {"tempo 35 and 245", song("0", pattern(0, {"0:0:F23", "32:0:FF5"})), 0,
-       frames_for({{1, k125}, {32 * 6, 3150}, {32 * 6 - 1, 450}}), 0, 0},
+       seconds({{1, 125}, {32 * 6, 35}, {32 * 6 - 1, 245}}), 0, 0},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.name);
     const std::vector<uint8_t> module = module_from_text(c.text);
     const Track68 &track = load(module, c.start);
-    EXPECT_EQ(track.frames, c.frames);
+    EXPECT_EQ(track.frames, frames_at(c.seconds));
+    EXPECT_NEAR(track.time_ms, c.seconds * 1000, 1);
     EXPECT_EQ(track.frequency, uint32_t(MOD68_CALL_RATE));
     EXPECT_EQ(track.hardware, 4u);
-    // At the end the replay's next tick is the repeated row, due now.
-    const size_t played = render(frame_samples(c.frames + 1))[0].size();
-    EXPECT_EQ(played, frame_samples(c.frames));
+    // Just before the song's end its next tick is the repeated row's.
+    const size_t before = size_t(c.seconds * 44100) - 100;
+    ASSERT_EQ(render(before)[0].size(), before);
     const uint8_t *memory = player_->memory;
-    auto load32 = [memory](uint32_t a) {
-      return uint32_t(memory[a] << 24 | memory[a + 1] << 16 | memory[a + 2] << 8 | memory[a + 3]);
-    };
-    const uint32_t work = load32(track.load_address + 4);  // the replay's work area
-    EXPECT_EQ(int(memory[work + 18]), c.end_position);
-    EXPECT_EQ(int(memory[work + 19]), c.end_row);
-    EXPECT_EQ(memory[work + 17], 0) << "tick";
-    EXPECT_LT(int32_t(load32(work)), 5780275 / 2) << "time to the next tick";
+    const uint8_t *pointer = memory + track.load_address + 4;
+    const uint8_t *work = memory + (pointer[1] << 16 | pointer[2] << 8 | pointer[3]);
+    EXPECT_EQ(int(work[18]), c.end_position);
+    EXPECT_EQ(int(work[19]), c.end_row);
+    EXPECT_EQ(work[17], 0) << "tick";
+    // The track ends at its recorded time.
+    const size_t played = before + render(44100)[0].size();
+    EXPECT_EQ(played, frame_samples(track.frames));
+    EXPECT_NEAR(double(played), track.time_ms * 44.1, 1);
     vk68_close(player_);
   }
 }
@@ -262,7 +268,7 @@ TEST_F(ImportCommand, WritesAPlayableDiskOrSaysWhyNot) {
   ASSERT_NE(disk, nullptr);
   EXPECT_STREQ(disk->tracks[0].name, "walk");
   EXPECT_STREQ(disk->tracks[0].author, "Someone");
-  EXPECT_EQ(disk->tracks[0].frames, frames_for({{128 * 6, 882}}));
+  EXPECT_EQ(disk->tracks[0].frames, frames_at(seconds({{128 * 6, 125}})));
   EXPECT_EQ(disk->tracks[0].frequency, uint32_t(MOD68_CALL_RATE));
   EXPECT_EQ(disk->tracks[0].hardware, 4u);
   vk68_free(disk);

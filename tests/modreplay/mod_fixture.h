@@ -159,6 +159,15 @@ inline Pitch pitch(const double *x, size_t n) {
   return {44100.0 / (double(top) + shift), b};
 }
 
+// Frequency of x[from, to) from its rising zero crossings (placed linearly
+// between samples), first to last: exact to far below 1e-5 over seconds.
+inline double frequency(const Channel &x, size_t from, size_t to) {
+  std::vector<double> up;
+  for (size_t i = from + 1; i < to; ++i)
+    if (x[i - 1] < 0 && x[i] >= 0) up.push_back(double(i - 1) + x[i - 1] / (x[i - 1] - x[i]));
+  return double(up.size() - 1) / (up.back() - up.front()) * 44100;
+}
+
 // openmpt123 (the program OPENMPT123 names) rendering a module, its output as close to our Paula as
 // it goes: 44.1 kHz 16-bit, linear interpolation (2 taps), no volume ramping, no dither, the Amiga
 // low-pass emulation off, full stereo separation (200 %: voices hard left
@@ -239,8 +248,8 @@ inline std::array<Agreement, 2> expect_agreement(const std::array<Channel, 2> &o
     for (size_t w = 1; w + 1 < steady.size(); ++w) {
       for (int r = 0; r < 2; ++r) {
         if (!steady[w] || !held(w, r)) continue;
-        // The other render within a window of it: its ticks start up to a
-        // millisecond apart.
+        // The other render within a window of it (a window straddling a
+        // change of pitch may tell either).
         double off = 1;
         for (size_t v = w - 1; v <= w + 1; ++v)
           off = std::min(off, std::abs(at(v, 1 - r).hz / at(w, r).hz - 1));
@@ -279,13 +288,10 @@ inline std::vector<uint8_t> only_channel(std::vector<uint8_t> m, int keep) {
 // One channel of two renders of a module, tick by tick (ticks of `tick`
 // samples from the start): the pitch over the tick's second half and the
 // level (half the peak-to-peak) at its end, over its last sixteenth or 1.2
-// cycles of openmpt123's pitch; openmpt123 glides to some volumes over a
-// tick, ours start up to a millisecond early, so our windows end a
-// millisecond before the tick's end. Levels agree within 8 % (plus a little
-// for noise), pitches within 0.6 % where both are clear and loud. Returns
-// the ticks compared.
+// cycles of openmpt123's pitch. Levels agree within 8 % (plus a little for
+// noise: openmpt123 glides to some volumes over a tick), pitches within
+// 0.6 % where both are clear and loud. Returns the ticks compared.
 inline int expect_ticks_agree(const Channel &ours, const Channel &theirs, size_t tick) {
-  constexpr size_t kEarly = 44;
   auto level = [](const Channel &x, size_t to, size_t n) {
     const auto [low, high] = std::minmax_element(x.begin() + long(to - n), x.begin() + long(to));
     return (*high - *low) / 2;
@@ -293,11 +299,11 @@ inline int expect_ticks_agree(const Channel &ours, const Channel &theirs, size_t
   int ticks = 0;
   std::string wrong;
   for (size_t at = 0; at + tick <= std::min(ours.size(), theirs.size()); at += tick, ++ticks) {
-    const size_t end = at + tick, half = tick / 2 - kEarly;
-    const Pitch pa = pitch(&ours[at + tick / 2 - kEarly], half);
-    const Pitch pb = pitch(&theirs[at + tick / 2], half);
+    const size_t end = at + tick, half = tick / 2;
+    const Pitch pa = pitch(&ours[at + half], half);
+    const Pitch pb = pitch(&theirs[at + half], half);
     const size_t n = std::max(tick / 16, pb.clarity > 0.9 ? size_t(1.2 * 44100 / pb.hz) : 0);
-    const double a = level(ours, end - kEarly, n), b = level(theirs, end, n);
+    const double a = level(ours, end, n), b = level(theirs, end, n);
     const bool tuned = std::min(a, b) > 1000 && std::min(pa.clarity, pb.clarity) > 0.9;
     if (std::abs(a - b) > 0.08 * std::max(a, b) + 100 ||
         (tuned && std::abs(pa.hz / pb.hz - 1) > 0.006)) {

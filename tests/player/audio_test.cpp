@@ -7,7 +7,7 @@ namespace {
 
 constexpr double kYm = 2000000.0 / 16;     // YM tone: clock / (16 x period)
 constexpr double kMfp = 2457600.0 / 2;     // a square wave of two timer periods
-constexpr double kPaula = 3579610.0 / 32;  // a 32-byte wave: clock / (32 x period)
+constexpr double kPaula = 3546895.0 / 32;  // a 32-byte wave: clock / (32 x period)
 
 struct Case {
   const char *file;
@@ -29,11 +29,11 @@ const Case kCases[] = {
     {"timer.vk68", 4, kMfp / (200 * 30), kMfp / (200 * 30), 0},
     {"ste.vk68", 1, 12516.0 / 128, 12516.0 / 128, 0, 44100, 0.015},  // mono
     {"ste.vk68", 2, 25033.0 / 64, 25033.0 / 32, 0, 44100, 0.015},    // stereo
-    // Wave +-100 at volume v: 100 x gain(v) / 512, gains from Paula's table.
+    // Wave +-100 at volume v: 100 x v x 2.
     {"paula.vk68", 1, kPaula / 200, 0, 12800},
-    {"paula.vk68", 2, 0, kPaula / 300, 9968},
-    {"paula.vk68", 3, kPaula / 400, 0, 7024},
-    {"paula.vk68", 4, 0, kPaula / 500, 3855},
+    {"paula.vk68", 2, 0, kPaula / 300, 9600},
+    {"paula.vk68", 3, kPaula / 400, 0, 6400},
+    {"paula.vk68", 4, 0, kPaula / 500, 3200},
     {"paula.vk68", 1, kPaula / 200, 0, 12800, 22050},
     {"tune.sndh", 1, kYm / 284, kYm / 284, 0},
     {"tune.sndh", 2, kYm / 142, kYm / 142, 0},

@@ -73,12 +73,12 @@ TEST_F(Tools, RenderFixedTimeRateAndBlend) {
   EXPECT_EQ(r.out, out + ": 1 track, 0:02.500 at 22050 Hz\n");
   const std::vector<int16_t> s = wav(read(out), 22050);
   ASSERT_EQ(s.size(), 2u * 55125);
-  int rising = 0;  // voice 0: 3579610 / 200 / 32 = 559.3 Hz, on both sides
+  int rising = 0;  // voice 0: 3546895 / 200 / 32 = 554.2 Hz, on both sides
   for (size_t i = 2; i < s.size(); i += 2) {
     ASSERT_EQ(s[i], s[i + 1]);
     rising += s[i - 2] < 0 && s[i] >= 0;
   }
-  EXPECT_NEAR(rising, 2.5 * 559.3, 4);
+  EXPECT_NEAR(rising, 2.5 * 554.2, 4);
   // The configured rate when none is given; the configuration is never written.
   ASSERT_EQ(vk68("render " TUNES "/paula.vk68 --seconds 0.5 --quiet -o " + out).status, 0);
   EXPECT_EQ(wav(read(out), 48000).size(), 2u * 24000);
