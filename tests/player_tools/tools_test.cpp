@@ -61,8 +61,8 @@ TEST_F(Tools, RenderEveryTrackForItsOwnTime) {
   EXPECT_EQ(r.err, "");  // no progress bar without a terminal
 }
 
-// A fixed time, fractions of seconds too, loops the track; rate and blend
-// hold for this run only.
+// A fixed time, fractions of seconds too, loops the track; rate, blend and
+// clocks hold for this run only.
 TEST_F(Tools, RenderFixedTimeRateAndBlend) {
   const std::string out = path("m.wav");
   const std::string saved = "sampling_rate = 48000\n";
@@ -83,6 +83,22 @@ TEST_F(Tools, RenderFixedTimeRateAndBlend) {
   ASSERT_EQ(vk68("render " TUNES "/paula.vk68 --seconds 0.5 --quiet -o " + out).status, 0);
   EXPECT_EQ(wav(read(out), 48000).size(), 2u * 24000);
   EXPECT_EQ(read(path("config.txt")), saved);  // the user's, untouched
+  // The clocks for this run: a YM tone of period 284 over 10 s is 5.8
+  // periods more at a PAL STE's 2,002,653 Hz than at the nominal 2 MHz.
+  int edges[2] = {};
+  for (int pal = 0; pal < 2; ++pal) {
+    ASSERT_EQ(vk68("render " TUNES "/tone.vk68 --track 1 --seconds 10 --quiet --clock " +
+                   std::string(pal ? "pal" : "nominal") + " -o " + out)
+                  .status,
+              0);
+    const std::vector<int16_t> t = wav(read(out), 48000);
+    for (size_t i = 0, high = 0; i < t.size(); i += 2) {
+      edges[pal] += !high && t[i] > 3000;
+      high = t[i] > 3000 || (high && t[i] > -3000);
+    }
+  }
+  EXPECT_NEAR(edges[1] - edges[0], 10 * 2653.0 / 16 / 284, 1.5);
+  EXPECT_EQ(vk68("render " TUNES "/tone.vk68 --clock ntsc -o " + out).status, 2);
 }
 
 // Several files, modules among them, each to DIR/NAME.wav on two threads:

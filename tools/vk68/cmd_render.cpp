@@ -1,5 +1,5 @@
 // vk68 render FILE -o OUT.wav | FILE... --out-dir DIR [-j N], with
-// [--track N|--all] [--seconds S] [--rate HZ] [--blend F] [--quiet]:
+// [--track N|--all] [--seconds S] [--rate HZ] [--blend F] [--clock C] [--quiet]:
 // renders tracks of music files (Amiga modules too) into 16-bit stereo PCM
 // WAV files, streaming (a file is written as the samples come; memory use
 // does not grow with the length). With --out-dir each file goes to
@@ -145,6 +145,7 @@ struct Settings {
   double seconds = 0;  // per track; 0: the track's own time
   int rate = 0;        // 0: the configured rate
   int blend = -1;      // -1: the configured blend
+  int clock = VK68_SONG_DEFAULT;
   bool quiet = false;
 };
 
@@ -204,6 +205,7 @@ void render_file(const Settings &s, Job &job, size_t index, Progress &progress) 
   vk68_song_options_init(&options);
   options.rate = s.rate;
   options.amiga_blend = s.blend;
+  options.clock = s.clock;
   if (s.seconds > 0) options.loops = INT_MAX;  // a fixed time loops the track
   vk68_song *song = open_song(job.in, options);
   if (!song || !has_track(song, job.in, s.track)) {
@@ -325,7 +327,8 @@ void run_batch(const Settings &s, std::vector<Job> &jobs, int threads) {
 int cmd_render(const Args &args) {
   CommandLine line;
   if (!parse(args, {"--all", "--quiet"},
-             {"-o", "--out-dir", "-j", "--track", "--seconds", "--rate", "--blend"}, line))
+             {"-o", "--out-dir", "-j", "--track", "--seconds", "--rate", "--blend", "--clock"},
+             line))
     return kExitUsage;
   if (line.operands.empty()) return usage_error("missing music file");
   const bool batch = line.has("--out-dir");
@@ -346,6 +349,12 @@ int cmd_render(const Args &args) {
   s.rate = int(rate);
   s.blend = int(blend);
   s.quiet = line.has("--quiet");
+  if (line.has("--clock")) {
+    const std::string &c = line.options["--clock"];
+    if (c != "nominal" && c != "pal")
+      return usage_error("option '--clock' needs nominal or pal, not '" + escaped(c) + "'");
+    s.clock = c == "pal" ? VK68_SONG_CLOCK_PAL : VK68_SONG_CLOCK_NOMINAL;
+  }
 
   std::vector<Job> jobs;
   if (!batch) {

@@ -49,15 +49,20 @@ constexpr Command kCommands[] = {
      "  --name TEXT            the track's name (default: the module's title)\n"
      "  --author TEXT          the author's name\n"},
     {"render", cmd_render,
-     "  render FILE -o OUT.wav [--track N|--all] [--seconds S] [--rate HZ] [--blend F]\n"
-     "         [--quiet]       render tracks to a 16-bit stereo WAV file\n",
+     "  render FILE -o OUT.wav | FILE... --out-dir DIR [-j N] [--track N|--all]\n"
+     "         [--seconds S] [--rate HZ] [--blend F] [--clock nominal|pal] [--quiet]\n"
+     "                         render tracks to 16-bit stereo WAV files\n",
      "  -o OUT.wav             the file to write; - for standard output\n"
+     "  --out-dir DIR          each FILE to DIR/NAME.wav\n"
+     "  -j N                   N files at once (default: 1)\n"
      "  --track N              track N (default: the file's default track)\n"
      "  --all                  every track in turn\n"
      "  --seconds S            S seconds a track, fractions allowed, looping\n"
      "                         (default: the track's own time)\n"
      "  --rate HZ              6000 to 50000 (default: the configured rate)\n"
      "  --blend F              Amiga channel blend, 0 to 65536 (32768: mono)\n"
+     "  --clock nominal|pal    the machine's clocks: 8 MHz 68000 and 2 MHz YM, or\n"
+     "                         a real PAL STE's (default: the configured clock)\n"
      "  --quiet                no progress bar, no line on what was written\n"},
     {"play", cmd_play, "  play FILE [--track N]  play through the sound device\n",
      "  --track N              from track N on (default: the file's default track)\n"
