@@ -14,6 +14,21 @@ namespace {
 
 using Song = std::unique_ptr<vk68_song, decltype(&vk68_song_close)>;
 
+// No configuration or replay file of the machine's user.
+class Rates : public enginetest::EngineTest {
+ protected:
+  void SetUp() override {
+    EngineTest::SetUp();
+    vk68_set_user("/nonexistent");
+    vk68_set_share("/nonexistent");
+  }
+  void TearDown() override {
+    vk68_set_user(nullptr);
+    vk68_set_share(nullptr);
+    EngineTest::TearDown();
+  }
+};
+
 Song open(const char *file, int clock) {
   std::ifstream in(TUNES "/" + std::string(file), std::ios::binary);
   const std::string bytes{std::istreambuf_iterator<char>(in), {}};
@@ -43,7 +58,7 @@ std::vector<uint32_t> render(vk68_song *song, size_t n, const std::vector<size_t
 // 16 Hz (a square wave of half the rate), a YM tone of period 284 at 50,
 // 75, 200 and 480 Hz, timer A (prescaler 4, data 246) toggling at 50 and
 // 480 Hz; each 62 s long.
-TEST(Rates, ExactOverAMinuteAtBothClocks) {
+TEST_F(Rates, ExactOverAMinuteAtBothClocks) {
   const double kRates[] = {50, 75, 200, 480, 16};
   for (int clock : {VK68_SONG_CLOCK_NOMINAL, VK68_SONG_CLOCK_PAL}) {
     const double cpu = clock ? 8021247 : 8000000, ym = clock ? 2002653 : 2000000;
@@ -67,7 +82,7 @@ TEST(Rates, ExactOverAMinuteAtBothClocks) {
 // Every chip heard through calls of any size: a YM tone at 75 Hz, STE DMA
 // switched by a timer, Amiga voices; one sample at a time, odd sizes, and
 // whole seconds.
-TEST(Rates, SameSamplesWhateverTheCallSizes) {
+TEST_F(Rates, SameSamplesWhateverTheCallSizes) {
   const std::pair<const char *, int> kTunes[] = {
       {"rates.vk68", 7}, {"dma.sndh", 1}, {"paula.vk68", 5}};
   for (const auto &[file, track] : kTunes) {
