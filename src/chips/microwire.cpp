@@ -25,7 +25,9 @@ namespace {
 //  0x24-0x25   MicroWire mask, high and low byte
 //
 // Below 0x22 even offsets read 0 and ignore writes; from 0x22 up every byte
-// is stored.
+// is stored. A transfer shifts the data out at 1 MHz, bit 15 first, and
+// data and mask rotate left with it: for 16 us they read rotated, then as
+// written again. Replays wait for the mask to move and come back.
 enum : uint32_t {
   kControl = 0x01,
   kStartHi = 0x03,
@@ -41,6 +43,10 @@ enum : uint32_t {
   kMaskHi = 0x24,
   kMaskLo = 0x25,
 };
+
+// The MicroWire shifts a bit a microsecond, 16 bits a transfer.
+constexpr uint64_t kMicroWireHz = 1000000;
+constexpr uint64_t kMicroWireBits = 16;
 
 constexpr uint8_t kControlPlay = 0x01;
 constexpr uint8_t kControlLoop = 0x02;
@@ -381,11 +387,28 @@ void send_command(SteMicroWire &ste) {
 
 // ---------------------------------------------------------------- the bus
 
+// A MicroWire register (data or mask) at the cycle of a read.
+uint32_t read_microwire(SteMicroWire &ste, uint32_t offset, uint32_t cycle) {
+  const uint32_t even = offset & ~1u;
+  uint32_t word = uint32_t(ste.regs[even]) << 8 | ste.regs[even + 1];
+  if (ste.sending) {
+    const Timebase &tb = timebase(ste);
+    const uint64_t bits =
+        (tb.frame_start + cycle - ste.send_cycle) * kMicroWireHz / tb.clocks.cpu_hz;
+    if (bits >= kMicroWireBits) {
+      ste.sending = 0;
+    } else {
+      word = ((word << bits) | (word >> (kMicroWireBits - bits))) & 0xFFFF;
+    }
+  }
+  return offset & 1 ? word & 0xFF : word >> 8;
+}
+
 uint32_t read_byte(IoPlugin68 *self, uint32_t address, uint32_t cycle) {
   SteMicroWire &ste = chip(self);
   const uint32_t offset = address & 0x3F;
   if (offset >= kDataHi) {
-    return ste.regs[offset];
+    return offset <= kMaskLo ? read_microwire(ste, offset, cycle) : ste.regs[offset];
   }
   if ((offset & 1) == 0) {
     return 0;
@@ -406,7 +429,11 @@ void write_byte(IoPlugin68 *self, uint32_t address, uint32_t value, uint32_t cyc
   if (offset >= kDataHi) {
     if (offset == kDataLo) catch_up(ste, cycle);
     ste.regs[offset] = byte;
-    if (offset == kDataLo) send_command(ste);
+    if (offset == kDataLo) {
+      send_command(ste);
+      ste.send_cycle = timebase(ste).frame_start + cycle;
+      ste.sending = 1;
+    }
     return;
   }
   if ((offset & 1) == 0 || (offset >= kCounterHi && offset <= kCounterLo)) {
@@ -505,6 +532,7 @@ int mw_reset(SteMicroWire *ste) {
   ste->end_looped = 0;
   ste->end_mode = 0;
   ste->end_sample = 0;
+  ste->sending = 0;
   ste->end_over = 0;
   ste->ym_gain = kYmGain[1];
   ste->lmc = {1, 0, 0, 0, 0, -12, -12};

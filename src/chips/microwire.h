@@ -81,6 +81,10 @@ typedef struct {
   /* The current frame's output: samples rendered and the chunk's first. */
   uint32_t done;
   uint32_t chunk_first;
+  /* The last MicroWire transfer: the absolute cycle its data was written
+   * at, while `sending` (data and mask rotate as the bits go out). */
+  uint64_t send_cycle;
+  uint8_t sending;
   int32_t ym_gain; /* of the mixer setting, in 1/1024 */
   MwLmc1992 lmc;
   /* The chunk so far: the DMA's left and right output and the YM's gain. */

@@ -54,7 +54,7 @@ extern const MachineClocks kClocksPal;
 
 /* The longest stretch of cycles the player asks the chips to render at once
  * (a little over 8192 YM steps of 32 cycles). At the highest output rate it
- * holds at most kMaxChunkSamples samples. */
+ * holds at most TIMEBASE_MAX_CHUNK_SAMPLES samples. */
 #define TIMEBASE_MAX_CHUNK_CYCLES 262144u
 #define TIMEBASE_MAX_CHUNK_SAMPLES 2048u
 

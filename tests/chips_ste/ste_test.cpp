@@ -371,6 +371,14 @@ TEST_F(Ste, MicroWireCommands) {
   EXPECT_EQ(mw_lmc1992(&chip)->master_db, 0);
   wb(kData, 0x05);  // the high byte alone sends nothing
   EXPECT_EQ(mw_lmc1992(&chip)->left_db, 0);
+  // While the 16 bits go out, a bit a microsecond (8 cycles), data and mask
+  // read rotated left by the bits sent; then as written again.
+  ste.write_w(&ste, kMask, 0x07FF, 1000);
+  ste.write_w(&ste, kData, 0x4C00, 1000);
+  EXPECT_EQ(ste.read_l(&ste, kData, 1000), 0x4C0007FFu);
+  EXPECT_EQ(ste.read_l(&ste, kData, 1000 + 3 * 8), 0x60023FF8u);
+  EXPECT_EQ(ste.read_w(&ste, kMask, 1000 + 15 * 8), 0x83FFu);
+  EXPECT_EQ(ste.read_l(&ste, kData, 1000 + 16 * 8), 0x4C0007FFu);
 }
 
 TEST_F(Ste, RegistersAndReset) {
