@@ -27,7 +27,10 @@ namespace {
 // Below 0x22 even offsets read 0 and ignore writes; from 0x22 up every byte
 // is stored. A transfer shifts the data out at 1 MHz, bit 15 first, and
 // data and mask rotate left with it: for 16 us they read rotated, then as
-// written again. Replays wait for the mask to move and come back.
+// written again. Replays wait for the mask to move and come back. The
+// 68000 spends no cycles inside a routine, but a real polling instruction
+// takes at least a microsecond: each read of a low byte moves the transfer
+// on by a bit at least.
 enum : uint32_t {
   kControl = 0x01,
   kStartHi = 0x03,
@@ -393,8 +396,10 @@ uint32_t read_microwire(SteMicroWire &ste, uint32_t offset, uint32_t cycle) {
   uint32_t word = uint32_t(ste.regs[even]) << 8 | ste.regs[even + 1];
   if (ste.sending) {
     const Timebase &tb = timebase(ste);
-    const uint64_t bits =
-        (tb.frame_start + cycle - ste.send_cycle) * kMicroWireHz / tb.clocks.cpu_hz;
+    const uint64_t bits = std::max<uint64_t>(
+        (tb.frame_start + cycle - ste.send_cycle) * kMicroWireHz / tb.clocks.cpu_hz,
+        ste.send_reads);
+    ste.send_reads += offset & 1;
     if (bits >= kMicroWireBits) {
       ste.sending = 0;
     } else {
@@ -432,6 +437,7 @@ void write_byte(IoPlugin68 *self, uint32_t address, uint32_t value, uint32_t cyc
     if (offset == kDataLo) {
       send_command(ste);
       ste.send_cycle = timebase(ste).frame_start + cycle;
+      ste.send_reads = 0;
       ste.sending = 1;
     }
     return;

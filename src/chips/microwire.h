@@ -81,9 +81,11 @@ typedef struct {
   /* The current frame's output: samples rendered and the chunk's first. */
   uint32_t done;
   uint32_t chunk_first;
-  /* The last MicroWire transfer: the absolute cycle its data was written
-   * at, while `sending` (data and mask rotate as the bits go out). */
+  /* The last MicroWire transfer, while `sending` (data and mask rotate as
+   * the bits go out): the absolute cycle its data was written at, and the
+   * reads of its low bytes since. */
   uint64_t send_cycle;
+  uint32_t send_reads;
   uint8_t sending;
   int32_t ym_gain; /* of the mixer setting, in 1/1024 */
   MwLmc1992 lmc;

@@ -375,10 +375,14 @@ TEST_F(Ste, MicroWireCommands) {
   // read rotated left by the bits sent; then as written again.
   ste.write_w(&ste, kMask, 0x07FF, 1000);
   ste.write_w(&ste, kData, 0x4C00, 1000);
-  EXPECT_EQ(ste.read_l(&ste, kData, 1000), 0x4C0007FFu);
+  EXPECT_EQ(ste.read_l(&ste, kData, 1000), 0x4C000FFEu);  // the data's read is a bit
   EXPECT_EQ(ste.read_l(&ste, kData, 1000 + 3 * 8), 0x60023FF8u);
   EXPECT_EQ(ste.read_w(&ste, kMask, 1000 + 15 * 8), 0x83FFu);
   EXPECT_EQ(ste.read_l(&ste, kData, 1000 + 16 * 8), 0x4C0007FFu);
+  // Polled within one cycle (a routine takes no time), each read is a bit on.
+  ste.write_w(&ste, kData, 0x4C00, 2000);
+  for (uint32_t k = 0; k <= 16; ++k)
+    EXPECT_EQ(ste.read_w(&ste, kMask, 2000), (0x07FFu << k | 0x07FFu >> (16 - k)) & 0xFFFF) << k;
 }
 
 TEST_F(Ste, RegistersAndReset) {
