@@ -265,8 +265,11 @@ Interrupt68 *interrupt(IoPlugin68 *self, uint32_t cycle) {
   if (t == nullptr || time_of(mfp, cycle) < t->next) {
     return nullptr;
   }
-  // The timer moves on whether or not its interrupt gets through.
-  t->next += t->period;
+  // The timer moves on whether or not its interrupt gets through. It has
+  // one pending bit: underflows while it is set (the CPU busy in another
+  // handler) make no interrupts of their own.
+  const int64_t now = time_of(mfp, cycle);
+  t->next += ((now - t->next) / t->period + 1) * t->period;
   choose_next_timer(mfp);
   if (!let_through(mfp, t->bank, t->bit)) {
     return nullptr;

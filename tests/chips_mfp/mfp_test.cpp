@@ -259,9 +259,9 @@ TEST_F(Mfp, ReprogrammingControlAndData) {
 }
 
 // A timer blocked in IMR or IER still moves on; VR's high nibble is the
-// vector base; of the interrupts not collected for many frames (the CPU's
-// mask was up) one is held at the frame start, and the timer keeps its
-// phase.
+// vector base; of the interrupts not collected in time (a handler before
+// them ran long, or the CPU's mask was up for many frames) one is held,
+// and the timer keeps its phase.
 TEST_F(Mfp, MaskEnableVectorBaseAndUncollected) {
   wb(kImra, 0x00);
   wb(kTadr, 100);
@@ -276,6 +276,10 @@ TEST_F(Mfp, MaskEnableVectorBaseAndUncollected) {
   wb(kVr, 0x5F);
   ASSERT_NE(mfp.interrupt(&mfp, 3907), nullptr);
   EXPECT_EQ(mfp.interrupt(&mfp, 5209)->vector, (0x50u + 13) * 4);
+  // Underflows while one is pending make no more: three due by 9500, one taken.
+  ASSERT_NE(mfp.interrupt(&mfp, 9500), nullptr);
+  EXPECT_EQ(mfp.interrupt(&mfp, 9500), nullptr);
+  EXPECT_EQ(mfp.next_interrupt(&mfp, 9500), static_cast<int32_t>(ceil_div(2000000, 192) - 9500));
   for (int f = 0; f < 1000; ++f) mfp.adjust_cycles(&mfp, 160256);
   EXPECT_EQ(mfp.next_interrupt(&mfp, 0), 0);
   ASSERT_NE(mfp.interrupt(&mfp, 0), nullptr);
