@@ -233,6 +233,8 @@ void play(SteMicroWire &ste, uint32_t i, uint32_t i_end, uint64_t step, uint64_t
 void render(SteMicroWire &ste, const Timebase &tb, uint32_t target) {
   const uint32_t i = ste.done - ste.chunk_first, i_end = target - ste.chunk_first;
   std::fill(ste.ym_gains + i, ste.ym_gains + i_end, static_cast<int16_t>(ste.ym_gain));
+  std::fill(ste.volumes[0] + i, ste.volumes[0] + i_end, ste.volume[0]);
+  std::fill(ste.volumes[1] + i, ste.volumes[1] + i_end, ste.volume[1]);
   if (!sounding(ste)) {
     std::fill(ste.left + i, ste.left + i_end, 0);
     std::fill(ste.right + i, ste.right + i_end, 0);
@@ -328,14 +330,36 @@ void set_mixer(SteMicroWire &ste, int v) {
     ste.ym_gain = kYmGain[v];
   }
 }
-void set_master(SteMicroWire &ste, int v) { ste.lmc.master_db = 2 * std::min(v, kMasterMax) - 80; }
+// 10^(-db/20) in 1/32768 for attenuations of 0, 2, ..., 120 dB, each step
+// a factor 10^(-1/10) from the one before (basic operations only, the same
+// in every build).
+const std::array<uint16_t, 61> kAttenuation = [] {
+  std::array<uint16_t, 61> a{};
+  double g = 32768;
+  for (uint16_t &v : a) {
+    v = static_cast<uint16_t>(g + 0.5);
+    g *= 0.7943282347242815;  // 10^(-0.1)
+  }
+  return a;
+}();
+
+// The sides' gains: master plus side volume.
+void set_volumes(SteMicroWire &ste) {
+  ste.lmc.lr_db = (ste.lmc.left_db + ste.lmc.right_db) / 2;
+  ste.volume[0] = kAttenuation[-(ste.lmc.master_db + ste.lmc.left_db) / 2];
+  ste.volume[1] = kAttenuation[-(ste.lmc.master_db + ste.lmc.right_db) / 2];
+}
+void set_master(SteMicroWire &ste, int v) {
+  ste.lmc.master_db = 2 * std::min(v, kMasterMax) - 80;
+  set_volumes(ste);
+}
 void set_left(SteMicroWire &ste, int v) {
   ste.lmc.left_db = 2 * std::min(v, kSideMax) - 40;
-  ste.lmc.lr_db = (ste.lmc.left_db + ste.lmc.right_db) / 2;
+  set_volumes(ste);
 }
 void set_right(SteMicroWire &ste, int v) {
   ste.lmc.right_db = 2 * std::min(v, kSideMax) - 40;
-  ste.lmc.lr_db = (ste.lmc.left_db + ste.lmc.right_db) / 2;
+  set_volumes(ste);
 }
 void set_bass(SteMicroWire &ste, int v) { ste.lmc.bass_db = 2 * std::min(v, kToneMax) - 12; }
 void set_treble(SteMicroWire &ste, int v) { ste.lmc.treble_db = 2 * std::min(v, kToneMax) - 12; }
@@ -489,14 +513,17 @@ void sense(void *self, uint32_t cycle, MfpSoundActive *line) {
   }
 }
 
-// One output word: the YM at its gain and the DMA. A YM sample is taken as
-// 16 bits (its peaks are near +-26624); at most half of it (16384) and the
-// DMA (16384) then always fit 16 bits.
+// One output word: the YM at its gain and the DMA, each side at its volume.
+// A YM sample is taken as 16 bits (its peaks are near +-26624); at most
+// half of it (16384) and the DMA (16384) then always fit 16 bits, and a
+// volume (at most 32768 / 32768) only makes a sum smaller.
 static_assert(*std::max_element(kYmGain.begin(), kYmGain.end()) <= 1 << (kYmGainShift - 1) &&
               128 * kDmaScale <= 1 << 14);
-inline uint32_t mix_word(int32_t ym, int16_t gain, int16_t left, int16_t right) {
+inline uint32_t mix_word(int32_t ym, int16_t gain, int16_t left, int16_t right, int32_t vl,
+                         int32_t vr) {
   const int32_t y = (std::clamp(ym, INT16_MIN, INT16_MAX) * gain) >> kYmGainShift;
-  return (static_cast<uint32_t>(y + left) & 0xFFFF) | (static_cast<uint32_t>(y + right) << 16);
+  return (static_cast<uint32_t>(((y + left) * vl) >> 15) & 0xFFFF) |
+         (static_cast<uint32_t>(((y + right) * vr) >> 15) << 16);
 }
 
 constexpr IoPlugin68 kRecord = {
@@ -542,6 +569,7 @@ int mw_reset(SteMicroWire *ste) {
   ste->end_over = 0;
   ste->ym_gain = kYmGain[1];
   ste->lmc = {1, 0, 0, 0, 0, -12, -12};
+  set_volumes(*ste);
   return 0;
 }
 
@@ -561,14 +589,15 @@ void mw_mix(SteMicroWire *chip, uint32_t *buffer, const uint8_t *memory, uint32_
       render(ste, tb, target);
     }
     for (uint32_t i = 0; i < k; ++i) {
-      buffer[i] =
-          mix_word(static_cast<int32_t>(buffer[i]), ste.ym_gains[i], ste.left[i], ste.right[i]);
+      buffer[i] = mix_word(static_cast<int32_t>(buffer[i]), ste.ym_gains[i], ste.left[i],
+                           ste.right[i], ste.volumes[0][i], ste.volumes[1][i]);
     }
     // Samples already rendered past the chunk open the next one.
     const uint32_t ahead = ste.done - target;
     std::memmove(ste.left, ste.left + k, ahead * sizeof *ste.left);
     std::memmove(ste.right, ste.right + k, ahead * sizeof *ste.right);
     std::memmove(ste.ym_gains, ste.ym_gains + k, ahead * sizeof *ste.ym_gains);
+    for (uint16_t *v : ste.volumes) std::memmove(v, v + k, ahead * sizeof *v);
     ste.chunk_first = target;
     buffer += k;
     n -= static_cast<int>(k);

@@ -19,8 +19,9 @@
  * setting 1, 12 dB lower with setting 0 and not at all with setting 2, so
  * the loudest YM and a full-scale DMA square together stay inside 16 bits
  * (YM samples beyond 16 bits are limited to them as they come in, so no
- * sum can wrap). Of the other LMC1992 commands (volumes, tone) the
- * settings are decoded and stored.
+ * sum can wrap). The LMC1992's master and left and right volumes then
+ * attenuate each side of the sum from the sample at the command's cycle
+ * on; its tone settings (bass, treble) are decoded and stored, not heard.
  *
  * The DMA's "sound active" line goes to the MFP (mw_sound_active_wire):
  * high while a frame plays, it drops at each frame end, for an instant in
@@ -88,11 +89,13 @@ typedef struct {
   uint32_t send_reads;
   uint8_t sending;
   int32_t ym_gain; /* of the mixer setting, in 1/1024 */
+  uint16_t volume[2]; /* left and right, of the LMC1992's volumes, in 1/32768 */
   MwLmc1992 lmc;
   /* The chunk so far: the DMA's left and right output and the YM's gain. */
   int16_t left[TIMEBASE_MAX_CHUNK_SAMPLES];
   int16_t right[TIMEBASE_MAX_CHUNK_SAMPLES];
   int16_t ym_gains[TIMEBASE_MAX_CHUNK_SAMPLES];
+  uint16_t volumes[2][TIMEBASE_MAX_CHUNK_SAMPLES];
 } SteMicroWire;
 
 /* Fills in the bus record and resets the chip; returns 0. */

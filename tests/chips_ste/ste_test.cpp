@@ -247,7 +247,8 @@ TEST_F(Ste, CounterReadsTheAddressAtTheCycle) {
 // setting; the YM at half its level in setting 1, 12 dB lower in setting 0,
 // none in setting 2, setting 3 keeping the last. The loudest YM (three
 // channels at 15: +-26624) beside a full-scale DMA stays inside 16 bits; a
-// YM sample beyond 16 bits is limited to them, so no sum wraps.
+// YM sample beyond 16 bits is limited to them, so no sum wraps. The
+// volumes attenuate from their command's cycle on.
 TEST_F(Ste, MixerLevels) {
   mem[0x6000] = 127;
   mem[0x6001] = 0x80;
@@ -273,6 +274,25 @@ TEST_F(Ste, MixerLevels) {
     ASSERT_FALSE(out.empty());
     EXPECT_EQ(out.back(), word(c.left, c.right)) << c.setting << " " << c.ym;
   }
+  // The master volume at -20 dB from cycle 500 on, then the left one 6 dB
+  // lower too: each side of the sum attenuated.
+  command(kMixer | 1);
+  out.clear();
+  const auto send = [&](uint32_t data) {
+    return [&, data](uint32_t c) {
+      ste.write_w(&ste, kMask, 0x7FF, c);
+      ste.write_w(&ste, kData, data, c);
+    };
+  };
+  run_frame(2000, {{500, send(kMaster | 30)}, {1500, send(kLeft | 17)}}, 3, 1000);
+  const uint32_t at = timebase_frame_samples(&tb, 500);
+  ASSERT_LT(at, timebase_frame_samples(&tb, 1500));
+  const int left = 500 + 16256, right = 500 - 16384;
+  EXPECT_EQ(out[at - 1], word(left, right));
+  EXPECT_NEAR(int16_t(out[at]), left / 10.0, 1);
+  EXPECT_NEAR(int16_t(out[at] >> 16), right / 10.0, 1);
+  EXPECT_NEAR(int16_t(out.back()), left * std::pow(10, -26 / 20.0), 1);
+  EXPECT_EQ(out.back() >> 16, out[at] >> 16);
 }
 
 // A looping frame shorter than a step wraps as often as it needs, never
