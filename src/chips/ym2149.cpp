@@ -7,23 +7,24 @@
  * falls in, and so does ym_render up to the end of its stretch. Between two
  * such moments the registers hold still, and the generators go from event
  * to event: the next tone toggle, the next noise clock that changes the
- * noise bit, the next envelope advance that changes its level (every second
- * one), whichever comes first. Only the events of generators that can be
- * heard count (a tone switched on, in the voice mask and not at a fixed
- * volume 0; noise on such a channel; the envelope followed by a channel of
- * the voice mask); the others are brought up to date in one go when they
- * are heard again or their period changes, so they keep their phase. After
- * each event the three channels are mixed through the mixing table, and a
- * change of the mixed level goes to the band-limited step buffer (blep).
+ * noise bit, the next envelope advance, whichever comes first. Only the
+ * events of generators that can be heard count (a tone switched on, in the
+ * voice mask and not at a fixed volume 0; noise on such a channel; the
+ * envelope followed by a channel of the voice mask); the others are brought
+ * up to date in one go when they are heard again or their period changes,
+ * so they keep their phase. After each event the three channels are mixed
+ * through the mixing table, and a change of the mixed level goes to the
+ * band-limited step buffer (blep).
  *
  * Counters: each generator keeps the step of its last event and the step
  * from which its period holds; its next event comes at max(last + period,
  * since). A period written below the count already reached fires at once,
  * as the chip's counters do when they compare.
  *
- * 12-bit channel patterns: channel A owns bits 11-8, B bits 7-4, C bits 3-0;
- * AND-ing the tone, noise and volume patterns gives the index of the mixing
- * table.
+ * 15-bit channel patterns: channel A owns bits 14-10, B bits 9-5, C bits 4-0,
+ * a 5-bit DAC level each (a fixed volume L is level 2L + 1, the envelope's
+ * position its level); AND-ing the tone, noise and volume patterns gives the
+ * index of the mixing table.
  */
 #include "chips/ym2149.h"
 
@@ -40,6 +41,7 @@ namespace {
 
 // Peak of the rescaled mixing table (leaves headroom for the other chips).
 constexpr uint32_t kOutputLevel = 0xD000;
+static_assert(kOutputLevel <= UINT16_MAX, "the rescaled table holds 16-bit levels");
 constexpr int kScaleShift = 14;
 // YM clocks per generator step.
 constexpr uint64_t kClocksPerStep = 8;
@@ -57,10 +59,12 @@ constexpr int kRegisters = 16;
 constexpr uint8_t kMixerReset = 0x3F;
 constexpr uint8_t kShapeReset = 10;
 
-constexpr uint32_t kNibble[3] = {0xF00, 0x0F0, 0x00F};
-constexpr uint32_t kAllVoices = 0xFFF;
+// A channel's 5 bits in a pattern, and the lowest of them.
+constexpr uint32_t kChannel[3] = {0x7C00, 0x03E0, 0x001F};
+constexpr uint32_t kChannelUnit = 0x0421;
+constexpr uint32_t kAllVoices = 0x7FFF;
 
-// Envelope: 32 positions per fall or rise, shown as 16 levels.
+// Envelope: 32 positions per fall or rise, one DAC level each.
 constexpr uint32_t kEnvMask = 31;
 // A write to R13 makes the envelope advance at its step: its last advance
 // then lies further back than any period.
@@ -79,19 +83,19 @@ constexpr YmEnvelope restarted(uint8_t shape) {
   return {0, 1, (shape & 4) ? 0 : kEnvMask, kEnvMask};
 }
 
-// The mixing table rescaled to the output level, built once for every chip.
-const int32_t *mix_table() {
-  static const std::array<int32_t, YM_MIX_TABLE_SIZE> table = [] {
-    std::array<int32_t, YM_MIX_TABLE_SIZE> t;
-    uint16_t stored[YM_MIX_TABLE_SIZE];
-    ym_mix_table_build(stored);
-    const uint32_t factor = (kOutputLevel << kScaleShift) / (stored[YM_MIX_TABLE_SIZE - 1] + 1u);
-    for (int i = 0; i < YM_MIX_TABLE_SIZE; ++i) {
-      t[i] = static_cast<int32_t>(std::min((stored[i] * factor) >> kScaleShift, kOutputLevel));
+// The mixing table rescaled to the output level (which fits 16 bits), built
+// once for every chip, in place: 64 KiB, too much for a thread's stack.
+const uint16_t *mix_table() {
+  static const uint16_t *const table = [] {
+    static std::array<uint16_t, YM_MIX_TABLE_SIZE> t;
+    ym_mix_table_build(t.data());
+    const uint32_t factor = (kOutputLevel << kScaleShift) / (t[YM_MIX_TABLE_SIZE - 1] + 1u);
+    for (uint16_t &level : t) {
+      level = static_cast<uint16_t>(std::min((level * factor) >> kScaleShift, kOutputLevel));
     }
-    return t;
+    return t.data();
   }();
-  return table.data();
+  return table;
 }
 
 // The chip whose bus record this is (the record is its first member).
@@ -176,15 +180,16 @@ Setup setup(const Ym2149 &ym) {
   uint32_t audible = 0;  // channels of the voice mask not at a fixed 0
   for (int ch = 0; ch < 3; ++ch) {
     s.tone_period[ch] = tone_period(ym, ch);
-    if (ym.regs[kMixer] & (1 << ch)) s.tone_off |= kNibble[ch];
-    if (ym.regs[kMixer] & (8 << ch)) s.noise_off |= kNibble[ch];
+    if (ym.regs[kMixer] & (1 << ch)) s.tone_off |= kChannel[ch];
+    if (ym.regs[kMixer] & (8 << ch)) s.noise_off |= kChannel[ch];
     const uint8_t volume = ym.regs[kVolumeA + ch];
     if (volume & 0x10) {
-      s.env_sel |= kNibble[ch];
+      s.env_sel |= kChannel[ch];
     } else {
-      s.fixed |= (volume & 15u) * (kNibble[ch] & 0x111);
+      // A fixed volume L sounds at DAC level 2L + 1.
+      s.fixed |= (2 * (volume & 15u) + 1) * (kChannel[ch] & kChannelUnit);
     }
-    if ((volume & 0x1F) != 0) audible |= kNibble[ch];
+    if ((volume & 0x1F) != 0) audible |= kChannel[ch];
   }
   s.noise_period = noise_period(ym);
   s.env_period = env_period(ym);
@@ -196,13 +201,13 @@ Setup setup(const Ym2149 &ym) {
   return s;
 }
 
-// The envelope's level, 0-15.
-uint32_t env_level(const YmEnvelope &v) { return ((v.g ^ v.h) >> 1) & (v.e >> 1); }
+// The envelope's DAC level, 0-31.
+uint32_t env_level(const YmEnvelope &v) { return (v.g ^ v.h) & v.e; }
 
 // The mixed level of the generators as they stand.
 int32_t mixed(const Ym2149 &ym, const Setup &s) {
   const uint32_t noise = (ym.noise_shift & 1) ? kAllVoices : s.noise_off;
-  const uint32_t volume = (s.env_sel & (env_level(ym.env) * 0x111)) | s.fixed;
+  const uint32_t volume = (s.env_sel & (env_level(ym.env) * kChannelUnit)) | s.fixed;
   return ym.mix[(ym.tone_bits | s.tone_off) & noise & volume & s.voice_mask];
 }
 
@@ -227,7 +232,7 @@ int64_t events_before(int64_t &last, int64_t since, int64_t period, int64_t to) 
 
 void tone_catch_up(Ym2149 &ym, int ch, int64_t period, int64_t to) {
   if (events_before(ym.tone_last[ch], ym.tone_since[ch], period, to) & 1) {
-    ym.tone_bits ^= kNibble[ch];
+    ym.tone_bits ^= kChannel[ch];
   }
 }
 
@@ -287,7 +292,7 @@ void generate(Ym2149 &ym, int64_t to) {
   int64_t tone_next[3];
   for (int ch = 0; ch < 3; ++ch) {
     tone_next[ch] = kNever;
-    if (s.tone_heard & kNibble[ch]) {
+    if (s.tone_heard & kChannel[ch]) {
       tone_catch_up(ym, ch, s.tone_period[ch], from);
       tone_next[ch] = std::max(ym.tone_last[ch] + s.tone_period[ch], ym.tone_since[ch]);
     }
@@ -304,16 +309,11 @@ void generate(Ym2149 &ym, int64_t to) {
     noise_catch_up(ym, s.noise_period, from);
     plan_noise();
   }
-  // The envelope's next event is the advance to an even position (its
-  // level changes every second one); none once it holds.
+  // The envelope's next event is its next advance (every one changes its
+  // level but at the ends of a course); none once it holds.
   int64_t env_next = kNever;
-  int env_advances = 0;
   auto plan_env = [&] {
-    env_next = kNever;
-    if (ym.env.c == 0) return;
-    env_advances = (ym.env.g & 1) ? 1 : 2;
-    env_next =
-        std::max(ym.env_last + s.env_period, ym.env_since) + (env_advances - 1) * s.env_period;
+    env_next = ym.env.c ? std::max(ym.env_last + s.env_period, ym.env_since) : kNever;
   };
   if (s.env_heard) {
     env_catch_up(ym, s.env_period, from);
@@ -326,7 +326,7 @@ void generate(Ym2149 &ym, int64_t to) {
     if (t >= to) break;
     for (int ch = 0; ch < 3; ++ch) {
       if (tone_next[ch] == t) {
-        ym.tone_bits ^= kNibble[ch];
+        ym.tone_bits ^= kChannel[ch];
         ym.tone_last[ch] = t;
         tone_next[ch] = t + s.tone_period[ch];
       }
@@ -337,7 +337,7 @@ void generate(Ym2149 &ym, int64_t to) {
       plan_noise();
     }
     if (env_next == t) {
-      env_advance(ym, env_advances);
+      env_advance(ym, 1);
       ym.env_last = t;
       plan_env();
     }
@@ -515,12 +515,12 @@ int ym_voice_mask(Ym2149 *ym, int voices) {
   if (voices >= 0) {
     ym->voice_mask = 0;
     for (int ch = 0; ch < 3; ++ch) {
-      if (voices & (1 << ch)) ym->voice_mask |= kNibble[ch];
+      if (voices & (1 << ch)) ym->voice_mask |= kChannel[ch];
     }
   }
   int bits = 0;
   for (int ch = 0; ch < 3; ++ch) {
-    if (ym->voice_mask & kNibble[ch]) bits |= 1 << ch;
+    if (ym->voice_mask & kChannel[ch]) bits |= 1 << ch;
   }
   return bits;
 }

@@ -14,6 +14,10 @@
  * exactly, whatever the frame lengths. A tone of period P toggles every P
  * steps: ym_hz / (16 P) Hz.
  *
+ * Levels: each channel has a 5-bit DAC (32 levels). A fixed volume L (4 bits)
+ * sounds at level 2L + 1, the envelope at each of the 32 levels in turn, so
+ * a sawtooth envelope of frequency f steps at 32 f.
+ *
  * Output: each change of the mixed level (the mixing table is not linear,
  * so the channels are mixed first) becomes a band-limited step at its exact
  * place on the output grid (chips/blep.h); output sample n shows the level
@@ -99,7 +103,7 @@ typedef struct {
 void ym_couple(YmCoupling *c, int32_t *samples, int n);
 
 /* The envelope: one position every period steps, 32 positions per fall or
- * rise, shown as 16 levels. */
+ * rise, each its own DAC level. */
 typedef struct {
   uint32_t g; /* position */
   uint32_t c; /* 1 while moving, 0 once held */
@@ -117,7 +121,7 @@ struct Ym2149 {
    * max(last + period, since). */
   int64_t step;
   int64_t tone_last[3], tone_since[3];
-  uint32_t tone_bits; /* channel patterns (A bits 11-8, B 7-4, C 3-0) high */
+  uint32_t tone_bits; /* channel patterns (A bits 14-10, B 9-5, C 4-0) high */
   int64_t noise_last, noise_since;
   uint32_t noise_shift; /* 17 bits */
   int64_t env_last, env_since;
@@ -136,8 +140,8 @@ struct Ym2149 {
   int64_t write_limit;
   int hold; /* samples still to show the level the time restarted with */
   int32_t held_level;
-  uint32_t voice_mask; /* channels heard: A bits 11-8, B bits 7-4, C bits 3-0 */
-  const int32_t *mix;  /* the rescaled mixing table, shared by all chips */
+  uint32_t voice_mask; /* channels heard: A bits 14-10, B bits 9-5, C bits 4-0 */
+  const uint16_t *mix; /* the rescaled mixing table, shared by all chips */
   YmCoupling coupling;
   chips::Blep blep;
 };

@@ -107,12 +107,12 @@ struct Reference {
   uint8_t r[16] = {0, 0, 0, 0, 0, 0, 0, 0x3F, 0, 0, 0, 0, 0, 10, 0, 0};
   int32_t tone[3] = {}, noise = 0, f = 65536;
   uint32_t high = 0, bits = 1, g = 0, c = 1, h = 31, e = 31;  // envelope as after a restart
-  uint32_t mask = 0xFFF;
+  uint32_t mask = 0x7FFF;
 
   void write(uint32_t reg, uint32_t v) {
     if (reg < 16) r[reg] = static_cast<uint8_t>(v);
     if (reg == 13) g = 0, c = 1, f = 65536, e = 31, h = (v & 4) ? 0 : 31;
-    if (reg == kMask) mask = (v & 1 ? 0xF00 : 0) | (v & 2 ? 0x0F0 : 0) | (v & 4 ? 0x00F : 0);
+    if (reg == kMask) mask = (v & 1 ? 0x7C00 : 0) | (v & 2 ? 0x03E0 : 0) | (v & 4 ? 0x001F : 0);
   }
   int32_t step() {
     if (++noise >= 2 * (r[6] & 31))
@@ -126,14 +126,14 @@ struct Reference {
       }
       g = moved, f = 0;
     }
-    const uint32_t envelope = ((g ^ h) >> 1) & (e >> 1);
+    const uint32_t envelope = (g ^ h) & e & 31;
     ++f;
     uint32_t i = 0;
     for (int ch = 0; ch < 3; ++ch) {
       if (tone[ch]++ >= std::max((r[2 * ch + 1] & 15) << 8 | r[2 * ch], 1))
         tone[ch] = 1, high ^= 1 << ch;
       const bool on = (high >> ch & 1 || r[7] >> ch & 1) && (bits & 1 || r[7] >> (3 + ch) & 1);
-      if (on) i |= ((r[8 + ch] & 16) ? envelope : r[8 + ch] & 15u) << (8 - 4 * ch);
+      if (on) i |= ((r[8 + ch] & 16) ? envelope : 2 * (r[8 + ch] & 15u) + 1) << (10 - 5 * ch);
     }
     return table_level(i & mask);
   }
@@ -214,17 +214,17 @@ TEST(Ym, PortsAndRegisters) {
 }
 
 // Envelope level of `shape` p steps after R13 was written, with period P:
-// position 1 + p / P; 32 positions make a fall (F) or rise (R) of 16
-// levels, then the shape's next course; H holds 15, L holds 0, and a course
-// ending in * repeats.
+// position 1 + p / P; 32 positions make a fall (F) or rise (R) through the
+// 32 levels, then the shape's next course; H holds 31, L holds 0, and a
+// course ending in * repeats.
 int envelope_level(int shape, int period, int64_t p) {
   static const char *const kCourse[16] = {"FL", "FL", "FL",  "FL", "RL", "RL", "RL",  "RL",
                                           "F*", "FL", "FR*", "FH", "R*", "RH", "RF*", "RL"};
   const char *c = kCourse[shape];
   const int64_t n = static_cast<int64_t>(std::strlen(c)), pos = 1 + p / period, cycle = pos / 32;
   const char kind = c[n - 1] == '*' ? c[cycle % (n - 1)] : c[std::min(cycle, n - 1)];
-  const int half = static_cast<int>(pos % 32) / 2;
-  return kind == 'F' ? 15 - half : kind == 'R' ? half : kind == 'H' ? 15 : 0;
+  const int at = static_cast<int>(pos % 32);
+  return kind == 'F' ? 31 - at : kind == 'R' ? at : kind == 'H' ? 31 : 0;
 }
 
 // Every shape from its start on channel A, step by step against its course;
@@ -250,11 +250,65 @@ TEST(Ym, EnvelopeShapesFollowTheirCourses) {
     std::vector<int32_t> levels;
     for (int64_t s = 0; s < t.step_of(t.length); ++s) {
       const int64_t p = restart && s >= restart / 32 ? s - restart / 32 : s;
-      levels.push_back(scaled(kSingle[envelope_level(shape, std::max(period, 1), p)]));
+      levels.push_back(table_level(envelope_level(shape, std::max(period, 1), p) << 10));
     }
     ASSERT_EQ(t.out, output_of(levels, t, t.out.size()))
         << shape << " " << period << " " << restart;
   }
+}
+
+// The flat stretches (30 samples or more) of a track's output seen before
+// its coupling, which is undone sample by sample: exactly the levels.
+std::vector<int32_t> plateaus(const Track &t) {
+  std::vector<int32_t> flat;
+  int64_t estimate = 0;
+  int32_t last = 0;
+  int run = 0;
+  for (const int32_t y : t.out) {
+    const int32_t x = y + static_cast<int32_t>((estimate + 0x8000) >> 16);
+    estimate += (((int64_t{x} << 16) - estimate) * t.ym->coupling.gain) >> 16;
+    run = x == last ? run + 1 : 1;
+    last = x;
+    if (run == 30) flat.push_back(x);
+  }
+  return flat;
+}
+
+// Channel A alone, its tone and noise off (as at power-on). On a slow
+// sawtooth envelope (70 samples a position), rising (shape 12) and falling
+// (8), it passes course after course through 31 distinct levels in turn (0
+// and 1 both silent), the odd ones 2L + 1 at the measured level of volume L.
+// Fixed volumes 0 to 15, a frame each, give exactly the measured levels.
+TEST(Ym, EnvelopeSteps32LevelsFixedVolumesTheMeasuredOnes) {
+  for (const int shape : {12, 8}) {
+    Track t(kClocksNominal, 44100);
+    t.next_frame(kCycles50Hz);
+    t.write(8, 0x10, 0);
+    t.write(11, 400 & 0xFF, 0);
+    t.write(12, 400 >> 8, 0);
+    t.write(13, shape, 0);
+    for (; t.out.size() < 44100; t.next_frame(kCycles50Hz)) t.render(t.length);
+    const std::vector<int32_t> flat = plateaus(t);
+    std::vector<int32_t> levels = flat;
+    std::sort(levels.begin(), levels.end());
+    levels.erase(std::unique(levels.begin(), levels.end()), levels.end());
+    ASSERT_EQ(levels.size(), 31u) << shape;
+    for (int l = 0; l < 16; ++l) EXPECT_EQ(levels[2 * l], scaled(kSingle[l])) << shape << " " << l;
+    EXPECT_GT(flat.size(), 31u * 18) << shape;
+    for (size_t i = 1; i < flat.size(); ++i) {
+      const auto at = std::lower_bound(levels.begin(), levels.end(), flat[i - 1]) - levels.begin();
+      ASSERT_EQ(flat[i], levels[(at + (shape == 12 ? 1 : 30)) % 31]) << shape << " " << i;
+    }
+  }
+  Track t(kClocksNominal, 44100);
+  std::vector<int32_t> want;
+  for (int volume = 0; volume < 16; ++volume) {
+    t.next_frame(kCycles50Hz);
+    t.write(8, volume, 0);
+    t.render(t.length);
+    want.push_back(scaled(kSingle[volume]));
+  }
+  EXPECT_EQ(plateaus(t), want);
 }
 
 // Random register streams, heavy in periods of 0 and 1, silent or masked
@@ -481,20 +535,25 @@ TEST(Ym, CentredWithoutClicksWithin16Bits) {
   for (size_t i = 2 * 44100 + 44100 / 2; i < t.out.size(); ++i) ASSERT_EQ(t.out[i], 0) << i;
 }
 
+// The measured rows at the odd levels 2L + 1 (volume L); levels 0 and 1
+// both silent, every level above 1 louder than the one below.
 TEST(YmMixTable, MeasuredRowsSymmetricAndStrictlyIncreasing) {
-  uint16_t t[YM_MIX_TABLE_SIZE];
-  ym_mix_table_build(t);
-  auto at = [&](int a, int b, int c) { return t[(a << 8) | (b << 4) | c]; };
+  std::vector<uint16_t> t(YM_MIX_TABLE_SIZE);
+  ym_mix_table_build(t.data());
+  auto at = [&](int a, int b, int c) { return t[(a << 10) | (b << 5) | c]; };
   for (int l = 0; l < 16; ++l) {
-    EXPECT_EQ(at(l, 0, 0), kSingle[l]) << l;
-    EXPECT_EQ(at(l, l, l), kEqual[l]) << l;
-    EXPECT_EQ(at(15, 15, l), kPair[l]) << l;
+    const int k = 2 * l + 1;
+    EXPECT_EQ(at(k, 0, 1), kSingle[l]) << l;
+    EXPECT_EQ(at(k, k, k), kEqual[l]) << l;
+    EXPECT_EQ(at(31, 31, k), kPair[l]) << l;
   }
   for (int i = 0; i < YM_MIX_TABLE_SIZE; ++i) {
-    const int a = i >> 8, b = (i >> 4) & 15, c = i & 15;
+    const int a = i >> 10, b = (i >> 5) & 31, c = i & 31;
     for (uint16_t p : {at(a, c, b), at(b, a, c), at(b, c, a), at(c, a, b), at(c, b, a)})
       ASSERT_EQ(t[i], p) << a << "," << b << "," << c;
-    if (a < 15) {
+    if (a == 0) {
+      ASSERT_EQ(t[i], at(1, b, c)) << b << "," << c;
+    } else if (a < 31) {
       ASSERT_LT(t[i], at(a + 1, b, c)) << a << "," << b << "," << c;
     }
   }
