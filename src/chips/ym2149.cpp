@@ -66,9 +66,6 @@ constexpr uint32_t kAllVoices = 0x7FFF;
 
 // Envelope: 32 positions per fall or rise, one DAC level each.
 constexpr uint32_t kEnvMask = 31;
-// A write to R13 makes the envelope advance at its step: its last advance
-// then lies further back than any period.
-constexpr int64_t kEnvRestart = 65536;
 constexpr int64_t kNever = INT64_MAX;
 
 // The AC coupling: the estimate moves by 2 pi fc / rate of the difference a
@@ -77,8 +74,9 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr int64_t kCouplingNum = static_cast<int64_t>(2 * kPi * YM_COUPLING_HZ * 65536 + 0.5);
 constexpr int64_t kCouplingMax = int64_t{32767} << 16;
 
-// The envelope as a write of `shape` to R13 leaves it (its first step
-// advances at once, so the first level shown is that of position 1).
+// The envelope as a write of `shape` to R13 leaves it: at position 0 (the
+// top of a fall, the bottom of a rise), its period counting from the
+// write's step, so that level holds a whole period as on the chip.
 constexpr YmEnvelope restarted(uint8_t shape) {
   return {0, 1, (shape & 4) ? 0 : kEnvMask, kEnvMask};
 }
@@ -360,7 +358,7 @@ void reset_generators(Ym2149 &ym) {
   ym.noise_since = now;
   ym.noise_shift = 1;
   ym.env = restarted(kShapeReset);
-  ym.env_last = now - kEnvRestart;
+  ym.env_last = now;
   ym.env_since = now;
 }
 
@@ -388,7 +386,7 @@ void write_register(Ym2149 &ym, uint8_t reg, uint8_t value, uint32_t cycle) {
     ym.env_since = at;
   } else if (reg == kEnvShape) {
     ym.env = restarted(value);
-    ym.env_last = at - kEnvRestart;
+    ym.env_last = at;
     ym.env_since = at;
   }
   ym.regs[reg] = value;

@@ -105,13 +105,13 @@ constexpr uint32_t kMask = 0xFF;
 // applied at the step they fall in: levels step by step.
 struct Reference {
   uint8_t r[16] = {0, 0, 0, 0, 0, 0, 0, 0x3F, 0, 0, 0, 0, 0, 10, 0, 0};
-  int32_t tone[3] = {}, noise = 0, f = 65536;
+  int32_t tone[3] = {}, noise = 0, f = 0;
   uint32_t high = 0, bits = 1, g = 0, c = 1, h = 31, e = 31;  // envelope as after a restart
   uint32_t mask = 0x7FFF;
 
   void write(uint32_t reg, uint32_t v) {
     if (reg < 16) r[reg] = static_cast<uint8_t>(v);
-    if (reg == 13) g = 0, c = 1, f = 65536, e = 31, h = (v & 4) ? 0 : 31;
+    if (reg == 13) g = 0, c = 1, f = 0, e = 31, h = (v & 4) ? 0 : 31;
     if (reg == kMask) mask = (v & 1 ? 0x7C00 : 0) | (v & 2 ? 0x03E0 : 0) | (v & 4 ? 0x001F : 0);
   }
   int32_t step() {
@@ -214,14 +214,14 @@ TEST(Ym, PortsAndRegisters) {
 }
 
 // Envelope level of `shape` p steps after R13 was written, with period P:
-// position 1 + p / P; 32 positions make a fall (F) or rise (R) through the
+// position p / P; 32 positions make a fall (F) or rise (R) through the
 // 32 levels, then the shape's next course; H holds 31, L holds 0, and a
 // course ending in * repeats.
 int envelope_level(int shape, int period, int64_t p) {
   static const char *const kCourse[16] = {"FL", "FL", "FL",  "FL", "RL", "RL", "RL",  "RL",
                                           "F*", "FL", "FR*", "FH", "R*", "RH", "RF*", "RL"};
   const char *c = kCourse[shape];
-  const int64_t n = static_cast<int64_t>(std::strlen(c)), pos = 1 + p / period, cycle = pos / 32;
+  const int64_t n = static_cast<int64_t>(std::strlen(c)), pos = p / period, cycle = pos / 32;
   const char kind = c[n - 1] == '*' ? c[cycle % (n - 1)] : c[std::min(cycle, n - 1)];
   const int at = static_cast<int>(pos % 32);
   return kind == 'F' ? 31 - at : kind == 'R' ? at : kind == 'H' ? 31 : 0;
