@@ -195,10 +195,14 @@ int EMU68_start_frame(Emu68 *emu, uint32_t previous, uint32_t instructions) {
   cpu.busy_until = 0;
   const uint32_t allowance = std::min(instructions, step_limit(cpu));
   cpu.frame_left = allowance;
-  const uint32_t pc = cpu.pc, watermark = cpu.a[7];
+  const uint32_t pc = cpu.pc, watermark = cpu.a[7], sr = cpu.sr;
   cpu.a[7] = watermark - 4;  // stands for the return address; never written
   uint32_t left = allowance;
   const bool returned = run_until(cpu, watermark, &left);
+  // As the return from the interrupt that calls a play routine on the real
+  // machine: a mask the routine left raised does not hold the frame's
+  // interrupts back.
+  cpu.sr = sr;
   cpu.a[7] = watermark;
   cpu.pc = pc;
   if (returned) return 0;

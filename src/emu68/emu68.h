@@ -107,8 +107,8 @@ void EMU68_step_one(Emu68 *emu);
  * an interrupt due meanwhile comes when it ends, so the handlers of a frame
  * too run no more than its cycles allow. Both return 0, or a negative
  * value (with a message on the error stack) when the routine or a handler
- * did not return within the allowance, or without memory; PC and A7 are
- * restored either way, and a frame whose routine failed delivers no
+ * did not return within the allowance, or without memory; PC, SR and A7
+ * are restored either way, and a frame whose routine failed delivers no
  * interrupt. */
 int EMU68_start_frame(Emu68 *emu, uint32_t previous, uint32_t instructions);
 int EMU68_run_interrupts(Emu68 *emu, uint32_t until);
