@@ -1,6 +1,6 @@
 // The display under SDL's dummy video driver: presenting, keyboard events
-// through the key queue to key strings, the window without the focus and
-// its pace, a lost renderer, and closing.
+// through the key queue to key strings, the window without the focus, a
+// lost renderer, and closing.
 #include "display/display.h"
 #include "display/display_info.h"
 
@@ -8,7 +8,6 @@
 
 #include <SDL.h>
 
-#include <chrono>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -93,19 +92,10 @@ TEST_F(DisplayDummy, KeyboardEventsBecomeKeyStrings) {
   EXPECT_TRUE(display_info().open);
 }
 
-TEST_F(DisplayDummy, WithoutTheFocusNothingIsDrawnKeysAreLostAndFramesKeepTheirPace) {
+TEST_F(DisplayDummy, WithoutTheFocusNothingIsDrawnAndKeysAreLost) {
   present(0xFF0000);
   EXPECT_EQ(keys_after({key(SDLK_F2), window(SDL_WINDOWEVENT_FOCUS_LOST), text("x")}), "\xff<|");
   EXPECT_EQ(present(0x00FF00), 0xFF0000u);
-  // About 60 frames per second even unpaced (a generous band for a loaded
-  // machine): the loop neither races nor burns a core.
-  std::vector<uint32_t> frame(800 * 600);
-  int frames = 0;
-  for (auto t0 = std::chrono::steady_clock::now();
-       std::chrono::steady_clock::now() - t0 < std::chrono::seconds(2); ++frames)
-    ASSERT_EQ(display_update(frame.data()), 1);
-  EXPECT_GE(frames, 60);
-  EXPECT_LE(frames, 150);
   EXPECT_EQ(keys_after({text("y"), window(SDL_WINDOWEVENT_FOCUS_GAINED), text("z")}), "z|");
   EXPECT_EQ(present(0x00FF00), 0x00FF00u);
 }

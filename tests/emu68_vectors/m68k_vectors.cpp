@@ -17,6 +17,8 @@
 #include <string_view>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "emu68/emu68.h"
 #include "emu68/flat68.h"
 
@@ -28,8 +30,8 @@ std::vector<uint8_t> memory(emu68::flat::kSize);
 Emu68 emu;
 uint8_t &at(uint32_t address) { return memory[address & (emu68::flat::kSize - 1)]; }
 
-// The registers of a vector state, in the order the files list them, and
-// where each lives in Reg68 (A7 is "ssp").
+// The registers of a vector state, and where each lives in Reg68 (A7 is
+// "ssp").
 constexpr std::string_view kRegs[19] = {"d0", "d1",  "d2",  "d3", "d4", "d5", "d6",
                                         "d7", "a0",  "a1",  "a2", "a3", "a4", "a5",
                                         "a6", "usp", "ssp", "sr", "pc"};
@@ -54,124 +56,17 @@ struct Vector {
   bool exception = false;
 };
 
-// Reads the JSON of the vector files: objects, arrays, strings and unsigned
-// integers. Each call returns false when the text does not hold what it
-// reads; skip() passes over any value (members a vector does not use).
-class Reader {
- public:
-  explicit Reader(std::string_view text) : p_(text.data()), end_(text.data() + text.size()) {}
-
-  template <class Item>
-  bool array(Item item) {
-    return list('[', ']', item);
-  }
-  template <class Member>
-  bool object(Member member) {
-    return list('{', '}', [&] {
-      std::string_view key;
-      return string(&key) && take(':') && member(key);
-    });
-  }
-  bool number(uint32_t *v) {
-    space();
-    const char *start = p_;
-    uint64_t n = 0;
-    while (p_ < end_ && *p_ >= '0' && *p_ <= '9' && n <= 0xFFFFFFFF) n = n * 10 + (*p_++ - '0');
-    *v = static_cast<uint32_t>(n);
-    return p_ != start && n <= 0xFFFFFFFF;
-  }
-  bool string(std::string_view *s) {  // escapes are kept as written
-    if (!take('"')) return false;
-    const char *start = p_;
-    for (; p_ < end_ && *p_ != '"'; ++p_) {
-      if (*p_ == '\\' && p_ + 1 < end_) ++p_;
-    }
-    if (p_ == end_) return false;
-    *s = std::string_view(start, static_cast<size_t>(p_++ - start));
-    return true;
-  }
-  bool skip() {
-    space();
-    if (p_ == end_) return false;
-    if (*p_ == '[') return array([&] { return skip(); });
-    if (*p_ == '{') return object([&](std::string_view) { return skip(); });
-    if (*p_ == '"') {
-      std::string_view s;
-      return string(&s);
-    }
-    const char *start = p_;  // a number, true, false or null: up to what follows it
-    while (p_ < end_ && std::string_view(",]} \n\r\t").find(*p_) == std::string_view::npos) ++p_;
-    return p_ != start;
-  }
-  bool at_end() {
-    space();
-    return p_ == end_;
-  }
-
- private:
-  void space() {
-    while (p_ < end_ && (*p_ == ' ' || *p_ == '\n' || *p_ == '\r' || *p_ == '\t')) ++p_;
-  }
-  bool take(char c) {
-    space();
-    if (p_ == end_ || *p_ != c) return false;
-    ++p_;
-    return true;
-  }
-  template <class Item>
-  bool list(char open, char close, Item item) {
-    if (!take(open)) return false;
-    if (take(close)) return true;
-    do {
-      if (!item()) return false;
-    } while (take(','));
-    return take(close);
-  }
-
-  const char *p_, *end_;
-};
-
-// Reads up to `n` numbers of an array into `out`.
-bool numbers(Reader &in, uint32_t *out, int n) {
-  int i = 0;
-  return in.array([&] { return i < n && in.number(&out[i++]); });
-}
-
-bool read_state(Reader &in, State *s) {
-  int next = 0;  // the registers come in kRegs order: look from the one expected
-  return in.object([&](std::string_view key) {
-    for (int k = 0; k < 19; ++k) {
-      const int i = (next + k) % 19;
-      if (key == kRegs[i]) {
-        next = (i + 1) % 19;
-        return in.number(&s->regs[i]);
-      }
-    }
-    if (key == "prefetch") return numbers(in, s->prefetch, 2);
-    if (key == "ram") {
-      return in.array([&] {
-        s->ram.push_back({});
-        return numbers(in, s->ram.back().data(), 2);
-      });
-    }
-    return in.skip();
-  });
-}
-
-bool read_vector(Reader &in, Vector *v) {
-  *v = Vector();
-  return in.object([&](std::string_view key) {
-    if (key == "name") {
-      std::string_view name;
-      if (!in.string(&name)) return false;
-      v->name = name;
-      return true;
-    }
-    if (key == "initial") return read_state(in, &v->initial);
-    if (key == "final") return read_state(in, &v->final);
-    v->exception |= key == "exception";
-    return in.skip();
-  });
+// A state of the vector files: the registers by name, the two prefetch
+// words (initial states only), the RAM bytes as [address, value] pairs.
+// Throws when something is missing.
+State read_state(const nlohmann::json &j) {
+  State s;
+  for (int i = 0; i < 19; ++i) s.regs[i] = j.at(std::string(kRegs[i])).get<uint32_t>();
+  for (int i = 0; i < 2 && j.contains("prefetch"); ++i)
+    s.prefetch[i] = j["prefetch"].at(i).get<uint32_t>();
+  for (const auto &b : j.at("ram"))
+    s.ram.push_back({b.at(0).get<uint32_t>(), b.at(1).get<uint32_t>()});
+  return s;
 }
 
 // Two recorded vectors contradict themselves: a byte shift that changes bits
@@ -229,22 +124,27 @@ bool run_file(const fs::path &path, long *passed, long *failed) {
   if (f) gzclose(f);
   long ok = 0, bad = 0, skipped = 0;
   std::string first;
-  Reader in(text);
-  Vector v;
-  const bool read = n == 0 && in.array([&] {
-    if (!read_vector(in, &v)) return false;
-    if (contradictory(v)) {
-      ++skipped;
-      return true;
+  const nlohmann::json file = nlohmann::json::parse(text, nullptr, false);
+  bool read = n == 0 && file.is_array();
+  try {
+    for (size_t i = 0; read && i < file.size(); ++i) {
+      const nlohmann::json &j = file[i];
+      const Vector v{j.at("name").get<std::string>(), read_state(j.at("initial")),
+                     read_state(j.at("final")), j.contains("exception")};
+      if (contradictory(v)) {
+        ++skipped;
+        continue;
+      }
+      const std::string diff = run(op, v);
+      if (diff.empty()) {
+        ++ok;
+      } else if (bad++ == 0) {
+        first = v.name + ":" + diff;
+      }
     }
-    const std::string diff = run(op, v);
-    if (diff.empty()) {
-      ++ok;
-    } else if (bad++ == 0) {
-      first = v.name + ":" + diff;
-    }
-    return true;
-  }) && in.at_end();
+  } catch (const nlohmann::json::exception &) {
+    read = false;
+  }
   if (!read) {
     std::printf("%s: cannot read\n", name.c_str());
     return false;

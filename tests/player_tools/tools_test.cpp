@@ -3,8 +3,6 @@
 // behind, exit statuses, and playback through SDL's disk and missing
 // drivers.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -155,34 +153,21 @@ TEST_F(Tools, RenderTooLongForAWav) {
   EXPECT_FALSE(std::filesystem::exists(path("long.wav")));
 }
 
-// A failed render removes only a regular file it made itself; a device, a
-// file that was there before and the input are never removed, and the input
-// is never written, whatever path leads to it.
+// A failed render removes only a regular file it made itself, not one that
+// was there before, and never writes its input, by whatever path. (Inputs
+// and devices by every path: the vk68 tool's test, for every command.)
 TEST_F(Tools, RenderKeepsWhatItDidNotMake) {
   const std::string stuck = "render " TUNES "/tone.vk68 --track 4 -o ";  // a track that hangs
   EXPECT_EQ(vk68(stuck + path("new.wav")).status, 1);
   EXPECT_FALSE(std::filesystem::exists(path("new.wav")));
-  const std::string old = write("old.wav", "old");
+  const std::string old = write("old.wav", "old"),
+                    song = write("song.vk68", read(TUNES "/paula.vk68"));
   EXPECT_EQ(vk68(stuck + old).status, 1);
   EXPECT_TRUE(std::filesystem::exists(old));
-
-  const std::string song = write("song.vk68", read(TUNES "/paula.vk68"));
   ASSERT_EQ(link(song.c_str(), path("linked.vk68").c_str()), 0);
-  for (const std::string &out : {song, path("linked.vk68"), dir_.string() + "/./song.vk68"}) {
-    const Outcome r = vk68("render " + song + " -o " + out);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "vk68: cannot write '" + out + "': it is the input file\n");
-  }
+  EXPECT_EQ(vk68("render " + song + " -o " + path("linked.vk68")).err,
+            "vk68: cannot write '" + path("linked.vk68") + "': it is the input file\n");
   EXPECT_EQ(read(song), read(TUNES "/paula.vk68"));
-
-  const std::string device = path("full");
-  if (mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0)
-    GTEST_SKIP() << "cannot make a device node here (" << std::strerror(errno) << ")";
-  const Outcome r = vk68("render " TUNES "/paula.vk68 -o " + device);
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "vk68: cannot write '" + device + "': No space left on device\n");
-  struct stat st;
-  EXPECT_TRUE(lstat(device.c_str(), &st) == 0 && S_ISCHR(st.st_mode));
 }
 
 TEST_F(Tools, ExitStatuses) {
