@@ -2,16 +2,15 @@
 // step-by-step model of the chip (every generator stepped at every step,
 // the changes of its level made band-limited and centred as the chip's
 // output stage does) under random writes, frame lengths, chunk sizes, rates
-// and both clocks; envelope shapes against their courses; the centring; the
-// mixing table. (The band-limited steps' spectra and shape are tested on
-// their own in chips_blep, a tone's pitch over a minute through the player.)
+// and both clocks; the centring; the mixing table. (The band-limited steps'
+// spectra and shape are tested in chips_blep, a tone's pitch over a minute
+// through the player.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -23,7 +22,6 @@
 namespace {
 
 constexpr uint32_t kSelect = 0xFFFF8800, kData = 0xFFFF8802;
-constexpr uint64_t kCycles50Hz = 160256;  // a PAL ST's VBL: 313 lines x 512
 // Measured levels: one channel alone, all three equal, two at 15 and the
 // third at each level.
 constexpr uint16_t kSingle[16] = {0,    110,  230,  355,  582,   801,   1227,  1701,
@@ -34,14 +32,13 @@ constexpr uint16_t kPair[16] = {56457, 56460, 56463, 56471, 56477, 56480, 56486,
                                 56511, 56534, 56594, 56767, 57247, 58506, 61273, 65535};
 
 // A table level rescaled to the chip's 0xD000 peak (x 13312 / 16384).
-int32_t scaled(uint32_t level) { return static_cast<int32_t>((level * 13312) >> 14); }
 int32_t table_level(uint32_t index) {
   static const auto table = [] {
     std::array<uint16_t, YM_MIX_TABLE_SIZE> t;
     ym_mix_table_build(t.data());
     return t;
   }();
-  return scaled(table[index]);
+  return static_cast<int32_t>((table[index] * 13312) >> 14);
 }
 
 // A chip on its time base, fed frame by frame as the player does: each
@@ -204,58 +201,15 @@ TEST(Ym, PortsAndRegisters) {
   }
 }
 
-// Envelope level of `shape` p steps after R13 was written, with period P:
-// position 1 + p / P; 32 positions make a fall (F) or rise (R) of 16
-// levels, then the shape's next course; H holds 15, L holds 0, and a course
-// ending in * repeats.
-int envelope_level(int shape, int period, int64_t p) {
-  static const char *const kCourse[16] = {"FL", "FL", "FL",  "FL", "RL", "RL", "RL",  "RL",
-                                          "F*", "FL", "FR*", "FH", "R*", "RH", "RF*", "RL"};
-  const char *c = kCourse[shape];
-  const int64_t n = static_cast<int64_t>(std::strlen(c)), pos = 1 + p / period, cycle = pos / 32;
-  const char kind = c[n - 1] == '*' ? c[cycle % (n - 1)] : c[std::min(cycle, n - 1)];
-  const int half = static_cast<int>(pos % 32) / 2;
-  return kind == 'F' ? 15 - half : kind == 'R' ? half : kind == 'H' ? 15 : 0;
-}
-
-// Every shape from its start on channel A, step by step against its course;
-// writing R13 (with the same value too) starts it again from the step its
-// write falls in.
-TEST(Ym, EnvelopeShapesFollowTheirCourses) {
-  std::vector<std::array<int, 3>> envelopes = {{13, 8, 32 * 3001 + 7},
-                                               {10, 5, 32 * 4443 + 31},
-                                               {8, 0, 0},
-                                               {12, 0x103, 0},
-                                               {9, 2, 32 * 2000}};
-  for (int shape = 0; shape < 16; ++shape) envelopes.push_back({shape, 3, 0});
-  for (auto [shape, period, restart] : envelopes) {
-    Track t(kClocksNominal, 44100);
-    t.next_frame(2 * kCycles50Hz);
-    t.write(8, 0x10, 0);
-    t.write(11, period & 0xFF, 0);
-    t.write(12, period >> 8, 0);
-    t.write(13, shape, 0);
-    if (restart) t.write(13, shape, static_cast<uint32_t>(restart));
-    t.render(kCycles50Hz);
-    t.render(t.length);
-    std::vector<int32_t> levels;
-    for (int64_t s = 0; s < t.step_of(t.length); ++s) {
-      const int64_t p = restart && s >= restart / 32 ? s - restart / 32 : s;
-      levels.push_back(scaled(kSingle[envelope_level(shape, std::max(period, 1), p)]));
-    }
-    ASSERT_EQ(t.out, output_of(levels, t, t.out.size()))
-        << shape << " " << period << " " << restart;
-  }
-}
-
 // Random register streams, heavy in periods of 0 and 1, silent or masked
-// generators, envelope restarts and writes sharing a cycle, on both clocks
+// generators, envelope restarts (with the same shape too) and writes
+// sharing a cycle, on both clocks
 // at random rates, over frames of random lengths (some far longer than a
 // chunk, some shorter than a step) each rendered in random chunks: every
 // sample as the step-by-step reference gives it. So the output depends on
 // nothing but the writes' cycles: not on the frames, nor on the chunks.
 TEST(Ym, MatchesTheStepByStepReference) {
-  uint32_t seed = 2149;
+  uint32_t seed = 2149, shape = 0;
   auto next = [&seed](uint32_t n) {  // 0..n-1
     seed = seed * 1664525u + 1013904223u;
     return (seed >> 8) % n;
@@ -271,7 +225,7 @@ TEST(Ym, MatchesTheStepByStepReference) {
       case 8:
       case 9:
       case 10: return std::array<uint32_t, 4>{0, 0x10, any & 0x1F, 15}[next(4)];
-      case 13: return next(4) ? any & 15 : any;
+      case 13: return shape = !next(3) ? shape : next(4) ? any & 15 : any;  // restarts too
       default: return small[next(6)];
     }
   };
@@ -316,6 +270,20 @@ TEST(Ym, MatchesTheStepByStepReference) {
     const int64_t steps = t.step_of(t.tb.frame_start + t.length);
     ASSERT_EQ(t.out, output_of(reference_levels(events, steps), t, t.out.size()))
         << "run " << run << " at " << rate << " Hz";
+  }
+}
+
+// Every envelope shape from its start, alone on channel A (tone and noise
+// off), as the reference has it.
+TEST(Ym, EveryEnvelopeShapeAsTheReference) {
+  for (uint32_t shape = 0; shape < 16; ++shape) {
+    Track t(kClocksNominal, 44100);
+    t.next_frame(160256);
+    const std::vector<Event> events = {{0, 7, 0x3F}, {0, 8, 0x10}, {0, 11, 3}, {0, 13, shape}};
+    for (const Event &e : events) t.write(int(e.reg), int(e.value), 0);
+    t.render(t.length);
+    ASSERT_EQ(t.out, output_of(reference_levels(events, t.step_of(t.length)), t, t.out.size()))
+        << "shape " << shape;
   }
 }
 
