@@ -27,7 +27,8 @@ struct Probe {
   static inline std::vector<uint32_t> refused;
   static inline uint32_t adjusted = 0, resets = 0;
   static inline Interrupt68 record = {0x100, 4};
-  static void event(const char *format, uint32_t a, uint32_t b = 0) {
+  static void event(IoPlugin68 *self, const char *format, uint32_t a, uint32_t b = 0) {
+    selves.insert(self);
     char text[40];
     std::snprintf(text, sizeof text, format, a, b);
     log.push_back(text);
@@ -36,43 +37,31 @@ struct Probe {
     IoPlugin68 p{};
     p.addr_lo = 0xFFFFFA00;
     p.read_b = [](IoPlugin68 *self, uint32_t a, uint32_t c) {
-      selves.insert(self);
-      return event("rb %X@%u", a, c), 0x42u;
+      return event(self, "rb %X@%u", a, c), 0x42u;
     };
     p.write_b = [](IoPlugin68 *self, uint32_t, uint32_t v, uint32_t c) {
-      selves.insert(self);
-      event("w%u@%u", v, c);
+      event(self, "w%u@%u", v, c);
     };
     p.write_w = [](IoPlugin68 *self, uint32_t a, uint32_t v, uint32_t) {
-      selves.insert(self);
-      event("ww %X=%X", a, v);
+      event(self, "ww %X=%X", a, v);
     };
     p.write_l = [](IoPlugin68 *self, uint32_t a, uint32_t v, uint32_t) {
-      selves.insert(self);
-      event("wl %X=%X", a, v);
+      event(self, "wl %X=%X", a, v);
     };
     p.next_interrupt = [](IoPlugin68 *self, uint32_t c) {
-      selves.insert(self);
-      event("next@%u", c);
-      if (answers.empty()) return IO68_NO_INTERRUPT;
-      const int32_t v = answers.front();
-      answers.erase(answers.begin());
+      event(self, "next@%u", c);
+      const int32_t v = answers.empty() ? IO68_NO_INTERRUPT : answers.front();
+      if (!answers.empty()) answers.erase(answers.begin());
       return v;
     };
     p.interrupt = [](IoPlugin68 *self, uint32_t c) {
-      selves.insert(self);
-      event("irq@%u", c);
+      event(self, "irq@%u", c);
       return std::count(refused.begin(), refused.end(), c) ? nullptr : &record;
     };
     p.adjust_cycles = [](IoPlugin68 *self, uint32_t cycles) {
-      selves.insert(self);
-      adjusted = cycles;
+      selves.insert(self), adjusted = cycles;
     };
-    p.reset = [](IoPlugin68 *self) {
-      selves.insert(self);
-      ++resets;
-      return 0;
-    };
+    p.reset = [](IoPlugin68 *self) { return selves.insert(self), ++resets, 0; };
     return p;
   }
 };

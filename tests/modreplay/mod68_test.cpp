@@ -149,6 +149,41 @@ TEST_F(ModuleChecks, CutsLoopsToTheirSample) {
   }
 }
 
+// The module `m` (31 slots, 4 channels) as other trackers stored it: its
+// first two channels under a "2CHN" signature, or its samples packed as
+// ModPlug ADPCM (a table of 16 steps, then a step's index a nibble, low
+// nibble first; here steps of powers of two, which the samples keep to).
+std::vector<uint8_t> stored_otherwise(const std::vector<uint8_t> &m, bool two_channels) {
+  Mod68Info info;
+  EXPECT_EQ(mod68_check(m.data(), int32_t(m.size()), &info), 0);
+  std::vector<uint8_t> out(m.begin(), m.begin() + 1084);
+  if (two_channels) std::memcpy(&out[1080], "2CHN", 4);
+  for (size_t row = 0; row < size_t(info.patterns) * 64; ++row)
+    out.insert(out.end(), m.begin() + long(1084 + row * 16),
+               m.begin() + long(1084 + row * 16 + (two_channels ? 8 : 16)));
+  const int8_t steps[16] = {0, 1, 2, 4, 8, 16, 32, 64, -1, -2, -4, -8, -16, -32, -64, -128};
+  for (size_t at = 1084 + size_t(info.patterns) * 1024, s = 0; s < 31; ++s) {
+    const size_t length = 2 * size_t(m[20 + 30 * s + 22] << 8 | m[20 + 30 * s + 23]);
+    if (two_channels || !length) {
+      out.insert(out.end(), m.begin() + long(at), m.begin() + long(at + length));
+    } else {
+      out.insert(out.end(), {'A', 'D', 'P', 'C', 'M'});
+      out.insert(out.end(), steps, steps + 16);
+      for (size_t i = 0; i < length; ++i) {
+        const int8_t step = int8_t(m[at + i] - (i ? m[at + i - 1] : 0));
+        const uint8_t k = uint8_t(std::find(steps, steps + 16, step) - steps);
+        EXPECT_LT(k, 16) << "no step of " << int(step);
+        if (i % 2)
+          out.back() |= uint8_t(k << 4);
+        else
+          out.push_back(k);
+      }
+    }
+    at += length;
+  }
+  return out;
+}
+
 // Packed samples unpack to their bytes (steps all in the table), patterns
 // of two channels widen to four.
 TEST_F(ModuleChecks, UnpacksAndWidens) {
