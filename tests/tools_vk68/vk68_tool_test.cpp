@@ -78,24 +78,14 @@ TEST_F(Vk68Tool, InfoAsTextIsSafeToPrint) {
 TEST_F(Vk68Tool, FailuresSayWhatAndWhy) {
   const std::string junk = write("junk", std::string(100, 'j')), empty = write("empty", ""),
                     packed = write("junk.ice", ice(std::string(100, 'j'))),
-                    song = write("song.vk68", kSample), none = path("none"), dir = dir_.string(),
-                    zipped = gzip(kSample), iced = ice(kSample);
-  const std::string cut_gz = write("cut.gz", zipped.substr(0, zipped.size() - 9)),
-                    cut_ice = write("cut.ice", iced.substr(0, iced.size() - 1)),
-                    early = write("early.vk68", vk68("MN'x|MU|DA:A")),
-                    no_data = write("none.vk68", vk68("MU|MN'x"));
+                    song = write("song.vk68", kSample), none = path("none"), dir = dir_.string();
   const std::string not_music = ": not a music file (no VK68, SNDH, ICE or gzip signature)\n";
-  // The cause first, each file named as given, what was unpacked from it as
-  // "packed content".
+  // The cause first (the loader's own, tested with the loaders), each file
+  // named as given, what was unpacked from it as "packed content".
   const std::pair<std::string, std::string> cases[] = {
       {"info " + junk, "vk68: " + junk + not_music},
       {"info " + packed, "vk68: packed content" + not_music + "vk68: " + packed +
                              ": its ICE-packed content does not load\n"},
-      {"info " + cut_gz, "vk68: " + cut_gz + ": gzip-packed data cut short\n"},
-      {"info " + cut_ice, "vk68: " + cut_ice + ": ICE-packed data cut short\n"},
-      {"info " + early,
-       "vk68: " + early + ": damaged VK68 file (chunk MN before the first track)\n"},
-      {"info " + no_data, "vk68: " + no_data + ": track 1 has no music data\n"},
       {"info " + empty, "vk68: " + empty + ": empty file\n"},
       {"info " + dir, "vk68: cannot read '" + dir + "': Is a directory\n"},
       {"convert " + none + " x", "vk68: cannot read '" + none + "': No such file or directory\n"},
