@@ -35,7 +35,6 @@ namespace fs = std::filesystem;
 
 // Output samples per replay frame (500 Hz: 16000 cycles, at 44100 Hz):
 // 88.2, so the first f frames hold ceil(88.2 f) samples.
-constexpr int kFrameSamples = 88;
 inline size_t frame_samples(uint64_t frames) { return size_t((frames * 882 + 9) / 10); }
 
 inline std::vector<uint8_t> read_bytes(const fs::path &p) {
