@@ -117,7 +117,7 @@ class Emu68Test : public ::testing::Test {
   IoPlugin68 probe = Probe::plugin();
 };
 
-TEST_F(Emu68Test, InitChecksTheSizeAndResets) {
+TEST_F(Emu68Test, InitChecksTheSizeAndResetsAndBlocksStayInside) {
   const std::pair<int32_t, const char *> refused[] = {
       {0x10000, "EMU68_init : memory amount must be >= 128Kb"},
       {0x30000, "EMU68_init : memory amount must be a power of 2"},
@@ -142,6 +142,17 @@ TEST_F(Emu68Test, InitChecksTheSizeAndResets) {
   EXPECT_EQ(EMU68_pop_error(&emu), nullptr);  // the oldest went
   EMU68_push_error(&emu, "%s", std::string(300, 'y').c_str());
   EXPECT_EQ(pop(), std::string(127, 'y'));
+  // Blocks and copies stay inside the memory.
+  uint8_t buffer[16] = {0xAB};
+  EXPECT_EQ(EMU68_check_block(&emu, 0, 0x80000), 0);
+  EXPECT_LT(EMU68_check_block(&emu, 0x7F000, 0x1000), 0);  // ends at the top, not from 0
+  EXPECT_EQ(pop(), "68K memory overflow :($7F000-$0)");
+  EXPECT_LT(EMU68_check_block(&emu, 0, 0x80001), 0);
+  EXPECT_EQ(pop(), "Not enought 68K memory ($80001>$80000)");
+  EXPECT_LT(EMU68_copy_in(&emu, 0x7FFF1, buffer, sizeof buffer), 0);
+  EXPECT_EQ(EMU68_copy_in(&emu, 0x7FFE0, buffer, sizeof buffer), 0);
+  EXPECT_EQ(mem[0x7FFE0], 0xAB);
+  EXPECT_LT(EMU68_copy_out(&emu, buffer, 0x7FFF1, sizeof buffer), 0);
 }
 
 // Bit 23 makes an address I/O, bits 15-8 pick the page; the chip sees its
@@ -237,19 +248,6 @@ TEST_F(Emu68Test, OddAccessesAndLoops) {
   EXPECT_EQ(std::vector<uint8_t>(mem.begin() + 0x7FFF9, mem.begin() + kSize),
             (std::vector<uint8_t>{0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77}));
   EXPECT_EQ(r.pc, kCode + 34);
-}
-
-TEST_F(Emu68Test, BlockCheckKeepsCopiesInsideMemory) {
-  uint8_t buffer[16] = {0xAB};
-  EXPECT_EQ(EMU68_check_block(&emu, 0, 0x80000), 0);
-  EXPECT_LT(EMU68_check_block(&emu, 0x7F000, 0x1000), 0);  // ends at the top, not from 0
-  EXPECT_EQ(pop(), "68K memory overflow :($7F000-$0)");
-  EXPECT_LT(EMU68_check_block(&emu, 0, 0x80001), 0);
-  EXPECT_EQ(pop(), "Not enought 68K memory ($80001>$80000)");
-  EXPECT_LT(EMU68_copy_in(&emu, 0x7FFF1, buffer, sizeof buffer), 0);
-  EXPECT_EQ(EMU68_copy_in(&emu, 0x7FFE0, buffer, sizeof buffer), 0);
-  EXPECT_EQ(mem[0x7FFE0], 0xAB);
-  EXPECT_LT(EMU68_copy_out(&emu, buffer, 0x7FFF1, sizeof buffer), 0);
 }
 
 // The routine runs as a subroutine; then every interrupt the source reports

@@ -199,16 +199,6 @@ std::vector<int16_t> wav(const std::string &b, uint32_t rate, bool streamed = fa
   return s;
 }
 
-TEST_F(Vk68Tool, RenderEveryTrackForItsOwnTime) {
-  const Outcome r = run("render " TUNES "/paula.vk68 --all -o " + path("all.wav"));
-  ASSERT_EQ(r.status, 0) << r.err;
-  // Five 2-second tracks; the engine ends a track within its last 20 ms.
-  EXPECT_NEAR(double(wav(read(path("all.wav")), 44100).size()) / 2 / 44100, 10.0, 5 * 0.02);
-  EXPECT_EQ(r.out.rfind(path("all.wav") + ": 5 tracks, 0:", 0), 0u) << r.out;
-  EXPECT_EQ(r.out.substr(r.out.size() - 13), " at 44100 Hz\n") << r.out;
-  EXPECT_EQ(r.err, "");  // no progress bar without a terminal
-}
-
 // A fixed time, fractions of seconds too, loops the track; rate, blend and
 // clocks hold for this run only.
 TEST_F(Vk68Tool, RenderFixedTimeRateAndBlend) {
@@ -277,9 +267,20 @@ TEST_F(Vk68Tool, RenderABatch) {
             std::string::npos);
 }
 
-// "-o -": the same samples as in a file, behind the header of a stream; the
-// line on what was written goes to stderr then. --quiet leaves it out.
-TEST_F(Vk68Tool, RenderToStandardOutput) {
+// Every track for its own time, to a file: the line on what was written,
+// no progress bar without a terminal. "-o -": the same samples as in a
+// file, behind the header of a stream; the line goes to stderr then.
+// --quiet leaves it out. A render longer than a WAV holds (5 tracks of
+// 214748363 samples: one sample more than the 2^32 - 1 - 36 bytes of its
+// data) is refused before anything is written.
+TEST_F(Vk68Tool, RenderToAFileOrStandardOutput) {
+  const Outcome r = run("render " TUNES "/paula.vk68 --all -o " + path("all.wav"));
+  ASSERT_EQ(r.status, 0) << r.err;
+  // Five 2-second tracks; the engine ends a track within its last 20 ms.
+  EXPECT_NEAR(double(wav(read(path("all.wav")), 44100).size()) / 2 / 44100, 10.0, 5 * 0.02);
+  EXPECT_EQ(r.out.rfind(path("all.wav") + ": 5 tracks, 0:", 0), 0u) << r.out;
+  EXPECT_EQ(r.out.substr(r.out.size() - 13), " at 44100 Hz\n") << r.out;
+  EXPECT_EQ(r.err, "");
   const std::string words = "render " TUNES "/paula.vk68 --track 2 --seconds 1.5 ";
   const Outcome file = run(words + "--quiet -o " + path("file.wav"));
   ASSERT_EQ(file.status, 0) << file.err;
@@ -290,15 +291,10 @@ TEST_F(Vk68Tool, RenderToStandardOutput) {
   const std::vector<int16_t> streamed = wav(piped.out, 44100, true);
   EXPECT_EQ(streamed.size(), 2u * 66150);
   EXPECT_TRUE(streamed == wav(read(path("file.wav")), 44100));
-}
-
-// 5 tracks of 214748363 samples: one sample more than the 2^32 - 1 - 36
-// bytes a WAV's data can hold. Refused before anything is written.
-TEST_F(Vk68Tool, RenderTooLongForAWav) {
-  const Outcome r = run("render " TUNES "/paula.vk68 --all --seconds 4294.96726 --rate 50000 -o " +
-                        path("long.wav"));
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err,
+  const Outcome longer = run(
+      "render " TUNES "/paula.vk68 --all --seconds 4294.96726 --rate 50000 -o " + path("long.wav"));
+  EXPECT_EQ(longer.status, 1);
+  EXPECT_EQ(longer.err,
             "vk68: too long for a WAV file: 5:57:54.837 at 50000 Hz, at most 5:57:54.836 fit\n");
   EXPECT_FALSE(std::filesystem::exists(path("long.wav")));
 }
