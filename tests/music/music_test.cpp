@@ -45,7 +45,16 @@ class MusicTest : public enginetest::EngineTest {
   Player68 *player_ = nullptr;
 };
 
-TEST_F(MusicTest, FileHoldsTwoAmigaTracksOfTheirOwn) {
+// The file holds two Amiga tracks of their own: track 1 plays at least 90 s
+// before it loops; track 2 is a shorter piece that loops onto itself, not
+// the whole song from a later start. Both keep 2 dB of headroom (two voices
+// at full volume on one side reach full scale; the mix stays well clear of
+// it); their first ten seconds sound on both channels and are different
+// music. Track 1 ends with its last recorded frame and loops onto its start
+// (sample for sample, as the sound buffers' test shows) without a quiet
+// stretch: no 20 ms window from a second before its end to a second after
+// is near silent.
+TEST_F(MusicTest, TwoTracksWithHeadroomThatDifferAndLoopWithoutAGap) {
   EXPECT_EQ(asset_music_size, 51464u);
   const Disk68 *disk = player_->disk;
   ASSERT_EQ(disk->track_count, 2);
@@ -54,20 +63,9 @@ TEST_F(MusicTest, FileHoldsTwoAmigaTracksOfTheirOwn) {
     EXPECT_EQ(disk->tracks[t].frequency, uint32_t(MOD68_CALL_RATE)) << t;
   }
   EXPECT_STRNE(disk->tracks[0].name, disk->tracks[1].name);
-  // Track 1 plays at least 90 s before it loops; track 2 is a shorter
-  // piece that loops onto itself, not the whole song from a later start.
   EXPECT_GE(disk->tracks[0].time_ms, 90000u);
   EXPECT_GE(disk->tracks[1].time_ms, 20000u);
   EXPECT_LT(disk->tracks[1].time_ms, disk->tracks[0].time_ms);
-}
-
-// Both tracks keep 2 dB of headroom (two voices at full volume on one side
-// reach full scale; the mix stays well clear of it); their first ten
-// seconds sound on both channels and are different music. Track 1 ends with
-// its last recorded frame and loops onto its start (sample for sample, as
-// the sound buffers' test shows) without a quiet stretch: no 20 ms window
-// from a second before its end to a second after is near silent.
-TEST_F(MusicTest, TracksSoundWithHeadroomDifferAndLoopWithoutAGap) {
   const size_t n = 10 * kRate;
   const Stereo tracks[2] = {render(1, 200 * kRate), render(2, 200 * kRate)};
   EXPECT_EQ(tracks[0][0].size(), modtest::frame_samples(player_->disk->tracks[0].frames));
