@@ -97,17 +97,6 @@ TEST_F(Vk68File, RefusedFilesSayWhy) {
   }
 }
 
-TEST_F(Vk68File, OneTrackTakesTheDefaults) {
-  Disk68 *d = load(vk68("MU|DA:CODE"));
-  ASSERT_NE(d, nullptr);
-  EXPECT_EQ(describe(*d),
-            "???| default 0 total 0 hw 1\n0 32768 50 0 0 0 1 4 ???|???|???|null| CODE\n");
-  // The data lies inside the disk's own block.
-  const auto *block = reinterpret_cast<const uint8_t *>(d);
-  EXPECT_TRUE(d->tracks[0].data > block && d->tracks[0].data < block + sizeof(Disk68) + 64);
-  EXPECT_STREQ(load(vk68(kOneTrack))->tracks[0].name, "Disk");
-}
-
 TEST_F(Vk68File, FramesWinOverTimeAndLongTimesSaturate) {
   Disk68 *d =
       load(vk68("MU|FR=500|FQ=50|TI=99|DA:A|MU|TI=10|MU|TI=7|FQ=60|MU|FR=1|FQ=3|"
@@ -124,8 +113,18 @@ TEST_F(Vk68File, FramesWinOverTimeAndLongTimesSaturate) {
   EXPECT_EQ(d->total_ms, ~0u);
 }
 
-TEST_F(Vk68File, TracksInheritTextsAndData) {
-  Disk68 *d =
+TEST_F(Vk68File, DefaultsAndTextsAndDataInherited) {
+  Disk68 *d = load(vk68("MU|DA:CODE"));  // one track: the defaults
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(describe(*d),
+            "???| default 0 total 0 hw 1\n0 32768 50 0 0 0 1 4 ???|???|???|null| CODE\n");
+  // The data lies inside the disk's own block.
+  const auto *block = reinterpret_cast<const uint8_t *>(d);
+  EXPECT_TRUE(d->tracks[0].data > block && d->tracks[0].data < block + sizeof(Disk68) + 64);
+  EXPECT_STREQ(load(vk68(kOneTrack))->tracks[0].name, "Disk");
+  // Tracks take the texts and data of the track before; a default track
+  // beyond the last is none.
+  d =
       load(vk68("FN'Disk|DF=1|MU|AN'Ann|TY=4|DA:ONE|MU|MN'Second|CN'Carl|AT=0x10000|"
                 "MU|AN'Bob|DA:THREE|RE'Rep_1.x-2|MU|MN'|AN"));
   ASSERT_NE(d, nullptr);

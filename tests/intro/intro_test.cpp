@@ -92,18 +92,14 @@ TEST_F(SceneTest, PixelsClipAndTheKeyedOneKeepsTheProtectedColour) {
   });
 }
 
-TEST_F(SceneTest, ShadeRamp) {
+TEST_F(SceneTest, ShadeRampAndHorizonRows) {
   build_shade_palette();
   const std::pair<int, uint32_t> entries[] = {{0, 0x501030},   {10, 0x541031},  {40, 0x601335},
                                               {436, 0xFE326D}, {437, 0xFF336D}, {3999, 0xFFFFFF},
                                               {4000, 0},       {5000, 0}};
   for (auto [i, c] : entries) EXPECT_EQ(scene.shade_palette[i], c) << i;
   for (int i = 437; i < 4000; ++i) ASSERT_EQ(scene.shade_palette[i] >> 16, 0xFFu) << i;
-}
-
-TEST_F(SceneTest, HorizonRows) {
-  build_shade_palette();
-  // (frame, column, first row below the horizon), with a calculator.
+  // The horizon: (frame, column, first row below it), with a calculator.
   const int cases[][3] = {{1, 0, 470},     {1, 400, 438},   {1, 799, 447},   {44, 480, 484},
                           {149, 457, 416}, {500, 157, 465}, {2000, 799, 426}};
   int frame = 0;
