@@ -1,16 +1,20 @@
-// Paula through its bus handlers and paula_mix on exactly 512 KiB of memory:
-// the renderer against a sample-by-sample model under random and hostile
-// registers; what a listener hears (pitch over seconds, linear volume,
-// writes heard from their cycle, the same output however the frames are
-// cut into chunks); voice starts and the control registers.
+// The Amiga chips through their bus handlers. Paula and paula_mix on
+// exactly 512 KiB of memory: the renderer against a sample-by-sample model
+// under random and hostile registers; writes heard from their cycle, the
+// same output however the frames are cut into chunks (the pitch held over
+// seconds and frames: the modules' held notes); voice starts and the
+// control registers.
+// CIA-B and the interrupt-source answers the frame runner asks for: timer
+// A's interrupts on the exact cycles of its E clock over a minute of
+// frames, and the registers a replay programs.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <random>
 #include <vector>
 
+#include "chips/cia8520.h"
 #include "chips/paula.h"
 
 namespace {
@@ -178,56 +182,6 @@ TEST_F(PaulaChip, RendererMatchesTheModel) {
   }
 }
 
-// Frequency of a left channel from its rising zero crossings (placed
-// linearly between samples), first to last.
-double frequency(const std::vector<uint32_t> &s, double rate) {
-  std::vector<double> up;
-  for (size_t i = 1; i < s.size(); ++i)
-    if (left(s[i - 1]) < 0 && left(s[i]) >= 0)
-      up.push_back(double(i - 1) + left(s[i - 1]) / double(left(s[i - 1]) - left(s[i])));
-  return double(up.size() - 1) / (up.back() - up.front()) * rate;
-}
-
-// A 32-byte square wave (+-100) held for six seconds plays paula_hz / (32 x
-// period) within 1e-5 (low and high notes, several output rates, either
-// clock); every volume 0-64 plays it at 100 x volume x 2, and two voices
-// of full-scale bytes on one side sum without clipping.
-TEST_F(PaulaChip, PitchAndVolumeAsHeard) {
-  std::fill_n(mem.begin() + 0x1000, 16, 100);
-  std::fill_n(mem.begin() + 0x1010, 16, static_cast<uint8_t>(-100));
-  std::fill_n(mem.begin() + 0x2000, 64, static_cast<uint8_t>(-128));
-  std::fill_n(mem.begin() + 0x2040, 64, 127);
-  const struct {
-    uint32_t period, rate;
-    const MachineClocks *clocks;
-  } cases[] = {{113, 44100, &kClocksNominal},  {254, 48000, &kClocksPal},
-               {428, 44100, &kClocksPal},      {856, 22050, &kClocksNominal},
-               {1712, 44100, &kClocksNominal}, {4000, 11025, &kClocksPal}};
-  for (const auto &c : cases) {
-    SCOPED_TRACE(testing::Message() << "period " << c.period << " at " << c.rate << " Hz");
-    timebase = {*c.clocks, c.rate, 0};
-    paula_reset(&chip);
-    set_voice(0, 0x1000, 16, c.period, 64);
-    ww(0x96, 0x8201);
-    const uint32_t frame = c.clocks->cpu_hz / 50;
-    const double want = c.clocks->paula_hz / (32.0 * c.period);
-    EXPECT_NEAR(frequency(play(300, frame, frame, {}), c.rate) / want, 1, 1e-5);
-  }
-  for (uint32_t v = 0; v <= 64; ++v) {
-    set_voice(0, 0x1000, 16, 300, v);
-    ww(0x96, 0x0001);
-    ww(0x96, 0x8001);
-    EXPECT_EQ(left(render(10)[9]), int(200 * v)) << "volume " << v;
-  }
-  for (uint32_t location : {0x2000u, 0x2040u}) {
-    set_voice(0, location, 64, 300, 64);
-    set_voice(2, location, 64, 200, 64);
-    ww(0x96, 0x0005);
-    ww(0x96, 0x8205);
-    EXPECT_EQ(left(render(10)[9]), location == 0x2000 ? -32768 : 32512);
-  }
-}
-
 // Writes at any cycle are heard from the first sample at or after it
 // (sample n at cycle n x cpu_hz / rate), the same whether a frame is one
 // chunk or many of odd sizes, at either clock: voice 0 plays a constant
@@ -336,6 +290,82 @@ TEST_F(PaulaChip, ControlRegistersAndAccesses) {
   for (uint32_t i = 0; i < 258; ++i) EXPECT_EQ(rb(0x06), i & 0xFF);
   render(16);
   EXPECT_EQ(rb(0x06), 0u);  // each chunk starts the count again
+}
+
+class CiaChip : public ::testing::Test {
+ protected:
+  void SetUp() override { cia_init(&cia_, &timebase_); }
+  void write(uint32_t r, uint32_t v, uint32_t cycle = 0) {
+    cia_.io.write_b(&cia_.io, 0xFFBFD000 + 0x100 * r, v, cycle);
+  }
+  uint32_t read(uint32_t r, uint32_t cycle = 0) {
+    return cia_.io.read_b(&cia_.io, 0xFFBFD000 + 0x100 * r, cycle);
+  }
+  // The frame runner over a frame of `length` cycles: the cycles of the
+  // interrupts the chip hands the 68000.
+  std::vector<uint32_t> frame(uint32_t length) {
+    std::vector<uint32_t> cycles;
+    IoPlugin68 *io = &cia_.io;
+    for (uint32_t t = 0; io->next_interrupt(io, t) != IO68_NO_INTERRUPT;) {
+      t += uint32_t(std::max(io->next_interrupt(io, t), 0));
+      if (t >= length) break;
+      if (io->interrupt(io, t)) cycles.push_back(t);
+    }
+    io->adjust_cycles(io, length);
+    return cycles;
+  }
+
+  Timebase timebase_{kClocksNominal, 44100, 0};
+  Cia8520 cia_{};
+};
+
+// Timer A started at cycle 1000 with a latch of 14187 (a tempo of 125):
+// its k-th interrupt comes at the first cycle at or after 1000 + k x 14187
+// x cpu_hz / 709379, for a minute, at either clock, in frames of a 500 Hz
+// and a 50 Hz replay.
+TEST_F(CiaChip, TimerInterruptsOnItsExactCycles) {
+  constexpr uint64_t kLatch = 14187, kStart = 1000;
+  for (const MachineClocks *clocks : {&kClocksNominal, &kClocksPal}) {
+    for (const uint32_t length : {16000u, 160256u}) {
+      SCOPED_TRACE(testing::Message() << clocks->cpu_hz << " Hz, frames of " << length);
+      timebase_.clocks = *clocks;
+      cia_reset(&cia_);
+      write(4, kLatch & 0xFF);
+      write(5, kLatch >> 8);
+      write(13, 0x81);          // timer A interrupts
+      write(14, 0x11, kStart);  // loaded and started
+      const uint64_t cpu = clocks->cpu_hz, e = clocks->cia_hz;
+      uint64_t k = 1, at = 0, wrong = 0;
+      for (; at < 60 * cpu; at += length)
+        for (const uint32_t cycle : frame(length))
+          wrong += at + cycle != (kStart * e + k++ * kLatch * cpu + e - 1) / e;
+      EXPECT_EQ(wrong, 0u);
+      EXPECT_EQ(k - 1, (at - kStart) * e / (kLatch * cpu));  // none missing
+    }
+  }
+}
+
+// A latch written while the timer runs takes effect at its next underflow;
+// a masked underflow raises no interrupt but shows in the data, which a
+// read of the interrupt control register returns and clears; the counter
+// of a stopped timer takes its latch when the high byte is written, and
+// reads back.
+TEST_F(CiaChip, RegistersAsAReplayUsesThem) {
+  const uint32_t tick = 8000000 / 709379 + 1;  // cycles of an E clock tick, rounded up
+  write(4, 100);
+  write(5, 0);  // a stopped timer's counter takes the latch
+  write(13, 0x81);
+  write(14, 0x01);
+  write(4, 200);                 // from the second underflow on
+  EXPECT_EQ(read(4, 800), 30u);  // 70.9 of its 100 ticks gone
+  const std::vector<uint32_t> cycles = frame(500 * tick);
+  ASSERT_EQ(cycles.size(), 3u);
+  EXPECT_NEAR(cycles[1] - cycles[0], 200 * 8000000.0 / 709379, 1);
+  EXPECT_EQ(read(13), 0x81u);  // timer A's underflow, and an interrupt
+  EXPECT_EQ(read(13), 0u);     // acknowledged
+  write(13, 0x01);             // masked
+  EXPECT_TRUE(frame(1000 * tick).empty());
+  EXPECT_EQ(read(13), 0x01u);
 }
 
 }  // namespace

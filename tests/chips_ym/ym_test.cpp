@@ -2,9 +2,12 @@
 // step-by-step model of the chip (every generator stepped at every step,
 // the changes of its level made band-limited and centred as the chip's
 // output stage does) under random writes, frame lengths, chunk sizes, rates
-// and both clocks; envelope shapes against their courses; and what a
-// listener hears: a tone's pitch over a minute, a low tone's shape, a high
-// tone's aliases, the centring; the mixing table.
+// and both clocks; the centring; the mixing table. The band-limited steps
+// of its output stage on their own: spectra of square waves rendered at
+// several output rates, the shape of a low square wave and the
+// step-to-sample mapping over a minute (the same samples whatever the
+// read-out pieces: the reference test, read in pieces of every size). (A
+// tone's pitch over a minute: the player's test.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,7 +15,6 @@
 #include <cmath>
 #include <complex>
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -25,7 +27,6 @@
 namespace {
 
 constexpr uint32_t kSelect = 0xFFFF8800, kData = 0xFFFF8802;
-constexpr uint64_t kCycles50Hz = 160256;  // a PAL ST's VBL: 313 lines x 512
 // Measured levels: one channel alone, all three equal, two at 15 and the
 // third at each level.
 constexpr uint16_t kSingle[16] = {0,    110,  230,  355,  582,   801,   1227,  1701,
@@ -36,14 +37,13 @@ constexpr uint16_t kPair[16] = {56457, 56460, 56463, 56471, 56477, 56480, 56486,
                                 56511, 56534, 56594, 56767, 57247, 58506, 61273, 65535};
 
 // A table level rescaled to the chip's 0xD000 peak (x 13312 / 16384).
-int32_t scaled(uint32_t level) { return static_cast<int32_t>((level * 13312) >> 14); }
 int32_t table_level(uint32_t index) {
   static const auto table = [] {
     std::array<uint16_t, YM_MIX_TABLE_SIZE> t;
     ym_mix_table_build(t.data());
     return t;
   }();
-  return scaled(table[index]);
+  return static_cast<int32_t>((table[index] * 13312) >> 14);
 }
 
 // A chip on its time base, fed frame by frame as the player does: each
@@ -75,24 +75,17 @@ struct Track {
     ym_render(ym.get(), to, out.data() + at, static_cast<int>(n));
     rendered = to;
   }
-  // Steps per second, and the step absolute cycle c falls in.
-  double step_hz() const { return double(tb.clocks.ym.num) / (8.0 * double(tb.clocks.ym.den)); }
+  // The step absolute cycle c falls in (8 clock cycles a step).
   int64_t step_of(uint64_t cycle) const {
     const auto scaled = static_cast<unsigned __int128>(cycle) * tb.clocks.ym.num;
     return static_cast<int64_t>(scaled / (8 * tb.clocks.ym.den * uint64_t{tb.clocks.cpu_hz}));
   }
   // The output sample that shows the level step s starts.
-  double sample_of_step(int64_t s) const { return double(s) * tb.rate / step_hz() + YM_OUTPUT_LAG; }
+  double sample_of_step(int64_t s) const {
+    return double(s) * tb.rate * 8 * double(tb.clocks.ym.den) / double(tb.clocks.ym.num) +
+           YM_OUTPUT_LAG;
+  }
 };
-
-// The frames of a track at `replay_hz` frames a second, as the player cuts
-// them: frame k starts at cycle 160256 k at 50 Hz, else floor(k cpu / rate).
-uint32_t frame_length(const Track &t, uint32_t replay_hz, uint64_t k) {
-  auto start = [&](uint64_t i) {
-    return replay_hz == 50 ? i * kCycles50Hz : i * t.tb.clocks.cpu_hz / replay_hz;
-  };
-  return static_cast<uint32_t>(start(k + 1) - start(k));
-}
 
 // A register write (or, reg = kMask, a voice mask) at an absolute step.
 struct Event {
@@ -213,50 +206,6 @@ TEST(Ym, PortsAndRegisters) {
   }
 }
 
-// Envelope level of `shape` p steps after R13 was written, with period P:
-// position p / P; 32 positions make a fall (F) or rise (R) through the
-// 32 levels, then the shape's next course; H holds 31, L holds 0, and a
-// course ending in * repeats.
-int envelope_level(int shape, int period, int64_t p) {
-  static const char *const kCourse[16] = {"FL", "FL", "FL",  "FL", "RL", "RL", "RL",  "RL",
-                                          "F*", "FL", "FR*", "FH", "R*", "RH", "RF*", "RL"};
-  const char *c = kCourse[shape];
-  const int64_t n = static_cast<int64_t>(std::strlen(c)), pos = p / period, cycle = pos / 32;
-  const char kind = c[n - 1] == '*' ? c[cycle % (n - 1)] : c[std::min(cycle, n - 1)];
-  const int at = static_cast<int>(pos % 32);
-  return kind == 'F' ? 31 - at : kind == 'R' ? at : kind == 'H' ? 31 : 0;
-}
-
-// Every shape from its start on channel A, step by step against its course;
-// writing R13 (with the same value too) starts it again from the step its
-// write falls in.
-TEST(Ym, EnvelopeShapesFollowTheirCourses) {
-  std::vector<std::array<int, 3>> envelopes = {{13, 8, 32 * 3001 + 7},
-                                               {10, 5, 32 * 4443 + 31},
-                                               {8, 0, 0},
-                                               {12, 0x103, 0},
-                                               {9, 2, 32 * 2000}};
-  for (int shape = 0; shape < 16; ++shape) envelopes.push_back({shape, 3, 0});
-  for (auto [shape, period, restart] : envelopes) {
-    Track t(kClocksNominal, 44100);
-    t.next_frame(2 * kCycles50Hz);
-    t.write(8, 0x10, 0);
-    t.write(11, period & 0xFF, 0);
-    t.write(12, period >> 8, 0);
-    t.write(13, shape, 0);
-    if (restart) t.write(13, shape, static_cast<uint32_t>(restart));
-    t.render(kCycles50Hz);
-    t.render(t.length);
-    std::vector<int32_t> levels;
-    for (int64_t s = 0; s < t.step_of(t.length); ++s) {
-      const int64_t p = restart && s >= restart / 32 ? s - restart / 32 : s;
-      levels.push_back(table_level(envelope_level(shape, std::max(period, 1), p) << 10));
-    }
-    ASSERT_EQ(t.out, output_of(levels, t, t.out.size()))
-        << shape << " " << period << " " << restart;
-  }
-}
-
 // The flat stretches (30 samples or more) of a track's output seen before
 // its coupling, which is undone sample by sample: exactly the levels.
 std::vector<int32_t> plateaus(const Track &t) {
@@ -312,13 +261,14 @@ TEST(Ym, EnvelopeSteps32LevelsFixedVolumesTheMeasuredOnes) {
 }
 
 // Random register streams, heavy in periods of 0 and 1, silent or masked
-// generators, envelope restarts and writes sharing a cycle, on both clocks
+// generators, envelope restarts (with the same shape too) and writes
+// sharing a cycle, on both clocks
 // at random rates, over frames of random lengths (some far longer than a
 // chunk, some shorter than a step) each rendered in random chunks: every
 // sample as the step-by-step reference gives it. So the output depends on
 // nothing but the writes' cycles: not on the frames, nor on the chunks.
 TEST(Ym, MatchesTheStepByStepReference) {
-  uint32_t seed = 2149;
+  uint32_t seed = 2149, shape = 0;
   auto next = [&seed](uint32_t n) {  // 0..n-1
     seed = seed * 1664525u + 1013904223u;
     return (seed >> 8) % n;
@@ -334,7 +284,7 @@ TEST(Ym, MatchesTheStepByStepReference) {
       case 8:
       case 9:
       case 10: return std::array<uint32_t, 4>{0, 0x10, any & 0x1F, 15}[next(4)];
-      case 13: return next(4) ? any & 15 : any;
+      case 13: return shape = !next(3) ? shape : next(4) ? any & 15 : any;  // restarts too
       default: return small[next(6)];
     }
   };
@@ -382,36 +332,106 @@ TEST(Ym, MatchesTheStepByStepReference) {
   }
 }
 
-// A 440 Hz tone (period 284) over a minute at 44,100 Hz, its registers
-// written at each frame's start as a replay does (with the periods of the
-// unheard tone B and noise changing each time), with frames as the player
-// cuts them at 50, 75, 200 and 480 Hz, on both clocks: its frequency, from
-// its first and last rising zero crossing, is the clock / (16 x 284) to
-// within 1e-6.
-TEST(Ym, ToneKeepsItsExactPitchOverAMinute) {
-  for (const MachineClocks *clocks : {&kClocksNominal, &kClocksPal}) {
-    for (const uint32_t replay : {50u, 75u, 200u, 480u}) {
-      Track t(*clocks, 44100);
-      for (uint64_t k = 0; t.out.size() < 60 * 44100; ++k) {
-        t.next_frame(frame_length(t, replay, k));
-        t.write(0, 284 & 0xFF, 64);
-        t.write(1, 284 >> 8, 64);
-        t.write(2, k & 0xFF, 64);
-        t.write(6, k & 31, 64);
-        t.write(7, 0x3E, 72);
-        t.write(8, 15, 80);
-        t.render(t.length);
-      }
-      std::vector<double> zeros;  // rising, interpolated, from 1 s on
-      for (size_t i = 44100; i < t.out.size(); ++i) {
-        const int32_t a = t.out[i - 1], b = t.out[i];
-        if (a < 0 && b >= 0) zeros.push_back(double(i - 1) + a / double(a - b));
-      }
-      const double hz = double(zeros.size() - 1) * 44100 / (zeros.back() - zeros.front());
-      EXPECT_NEAR(hz / (t.step_hz() / (2 * 284)) - 1, 0, 1e-6)
-          << clocks->cpu_hz << " Hz clock, " << replay << " Hz frames: " << hz << " Hz";
+// Every envelope shape from its start, alone on channel A (tone and noise
+// off), as the reference has it.
+TEST(Ym, EveryEnvelopeShapeAsTheReference) {
+  for (uint32_t shape = 0; shape < 16; ++shape) {
+    Track t(kClocksNominal, 44100);
+    t.next_frame(160256);
+    const std::vector<Event> events = {{0, 7, 0x3F}, {0, 8, 0x10}, {0, 11, 3}, {0, 13, shape}};
+    for (const Event &e : events) t.write(int(e.reg), int(e.value), 0);
+    t.render(t.length);
+    ASSERT_EQ(t.out, output_of(reference_levels(events, t.step_of(t.length)), t, t.out.size()))
+        << "shape " << shape;
+  }
+}
+
+// The output's AC coupling (the reference uses it as the chip does, so on
+// its own here): levels held after silence, the loudest YM (three channels
+// at 15) then channel A alone, stay within 16 bits and move towards 0 by no
+// more than 2 pi 5 Hz / 44,100 Hz of 32767 a sample but where they change;
+// silence after them settles at exactly 0 within half a second.
+TEST(Ym, CouplingCentresWithin16Bits) {
+  Track t(kClocksNominal, 44100);
+  YmCoupling coupling{0, t.ym->coupling.gain};
+  std::vector<int32_t> s(3 * 44100, 0);
+  std::fill(s.begin() + 100, s.begin() + 44100, table_level(0xFFF));
+  std::fill(s.begin() + 44100, s.begin() + 88200, table_level(0xF00));
+  ym_couple(&coupling, s.data(), int(s.size()));
+  for (size_t i = 1; i < s.size(); ++i) {
+    const bool change = i == 100 || i == 44100 || i == 88200;
+    ASSERT_LE(std::abs(s[i]), 32767) << i;
+    ASSERT_LE(std::abs(s[i] - s[i - 1]), change ? 65535 : 24) << i;
+    ASSERT_TRUE(i < 88200 + 22050 || s[i] == 0) << i;
+  }
+}
+
+// The measured rows at the odd levels 2L + 1 (volume L); levels 0 and 1
+// both silent, every level above 1 louder than the one below.
+TEST(YmMixTable, MeasuredRowsSymmetricAndStrictlyIncreasing) {
+  std::vector<uint16_t> t(YM_MIX_TABLE_SIZE);
+  ym_mix_table_build(t.data());
+  auto at = [&](int a, int b, int c) { return t[(a << 10) | (b << 5) | c]; };
+  for (int l = 0; l < 16; ++l) {
+    const int k = 2 * l + 1;
+    EXPECT_EQ(at(k, 0, 1), kSingle[l]) << l;
+    EXPECT_EQ(at(k, k, k), kEqual[l]) << l;
+    EXPECT_EQ(at(31, 31, k), kPair[l]) << l;
+  }
+  for (int i = 0; i < YM_MIX_TABLE_SIZE; ++i) {
+    const int a = i >> 10, b = (i >> 5) & 31, c = i & 31;
+    for (uint16_t p : {at(a, c, b), at(b, a, c), at(b, c, a), at(c, a, b), at(c, b, a)})
+      ASSERT_EQ(t[i], p) << a << "," << b << "," << c;
+    if (a == 0) {
+      ASSERT_EQ(t[i], at(1, b, c)) << b << "," << c;
+    } else if (a < 31) {
+      ASSERT_LT(t[i], at(a + 1, b, c)) << a << "," << b << "," << c;
     }
   }
+}
+
+// The band-limited steps of the output stage on their own.
+
+using chips::Blep;
+
+// The input clocks: the 68000's 8 MHz / 32, and a PAL machine's YM clock
+// (2,002,653 Hz) / 8 as the fraction 2002653 / 8.
+struct Clock {
+  uint64_t num, den;
+  double hz() const { return double(num) / double(den); }
+};
+constexpr Clock kCpuClock{250000, 1};
+constexpr Clock kPalClock{2002653, 8};
+
+std::unique_ptr<Blep> make_blep(Clock clock, uint32_t rate) {
+  auto b = std::make_unique<Blep>();
+  chips::blep_init(*b, clock.num, clock.den, rate);
+  return b;
+}
+
+// Appends the samples complete at `step`.
+void read_to(Blep &b, uint64_t step, std::vector<int32_t> &out) {
+  int32_t chunk[chips::kBlepSpan];
+  const int n = chips::blep_read(b, step, chunk);
+  out.insert(out.end(), chunk, chunk + n);
+}
+
+// A square wave from step 0, `half` steps at height/2 then `half` steps
+// `height` lower, read out every 5008 steps (a 50 Hz frame) until `samples`
+// samples are there.
+std::vector<int32_t> square(Clock clock, uint32_t rate, uint64_t half, int32_t height,
+                            size_t samples) {
+  auto b = make_blep(clock, rate);
+  std::vector<int32_t> out;
+  chips::blep_add_delta(*b, 0, height / 2);
+  int32_t sign = -1;
+  uint64_t next = half;
+  for (uint64_t frame = 5008; out.size() < samples; frame += 5008) {
+    for (; next < frame; next += half, sign = -sign) chips::blep_add_delta(*b, next, sign * height);
+    read_to(*b, frame, out);
+  }
+  out.resize(samples);
+  return out;
 }
 
 // Amplitude spectrum of the last 2^17 samples under a 4-term Blackman-Harris
@@ -435,126 +455,100 @@ std::vector<double> spectrum(const std::vector<int32_t> &s) {
   return amp;
 }
 
-// Channel A alone at volume 15, tone period `period`, for `seconds` of 50 Hz
-// frames at 44,100 Hz.
-std::vector<int32_t> square_wave(int period, double seconds) {
-  Track t(kClocksNominal, 44100);
-  t.next_frame(kCycles50Hz);
-  t.write(0, period & 0xFF, 0);
-  t.write(1, period >> 8, 0);
-  t.write(7, 0x3E, 0);
-  t.write(8, 15, 0);
-  for (; t.out.size() < seconds * 44100; t.next_frame(kCycles50Hz)) t.render(t.length);
-  return t.out;
-}
+// YM tone period 7 at 250 kHz: 7 steps high, 7 low, 17,857 Hz.
+constexpr uint64_t kHighHalf = 7;
+constexpr int32_t kHeight = 30001;
+// Fundamental of a square wave of that peak-to-peak height: 4/pi of half of it.
+const double kSquareFundamental = 2 * kHeight / M_PI;
+constexpr double kAliasRatio = 0.01;  // -40 dB
 
-// Period 7: a 17,857 Hz square wave. At 44,100 Hz its fundamental is the
-// loudest component, at its frequency and near its full height (4 / pi of
-// half its swing, less the kernel's 1.7 dB there); everything else, the
-// aliases of its harmonics above all, stays 40 dB below it.
-TEST(Ym, HighToneDoesNotAlias) {
-  const auto amp = spectrum(square_wave(7, 4));
-  const auto top = std::max_element(amp.begin(), amp.end()) - amp.begin();
-  const double bin = 44100.0 / kFftSize;
-  EXPECT_NEAR(double(top) * bin, 2000000.0 / (16 * 7), 1.5 * bin);
-  EXPECT_GT(amp[top], 0.75 * 2 / M_PI * scaled(kSingle[15]));
-  double worst = 0;
-  for (size_t k = 0; k < amp.size(); ++k) {
-    if (std::abs(double(k) - double(top)) > 6) worst = std::max(worst, amp[k]);
+// Its fundamental at 44,100 Hz is the loudest component, at 17,857 Hz and
+// barely filtered; all else (the aliases of its harmonics, errors of the
+// step positions) stays 40 dB below it. At 30,000 Hz and 22,050 Hz, where
+// even the fundamental lies beyond the Nyquist frequency (just past the
+// filter's transition, and far beyond it), everything stays 40 dB below the
+// fundamental the square wave has.
+TEST(Blep, HighSquareWaveDoesNotAlias) {
+  const double tone = kCpuClock.hz() / (2 * kHighHalf);
+  {
+    const auto amp = spectrum(square(kCpuClock, 44100, kHighHalf, kHeight, kFftSize + 1000));
+    const auto top = std::max_element(amp.begin(), amp.end()) - amp.begin();
+    const double bin = 44100.0 / kFftSize;
+    EXPECT_NEAR(double(top) * bin, tone, 1.5 * bin);
+    EXPECT_GT(amp[top], 0.7 * kSquareFundamental);
+    double worst = 0;
+    for (size_t k = 0; k < amp.size(); ++k) {
+      if (std::abs(double(k) - double(top)) > 6) worst = std::max(worst, amp[k]);
+    }
+    EXPECT_LT(worst, kAliasRatio * amp[top])
+        << "worst alias " << 20 * std::log10(worst / amp[top]) << " dB";
   }
-  EXPECT_LT(worst, 0.01 * amp[top]) << "worst alias " << 20 * std::log10(worst / amp[top]) << " dB";
+  for (const uint32_t rate : {30000u, 22050u}) {
+    const auto amp = spectrum(square(kCpuClock, rate, kHighHalf, kHeight, kFftSize + 1000));
+    const double worst = *std::max_element(amp.begin(), amp.end());
+    EXPECT_LT(worst, kAliasRatio * kSquareFundamental)
+        << rate << " Hz: worst alias " << 20 * std::log10(worst / kSquareFundamental) << " dB";
+  }
 }
 
-// Period 284 (440 Hz), once the coupling has settled: every edge is centred
-// on the exact time of its step (step x 44,100 / 250,000 samples), shown
-// YM_OUTPUT_LAG samples late (the centroid of its differences, which the
-// coupling's drift moves by up to 0.03 sample), and rises or falls by the
-// level of volume 15; between the edges (beyond the kernel's reach) the
-// tops are flat but for the coupling's slow drift towards 0.
-TEST(Ym, LowToneKeepsItsShape) {
-  const std::vector<int32_t> s = square_wave(284, 1.5);
-  const int32_t height = scaled(kSingle[15]);
-  auto sample_of_step = [](int64_t step) { return double(step) * 0.1764 + YM_OUTPUT_LAG; };
-  int edges = 0;
-  for (int64_t step = 284 * 100; sample_of_step(step + 284) + 10 < double(s.size()); step += 284) {
-    const double at = sample_of_step(step);
+// The centre of the step whose rise spans samples [first, last): the
+// centroid of its differences, which for a symmetric kernel is the step's
+// position plus half a sample.
+double step_centre(const std::vector<int32_t> &s, size_t first, size_t last) {
+  double moment = 0;
+  for (size_t k = first + 1; k < last; ++k) moment += double(k) * (s[k] - s[k - 1]);
+  return moment / (s[last - 1] - s[first]) - 0.5;
+}
+
+// A 440 Hz square wave (YM period 284) at 44,100 Hz: every edge is centred
+// on its exact time (step * 44100 / 250000 samples), so both halves of each
+// period last equally long, and away from the edges (beyond the kernel's 7.5
+// samples) the tops are flat at exactly the two levels.
+TEST(Blep, LowSquareWaveKeepsItsShape) {
+  constexpr uint64_t kHalf = 284;
+  const auto s = square(kCpuClock, 44100, kHalf, kHeight, 44100);
+  const double period = double(kHalf) * 44100 / 250000;  // samples per half
+  int flat = 0;
+  for (int edge = 1; (edge + 1) * period < double(s.size()) - 1; ++edge) {
+    const double at = edge * period;
     const auto k = static_cast<size_t>(at);
-    double moment = 0;
-    for (size_t i = k - 9; i < k + 11; ++i) moment += double(i) * (s[i] - s[i - 1]);
-    const int32_t rise = s[k + 10] - s[k - 10];
-    EXPECT_NEAR(moment / rise - 0.5, at, 0.05) << "step " << step;
-    EXPECT_NEAR(std::abs(rise), height, height / 100) << "step " << step;
-    for (size_t i = k + 11; double(i) < sample_of_step(step + 284) - 10; ++i) {
-      ASSERT_LE(std::abs(s[i] - s[i - 1]), 12) << "sample " << i;
-      ASSERT_LE(std::abs(s[i]), std::abs(s[i - 1])) << "sample " << i;
+    EXPECT_NEAR(step_centre(s, k - 9, k + 10), at, 0.01) << "edge " << edge;
+    const int32_t level = edge % 2 ? kHeight / 2 - kHeight : kHeight / 2;
+    for (auto i = static_cast<size_t>(std::ceil(at + 8)); double(i) < at + period - 8; ++i) {
+      ASSERT_EQ(s[i], level) << "sample " << i;
+      ++flat;
     }
-    ++edges;
   }
-  EXPECT_GT(edges, 600);
+  EXPECT_GT(flat, 29000);
 }
 
-// The centring. A silent chip gives exactly 0, and three tones at full
-// volume starting together stay within 16 bits. Channel A alone, its tone
-// and noise off, plays its volume, changed mid-frame (15 to 9 in one frame,
-// back two frames later; 200 Hz frames of uneven lengths): the output moves
-// there, and nowhere else (frame boundaries included) by more than the
-// coupling's drift, 2 pi 5 Hz / 44,100 Hz of 32767 a sample. Silenced, it
-// settles at exactly 0 within half a second.
-TEST(Ym, CentredWithoutClicksWithin16Bits) {
-  Track t(kClocksPal, 44100);
-  std::vector<double> changes;  // where the volume writes show
-  for (uint64_t k = 0; t.out.size() < 3 * 44100; ++k) {
-    t.next_frame(frame_length(t, 200, k));
-    const size_t second = t.out.size() / 44100;
-    if (k == 1) {
-      ASSERT_EQ(std::count(t.out.begin(), t.out.end(), 0), long(t.out.size()));
-      for (int r : {0, 2, 4}) t.write(r, 142 + 24 * r, 100);
-      t.write(7, 0x38, 100);
-      for (int r : {8, 9, 10}) t.write(r, 15, 100);
-    } else if (second == 1) {
-      t.write(7, 0x3F, 100);
-      t.write(9, 0, 100);
-      t.write(10, 0, 100);
-      if (k % 2 == 0) {
-        t.write(8, k % 4 ? 15 : 9, t.length / 2);
-        changes.push_back(t.sample_of_step(t.step_of(t.tb.frame_start + t.length / 2)));
+// A single step late in a minute of output, read in 50 Hz frames: as many
+// samples as the minute has (less the 7.5 the kernel still waits for), and
+// the step centred on its exact position, for a whole and a fractional
+// input clock. The step is higher than the largest one added in one go, and
+// settles at exactly its height.
+TEST(Blep, StepsMapExactlyOverAMinute) {
+  for (const Clock clock : {kCpuClock, kPalClock}) {
+    for (const uint32_t rate : {44100u, 48000u, 6000u}) {
+      SCOPED_TRACE(testing::Message() << clock.hz() << " Hz to " << rate << " Hz");
+      auto b = make_blep(clock, rate);
+      const uint64_t steps = 60 * clock.num / clock.den;
+      const uint64_t late = steps - clock.num / (3 * clock.den);  // 20 s before the end
+      constexpr int32_t kStep = 100001;
+      std::vector<int32_t> out;
+      for (uint64_t t = 5008, last = 0; last < steps; last = t, t = std::min(t + 5008, steps)) {
+        if (last <= late && late < t) chips::blep_add_delta(*b, late, kStep);
+        read_to(*b, t, out);
       }
-    } else if (second == 2) {
-      t.write(8, 0, 100);
-    }
-    t.render(t.length);
-  }
-  for (int32_t x : t.out) ASSERT_LE(std::abs(x), 32767);
-  auto near_change = [&](size_t i) {
-    return std::any_of(changes.begin(), changes.end(),
-                       [i](double at) { return std::abs(double(i) - at) < 10; });
-  };
-  for (size_t i = 44100 + 44100 / 2; i < 2 * 44100; ++i) {
-    ASSERT_TRUE(near_change(i) || std::abs(t.out[i] - t.out[i - 1]) <= 24) << "sample " << i;
-  }
-  for (size_t i = 2 * 44100 + 44100 / 2; i < t.out.size(); ++i) ASSERT_EQ(t.out[i], 0) << i;
-}
 
-// The measured rows at the odd levels 2L + 1 (volume L); levels 0 and 1
-// both silent, every level above 1 louder than the one below.
-TEST(YmMixTable, MeasuredRowsSymmetricAndStrictlyIncreasing) {
-  std::vector<uint16_t> t(YM_MIX_TABLE_SIZE);
-  ym_mix_table_build(t.data());
-  auto at = [&](int a, int b, int c) { return t[(a << 10) | (b << 5) | c]; };
-  for (int l = 0; l < 16; ++l) {
-    const int k = 2 * l + 1;
-    EXPECT_EQ(at(k, 0, 1), kSingle[l]) << l;
-    EXPECT_EQ(at(k, k, k), kEqual[l]) << l;
-    EXPECT_EQ(at(31, 31, k), kPair[l]) << l;
-  }
-  for (int i = 0; i < YM_MIX_TABLE_SIZE; ++i) {
-    const int a = i >> 10, b = (i >> 5) & 31, c = i & 31;
-    for (uint16_t p : {at(a, c, b), at(b, a, c), at(b, c, a), at(c, a, b), at(c, b, a)})
-      ASSERT_EQ(t[i], p) << a << "," << b << "," << c;
-    if (a == 0) {
-      ASSERT_EQ(t[i], at(1, b, c)) << b << "," << c;
-    } else if (a < 31) {
-      ASSERT_LT(t[i], at(a + 1, b, c)) << a << "," << b << "," << c;
+      // The samples before position p(steps) - 7.5, p(s) = s * rate / clock
+      // (the products stay below 2^53).
+      const uint64_t whole = steps * rate * clock.den;
+      EXPECT_EQ(out.size(), (2 * whole + clock.num) / (2 * clock.num) - 7);
+      ASSERT_EQ(out.front(), 0);
+      ASSERT_EQ(out.back(), kStep);
+      EXPECT_NEAR(step_centre(out, 0, out.size()),
+                  double(late * rate * clock.den) / double(clock.num), 0.01);
     }
   }
 }

@@ -1,7 +1,11 @@
-// VK68 loader, chunk walk, consistency pass, writer, probe and packed files.
+// VK68 files (loader, chunk walk, consistency pass, writer, probe, packed
+// files) and SNDH files (tags, rates, times, names, hostile headers) through
+// the loader, from memory streams; disks compared as text.
 #include <gmock/gmock.h>
 
-#include "disk_test.h"
+#include "support/engine_fixture.h"
+#include "support/music_files.h"
+#include "vk68/vk68file.h"
 
 using namespace musictest;
 using enginetest::messages;
@@ -10,7 +14,44 @@ using ::testing::EndsWith;
 
 namespace {
 
+// Loads from memory streams and releases the disk of the last load.
+class DiskTest : public enginetest::EngineTest {
+ protected:
+  void TearDown() override {
+    vk68_free(disk_);
+    EngineTest::TearDown();
+  }
+  Disk68 *load(const std::string &f, VK68fileKind *kind = nullptr) {
+    vk68_free(disk_);
+    Stream68 *s = stream68_mem_create(const_cast<char *>(f.data()), int32_t(f.size()), 1);
+    disk_ = VK68file_load_kind(s, kind);
+    stream68_destroy(s);
+    return disk_;
+  }
+  Disk68 *disk_ = nullptr;
+};
+
+// Every field of a disk and its tracks; "=" marks data shared with the
+// track before.
+std::string describe(const Disk68 &d) {
+  auto text = [](const char *s) { return (s ? std::string(s) : "null") + "|"; };
+  std::string out = text(d.name) + " default " + std::to_string(d.default_track) + " total " +
+                    std::to_string(d.total_ms) + " hw " + std::to_string(d.hardware) + "\n";
+  for (int i = 0; i < d.track_count; ++i) {
+    const Track68 &t = d.tracks[i];
+    for (uint32_t v : {t.d0, t.load_address, t.frequency, t.start_ms, t.time_ms, t.frames,
+                       t.hardware, t.data_size})
+      out += std::to_string(v) + " ";
+    out += text(t.name) + text(t.author) + text(t.composer) + text(t.replay);
+    if (i > 0 && t.data == d.tracks[i - 1].data) out += " =";
+    out += ' ';
+    out.append(reinterpret_cast<const char *>(t.data), t.data_size) += '\n';
+  }
+  return out;
+}
+
 using Vk68File = DiskTest;
+using Sndh = DiskTest;
 
 const std::string kOneTrack = "FN'Disk|MU|DA:CODE";
 
@@ -56,17 +97,6 @@ TEST_F(Vk68File, RefusedFilesSayWhy) {
   }
 }
 
-TEST_F(Vk68File, OneTrackTakesTheDefaults) {
-  Disk68 *d = load(vk68("MU|DA:CODE"));
-  ASSERT_NE(d, nullptr);
-  EXPECT_EQ(describe(*d),
-            "???| default 0 total 0 hw 1\n0 32768 50 0 0 0 1 4 ???|???|???|null| CODE\n");
-  // The data lies inside the disk's own block.
-  const auto *block = reinterpret_cast<const uint8_t *>(d);
-  EXPECT_TRUE(d->tracks[0].data > block && d->tracks[0].data < block + sizeof(Disk68) + 64);
-  EXPECT_STREQ(load(vk68(kOneTrack))->tracks[0].name, "Disk");
-}
-
 TEST_F(Vk68File, FramesWinOverTimeAndLongTimesSaturate) {
   Disk68 *d =
       load(vk68("MU|FR=500|FQ=50|TI=99|DA:A|MU|TI=10|MU|TI=7|FQ=60|MU|FR=1|FQ=3|"
@@ -83,8 +113,18 @@ TEST_F(Vk68File, FramesWinOverTimeAndLongTimesSaturate) {
   EXPECT_EQ(d->total_ms, ~0u);
 }
 
-TEST_F(Vk68File, TracksInheritTextsAndData) {
-  Disk68 *d =
+TEST_F(Vk68File, DefaultsAndTextsAndDataInherited) {
+  Disk68 *d = load(vk68("MU|DA:CODE"));  // one track: the defaults
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(describe(*d),
+            "???| default 0 total 0 hw 1\n0 32768 50 0 0 0 1 4 ???|???|???|null| CODE\n");
+  // The data lies inside the disk's own block.
+  const auto *block = reinterpret_cast<const uint8_t *>(d);
+  EXPECT_TRUE(d->tracks[0].data > block && d->tracks[0].data < block + sizeof(Disk68) + 64);
+  EXPECT_STREQ(load(vk68(kOneTrack))->tracks[0].name, "Disk");
+  // Tracks take the texts and data of the track before; a default track
+  // beyond the last is none.
+  d =
       load(vk68("FN'Disk|DF=1|MU|AN'Ann|TY=4|DA:ONE|MU|MN'Second|CN'Carl|AT=0x10000|"
                 "MU|AN'Bob|DA:THREE|RE'Rep_1.x-2|MU|MN'|AN"));
   ASSERT_NE(d, nullptr);
@@ -136,9 +176,7 @@ TEST_F(Vk68File, SavedDisksLoadTheSame) {
     EXPECT_EQ(describe(*disk_), before);
     EXPECT_EQ(save(disk_), saved);
   }
-}
-
-TEST_F(Vk68File, WriterLeavesOutDefaultsAndRepeats) {
+  // Defaults and texts the track before has are left out.
   ASSERT_NE(load(vk68("FN'Disk|MU|AT=0x8000|FQ=50|MN'Disk|DA:AB|MU|MN'Disk")), nullptr);
   EXPECT_EQ(save(disk_), vk68("FN'Disk|MU|AN'???|CN'???|TY=1|DA:AB|MU|TY=1|EF"));
 }
@@ -188,6 +226,94 @@ TEST_F(Vk68File, ProbeAndPackedFiles) {
     EXPECT_EQ(disk_ ? found.format * 10 + found.packing : -1, kind) << row++;
     EXPECT_EQ(messages().empty(), disk_ != nullptr) << row;
   }
+}
+
+// SNDH files.
+
+const std::string kZero(1, '\0');
+
+TEST_F(Sndh, TagsGiveNameCountAndRate) {
+  struct Case {
+    std::string tags;
+    const char *disk;  // name, track count and replay rate
+  };
+  const Case cases[] = {
+      {"TITLSong" + kZero + "COMMMe" + kZero + "##02TC200", "Song 2 200"},
+      {"##01!V50", "??? 1 50"},
+      {"##01!V60TC200", "??? 1 200"},
+      {"##01TC200!V60", "??? 1 200"},
+      {"##01TA100", "??? 1 100"},
+      {"TC200", "??? 1 200"},  // one tune without "##"
+      {"##150", "??? 99 50"},
+      {"##01HDNSTITLAfter" + kZero, "??? 1 50"},  // HDNS ends the header
+      // Unknown tags and padding before it do not.
+      {"##02zzzzzzzTC100XTRAsome words" + kZero + kZero + "TC200", "??? 2 200"},
+      {"RIPPsomeone" + kZero + "CONVx" + kZero + "YEAR1990" + kZero + "MuMo**ab##04", "??? 4 50"},
+  };
+  for (const Case &c : cases) {
+    Disk68 *d = load(sndh(c.tags));
+    ASSERT_NE(d, nullptr) << c.disk;
+    EXPECT_EQ(std::string(d->name) + " " + std::to_string(d->track_count) + " " +
+                  std::to_string(d->tracks[d->track_count - 1].frequency),
+              c.disk);
+  }
+  // Every track plays the whole file through the "sndh_ice" replay, with
+  // its number in D0; the first author is everyone's.
+  const std::string f = sndh(cases[0].tags);
+  Disk68 *d = load(f);
+  for (int i = 0; i < 2; ++i) {
+    const Track68 &t = d->tracks[i];
+    EXPECT_EQ(std::string(t.replay) + t.author + std::to_string(t.d0),
+              "sndh_iceMe" + std::to_string(i + 1));
+    EXPECT_EQ(std::string(reinterpret_cast<const char *>(t.data), t.data_size), f);
+  }
+  // Without HDNS eight unknown bytes end the scan, before it reaches code.
+  std::string open = sndh("##02TC100zzzzzzzzTC200");
+  open.replace(open.find("HDNS"), 4, "hdns");
+  EXPECT_EQ(load(open)->tracks[0].frequency, 100u);
+}
+
+TEST_F(Sndh, TimesAndNamesPerTrack) {
+  // "!#SN": offsets from the tag to each name; the names follow the table.
+  const std::string names =
+      "!#SN" + be16(10) + be16(14) + be16(18) + "One" + kZero + "Two" + kZero + "Thr" + kZero;
+  Disk68 *d = load(
+      sndh("##03TC50TIME" + be16(90) + be16(0) + be16(3) + names + "TITLLate" + kZero + "!#02"));
+  ASSERT_NE(d, nullptr);
+  std::string tracks = describe(*d).substr(0, 33);
+  for (int i = 0; i < 3; ++i) tracks += d->tracks[i].name + std::to_string(d->tracks[i].time_ms);
+  // The second sub-tune is the default; all drive the YM and DMA sound.
+  EXPECT_EQ(tracks, "Late| default 1 total 93000 hw 3\nOne90000Two0Thr3000");
+  // A time table met before the count is read once the count is known.
+  d = load(sndh("TIME" + be16(0x3031) + be16(12) + "##02"));
+  EXPECT_EQ(d->tracks[0].time_ms + d->tracks[1].time_ms, 0x3031u * 1000 + 12000);
+}
+
+TEST_F(Sndh, FramesOverTimesAndShortTables) {
+  const std::pair<std::string, std::string> cases[] = {
+      // Frames at the replay rate take over the seconds, but for 0 frames.
+      {"##03TC50FRMS" + be32(100) + be32(0) + be32(250) + "TIME" + be16(7) + be16(8) + be16(9),
+       "2000 8000 5000 "},
+      // A table stops at the header's end or at the next tag: the sub-tunes
+      // it misses get no time.
+      {"##03TIME" + be16(4) + be16(5), "4000 5000 0 "},
+      {"##03TIME" + be16(4) + "TC25FRMS" + be32(50) + "TITLx" + kZero, "2000 0 0 "},
+  };
+  for (const auto &[tags, times] : cases) {
+    Disk68 *d = load(sndh(tags));
+    ASSERT_NE(d, nullptr) << times;
+    std::string got;
+    for (int i = 0; i < d->track_count; ++i) got += std::to_string(d->tracks[i].time_ms) + " ";
+    EXPECT_EQ(got, times);
+  }
+}
+
+TEST_F(Sndh, NamesOutsideTheFileArePassedOver) {
+  const std::string full = sndh("##03TITLTitle" + kZero + "!#SN" + be16(10) + be16(0xFFF0) +
+                                be16(11) + "ab" + kZero + "TC50");
+  Disk68 *d = load(full);
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(std::string(d->tracks[0].name) + d->tracks[1].name + d->tracks[2].name, "ababb");
 }
 
 }  // namespace

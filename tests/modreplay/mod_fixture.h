@@ -35,7 +35,6 @@ namespace fs = std::filesystem;
 
 // Output samples per replay frame (500 Hz: 16000 cycles, at 44100 Hz):
 // 88.2, so the first f frames hold ceil(88.2 f) samples.
-constexpr int kFrameSamples = 88;
 inline size_t frame_samples(uint64_t frames) { return size_t((frames * 882 + 9) / 10); }
 
 inline std::vector<uint8_t> read_bytes(const fs::path &p) {
@@ -48,44 +47,6 @@ inline std::vector<uint8_t> module_from_text(const std::string &text) {
   std::string error;
   EXPECT_TRUE(modgen::parse_module(text, m, error)) << error;
   return modgen::build_module(m);
-}
-
-// The module `m` (31 slots, 4 channels) as other trackers stored it: its
-// first two channels under a "2CHN" signature, or its samples packed as
-// ModPlug ADPCM (steps of powers of two, each byte's nearest).
-inline std::vector<uint8_t> stored_otherwise(const std::vector<uint8_t> &m, bool two_channels) {
-  Mod68Info info;
-  EXPECT_EQ(mod68_check(m.data(), int32_t(m.size()), &info), 0);
-  std::vector<uint8_t> out(m.begin(), m.begin() + 1084);
-  if (two_channels) std::memcpy(&out[1080], "2CHN", 4);
-  for (size_t row = 0; row < size_t(info.patterns) * 64; ++row)
-    out.insert(out.end(), m.begin() + long(1084 + row * 16),
-               m.begin() + long(1084 + row * 16 + (two_channels ? 8 : 16)));
-  const int8_t steps[16] = {0, 1, 2, 4, 8, 16, 32, 64, -1, -2, -4, -8, -16, -32, -64, -128};
-  for (size_t at = 1084 + size_t(info.patterns) * 1024, s = 0; s < 31; ++s) {
-    const size_t length = 2 * size_t(m[20 + 30 * s + 22] << 8 | m[20 + 30 * s + 23]);
-    if (two_channels || !length) {
-      out.insert(out.end(), m.begin() + long(at), m.begin() + long(at + length));
-    } else {
-      out.insert(out.end(), {'A', 'D', 'P', 'C', 'M'});
-      out.insert(out.end(), steps, steps + 16);
-      int8_t value = 0;
-      for (size_t i = 0; i < length; ++i) {
-        int best = 0;
-        for (int k = 1; k < 16; ++k)
-          if (std::abs(int8_t(value + steps[k]) - int8_t(m[at + i])) <
-              std::abs(int8_t(value + steps[best]) - int8_t(m[at + i])))
-            best = k;
-        value = int8_t(value + steps[best]);
-        if (i % 2)
-          out.back() |= uint8_t(best << 4);
-        else
-          out.push_back(uint8_t(best));
-      }
-    }
-    at += length;
-  }
-  return out;
 }
 
 // One channel (0 left, 1 right) of interleaved 16-bit stereo.
