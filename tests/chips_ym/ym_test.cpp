@@ -37,13 +37,14 @@ constexpr uint16_t kPair[16] = {56457, 56460, 56463, 56471, 56477, 56480, 56486,
                                 56511, 56534, 56594, 56767, 57247, 58506, 61273, 65535};
 
 // A table level rescaled to the chip's 0xD000 peak (x 13312 / 16384).
+int32_t scaled(uint32_t level) { return static_cast<int32_t>((level * 13312) >> 14); }
 int32_t table_level(uint32_t index) {
   static const auto table = [] {
     std::array<uint16_t, YM_MIX_TABLE_SIZE> t;
     ym_mix_table_build(t.data());
     return t;
   }();
-  return static_cast<int32_t>((table[index] * 13312) >> 14);
+  return scaled(table[index]);
 }
 
 // A chip on its time base, fed frame by frame as the player does: each
@@ -231,12 +232,12 @@ std::vector<int32_t> plateaus(const Track &t) {
 TEST(Ym, EnvelopeSteps32LevelsFixedVolumesTheMeasuredOnes) {
   for (const int shape : {12, 8}) {
     Track t(kClocksNominal, 44100);
-    t.next_frame(kCycles50Hz);
+    t.next_frame(160256);
     t.write(8, 0x10, 0);
     t.write(11, 400 & 0xFF, 0);
     t.write(12, 400 >> 8, 0);
     t.write(13, shape, 0);
-    for (; t.out.size() < 44100; t.next_frame(kCycles50Hz)) t.render(t.length);
+    for (; t.out.size() < 44100; t.next_frame(160256)) t.render(t.length);
     const std::vector<int32_t> flat = plateaus(t);
     std::vector<int32_t> levels = flat;
     std::sort(levels.begin(), levels.end());
@@ -252,7 +253,7 @@ TEST(Ym, EnvelopeSteps32LevelsFixedVolumesTheMeasuredOnes) {
   Track t(kClocksNominal, 44100);
   std::vector<int32_t> want;
   for (int volume = 0; volume < 16; ++volume) {
-    t.next_frame(kCycles50Hz);
+    t.next_frame(160256);
     t.write(8, volume, 0);
     t.render(t.length);
     want.push_back(scaled(kSingle[volume]));
