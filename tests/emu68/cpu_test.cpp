@@ -302,6 +302,15 @@ TEST_F(Emu68Test, FrameRunnerDeliversInterrupts) {
   ASSERT_EQ(EMU68_run_frame(&emu, 5), 0);
   EXPECT_EQ(Probe::adjusted, 1000u);
   EXPECT_EQ(Probe::selves, std::set<const IoPlugin68 *>{&probe});
+  // A routine that leaves the mask raised (MOVE #$2700,SR; RTS) returns
+  // with the status it was called with: the frame's interrupts come.
+  code(kCode, {0x46FC, 0x2700, 0x4E75});
+  Probe::answers = {10};
+  Probe::log.clear();
+  start(kCode, 0x2300);
+  ASSERT_EQ(EMU68_run_frame(&emu, 100), 0);
+  EXPECT_EQ(Probe::log, (std::vector<std::string>{"next@0", "irq@10", "w0@10", "next@10"}));
+  EXPECT_EQ(regs().sr, 0x2300u);
 }
 
 // Exceptions inside a frame stack the PC of the running instruction (the
