@@ -14,20 +14,7 @@ namespace {
 
 using Song = std::unique_ptr<vk68_song, decltype(&vk68_song_close)>;
 
-// No configuration or replay file of the machine's user.
-class Rates : public enginetest::EngineTest {
- protected:
-  void SetUp() override {
-    EngineTest::SetUp();
-    vk68_set_user("/nonexistent");
-    vk68_set_share("/nonexistent");
-  }
-  void TearDown() override {
-    vk68_set_user(nullptr);
-    vk68_set_share(nullptr);
-    EngineTest::TearDown();
-  }
-};
+using Rates = enginetest::NoUserFilesTest;
 
 Song open(const char *file, int clock) {
   std::ifstream in(TUNES "/" + std::string(file), std::ios::binary);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "player/player68.h"
+#include "support/default_player.h"
 #include "support/engine_fixture.h"
 #include "support/music_files.h"
 #include "vk68/song.h"
@@ -23,20 +24,8 @@ constexpr int kRate = 44100;
 using Samples = std::vector<int16_t>;  // left, right, ...
 using Song = std::unique_ptr<vk68_song, decltype(&vk68_song_close)>;
 
-class Songs : public enginetest::EngineTest {
+class Songs : public enginetest::NoUserFilesTest {
  protected:
-  // No configuration or replay file of the machine's user.
-  void SetUp() override {
-    EngineTest::SetUp();
-    vk68_set_user("/nonexistent");
-    vk68_set_share("/nonexistent");
-  }
-  void TearDown() override {
-    vk68_set_user(nullptr);
-    vk68_set_share(nullptr);
-    EngineTest::TearDown();
-  }
-
   static Song open(const std::string &bytes, int loops = 0, int blend = VK68_SONG_DEFAULT) {
     vk68_song_options o;
     vk68_song_options_init(&o);

@@ -59,6 +59,7 @@ class EngineTest : public ::testing::Test {
   long baseline_ = 0;
 };
 
+
 }  // namespace enginetest
 
 #endif
