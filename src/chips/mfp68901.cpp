@@ -39,6 +39,8 @@ enum : int {
   kGpip = 0,
   kAer = 1,
   kIera = 3,
+  kIpra = 5,
+  kIprb = 6,
   kImra = 9,
   kVr = 11,
   kTacr = 12,
@@ -57,10 +59,6 @@ constexpr uint8_t kGpip7 = 0x80;
 constexpr uint32_t kGpip7Channel = 15;
 // AER bit 4 (GPIP 4's edge) also selects the edge timer A's input counts.
 constexpr uint8_t kTimerAEdge = 0x10;
-
-// Interrupts the sound active line raised (Mfp68901::pending).
-constexpr uint8_t kPendingGpip7 = 1;
-constexpr uint8_t kPendingTimerA = 2;
 
 // Level of every MFP interrupt on the ST.
 constexpr uint32_t kLevel = 6;
@@ -86,11 +84,18 @@ int64_t time_of(const Mfp68901 &mfp, uint32_t cycle) {
   return static_cast<int64_t>(cycle) * mfp.units_per_cycle;
 }
 
-// The interrupt of a timer or of the line is let through when its channel
-// is both enabled and unmasked.
-bool let_through(Mfp68901 &mfp, int bank, uint8_t bit) {
-  return (reg(mfp, kIera + bank) & reg(mfp, kImra + bank) & bit) != 0;
+// A pair of A and B registers (IERA/IERB, IMRA/IMRB, IPRA/IPRB) as 16
+// bits, bit n for channel n.
+uint16_t pair(Mfp68901 &mfp, int a) { return uint16_t(reg(mfp, a) << 8 | reg(mfp, a + 1)); }
+
+// An event of a channel: pending (IPR) when the channel is enabled (IER),
+// whether or not it is masked (IMR); an event while its bit is set is no
+// event of its own. A pending channel that is unmasked requests the
+// interrupt; the highest channel goes first.
+void raise(Mfp68901 &mfp, uint32_t channel) {
+  mfp.ipr |= pair(mfp, kIera) & (1u << channel);
 }
+uint16_t requests(Mfp68901 &mfp) { return mfp.ipr & pair(mfp, kImra); }
 
 // The timer counting time with the smallest next time; on a tie the later
 // timer in the order A, B, C, D wins.
@@ -146,14 +151,12 @@ void sound_edge(Mfp68901 &mfp, uint8_t level) {
   // ones; at 0 it interrupts and takes its data register again.
   if (counts_events(a) && ((aer & kTimerAEdge) != 0) == (level != 0) && --a.count == 0) {
     a.count = a.reload;
-    if (let_through(mfp, a.bank, a.bit)) mfp.pending |= kPendingTimerA;
+    raise(mfp, a.channel);
   }
   // GPIP 7 is the line XORed with the colour monitor's 1: it rises when the
   // line falls. AER bit 7 set: rising edges interrupt, else falling ones.
   const bool gpip_rises = level == 0;
-  if (((aer & kGpip7) != 0) == gpip_rises && let_through(mfp, 0, kGpip7)) {
-    mfp.pending |= kPendingGpip7;
-  }
+  if (((aer & kGpip7) != 0) == gpip_rises) raise(mfp, kGpip7Channel);
 }
 
 // Takes in what the line did up to `cycle`: a frame end not seen yet (the
@@ -177,7 +180,7 @@ void sense_sound(Mfp68901 &mfp, uint32_t cycle) {
 // A frame end matters to the interrupts when timer A counts them or GPIP 7
 // may interrupt.
 bool hears_sound(Mfp68901 &mfp) {
-  return counts_events(mfp.timers[MFP_TIMER_A]) || let_through(mfp, 0, kGpip7);
+  return counts_events(mfp.timers[MFP_TIMER_A]) || (reg(mfp, kIera) & kGpip7) != 0;
 }
 
 uint32_t read_byte(IoPlugin68 *self, uint32_t address, uint32_t cycle) {
@@ -197,6 +200,7 @@ uint32_t read_byte(IoPlugin68 *self, uint32_t address, uint32_t cycle) {
   if (n == kGpip && mfp.sound.chip != nullptr) {
     return (reg(mfp, kGpip) & ~kGpip7) | (mfp.sound_level ? 0 : kGpip7);
   }
+  if (n == kIpra || n == kIprb) return n == kIpra ? mfp.ipr >> 8 : mfp.ipr & 0xFF;
   return reg(mfp, n);
 }
 
@@ -223,10 +227,15 @@ void write_byte(IoPlugin68 *self, uint32_t address, uint32_t value, uint32_t cyc
       choose_next_timer(mfp);
       break;
     case kIera:
+    case kIera + 1:
       // A disabled channel loses what it had pending.
       reg(mfp, n) = static_cast<uint8_t>(value);
-      if ((value & kGpip7) == 0) mfp.pending &= ~kPendingGpip7;
-      if ((value & mfp.timers[MFP_TIMER_A].bit) == 0) mfp.pending &= ~kPendingTimerA;
+      mfp.ipr &= pair(mfp, kIera);
+      break;
+    case kIpra:
+    case kIprb:
+      // Writing 0 to a bit clears it; 1 leaves it.
+      mfp.ipr &= n == kIpra ? value << 8 | 0xFF : 0xFF00 | value;
       break;
     default:
       if (n >= kTadr && n <= kTddr) {
@@ -252,35 +261,26 @@ Interrupt68 *deliver(Mfp68901 &mfp, uint32_t channel) {
 Interrupt68 *interrupt(IoPlugin68 *self, uint32_t cycle) {
   Mfp68901 &mfp = chip(self);
   sense_sound(mfp, cycle);
-  // The line's interrupts first: GPIP 7 has the highest priority.
-  if (mfp.pending & kPendingGpip7) {
-    mfp.pending &= ~kPendingGpip7;
-    return deliver(mfp, kGpip7Channel);
-  }
-  if (mfp.pending & kPendingTimerA) {
-    mfp.pending &= ~kPendingTimerA;
-    return deliver(mfp, mfp.timers[MFP_TIMER_A].channel);
-  }
+  // A timer due moves on, its underflows up to now one event (see raise).
   MfpTimer *t = mfp.next_timer;
-  if (t == nullptr || time_of(mfp, cycle) < t->next) {
-    return nullptr;
+  if (!requests(mfp) && t != nullptr && time_of(mfp, cycle) >= t->next) {
+    const int64_t now = time_of(mfp, cycle);
+    t->next += ((now - t->next) / t->period + 1) * t->period;
+    choose_next_timer(mfp);
+    raise(mfp, t->channel);
   }
-  // The timer moves on whether or not its interrupt gets through. It has
-  // one pending bit: underflows while it is set (the CPU busy in another
-  // handler) make no interrupts of their own.
-  const int64_t now = time_of(mfp, cycle);
-  t->next += ((now - t->next) / t->period + 1) * t->period;
-  choose_next_timer(mfp);
-  if (!let_through(mfp, t->bank, t->bit)) {
-    return nullptr;
-  }
-  return deliver(mfp, t->channel);
+  // The highest channel requesting is acknowledged: its pending bit clears.
+  const uint16_t r = requests(mfp);
+  if (r == 0) return nullptr;
+  const uint32_t channel = 31 - static_cast<uint32_t>(__builtin_clz(r));
+  mfp.ipr &= ~(1u << channel);
+  return deliver(mfp, channel);
 }
 
 int32_t next_interrupt(IoPlugin68 *self, uint32_t cycle) {
   Mfp68901 &mfp = chip(self);
   sense_sound(mfp, cycle);
-  if (mfp.pending != 0) {
+  if (requests(mfp) != 0) {
     return 0;
   }
   int64_t due = kNever;
@@ -383,7 +383,7 @@ int mfp_reset(Mfp68901 *mfp) {
   mfp->sound_seen = INT64_MIN;
   mfp->sound_next = kNever;
   mfp->sound_level = 0;
-  mfp->pending = 0;
+  mfp->ipr = 0;
   mfp_set_timebase(mfp, mfp->timebase);
   return 0;
 }

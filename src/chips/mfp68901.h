@@ -3,7 +3,12 @@
  * 68000 I/O bus.
  *
  * The timers raise the interrupts that let a replay routine run code at a
- * fixed rate inside each frame. Counters are never stepped per cycle: each
+ * fixed rate inside each frame. An event of an enabled channel (IER) sets
+ * its pending bit (IPR), which an unmasked channel (IMR) turns into a
+ * request; the highest channel requesting is acknowledged first, clearing
+ * its bit. Events while the bit is set make no interrupts of their own, and
+ * a masked channel's interrupt waits until it is unmasked. There is no
+ * in-service register: handlers end their interrupts themselves. Counters are never stepped per cycle: each
  * timer remembers when it was last brought up to date and when it next
  * fires, and its count is recomputed only when it is read or reprogrammed.
  *
@@ -93,8 +98,8 @@ typedef struct {
   int64_t sound_seen; /* the latest frame end already taken into account */
   int64_t sound_next; /* the next frame end the DMA announced */
   uint8_t sound_level;
-  uint8_t pending; /* interrupts the line raised, not yet taken: bit 0 GPIP 7,
-                      bit 1 timer A */
+  uint16_t ipr; /* the interrupt pending registers, bit n for channel n:
+                   IPRA the high byte, IPRB the low one */
 } Mfp68901;
 
 /* Fills in the bus record and resets the chip; returns 0. */

@@ -84,8 +84,8 @@ TEST_F(Mfp, RegistersAndAccessWidths) {
   wb(kBase + 0x3F, 0x15A);  // register 31; values are bytes
   EXPECT_EQ(rb(kBase + 0x26) << 16 | rb(kBase + 0x27) << 8 | rb(kBase + 0x3F), 0xA55Au);
   EXPECT_EQ(rb(kBase + 0x57), 0x40u);  // only bits 5-1 pick the register: VR
-  mfp.write_w(&mfp, kBase + 0x0A, 0x1234, 0);
-  EXPECT_EQ(mfp.read_w(&mfp, kBase + 0x0A, 0), 0x34u);  // the odd byte, in the low half
+  mfp.write_w(&mfp, kBase + 0x0E, 0x1234, 0);
+  EXPECT_EQ(mfp.read_w(&mfp, kBase + 0x0E, 0), 0x34u);  // the odd byte, in the low half
   wb(kTadr, 0);  // a stopped timer's data write sets its count; 0 means 256
   EXPECT_EQ(rb(kTadr), 0u);
   EXPECT_EQ(mfp.next_interrupt(&mfp, 0), IO68_NO_INTERRUPT);
@@ -286,6 +286,25 @@ TEST_F(Mfp, MaskEnableVectorBaseAndUncollected) {
   // 250000 units a period since cycle 0; the first after 1000 frames.
   const uint64_t base = 1000ull * 160256 * 192, next = (base / 250000 + 1) * 250000;
   EXPECT_EQ(mfp.next_interrupt(&mfp, 0), static_cast<int32_t>(ceil_div(next - base, 192)));
+  // Masked in IMR but enabled, underflows leave one interrupt pending (IPRA
+  // bit 5), taken once as soon as it is unmasked; writing 0 to the bit
+  // clears it.
+  wb(kImra, 0x00);
+  const uint32_t n = static_cast<uint32_t>(mfp.next_interrupt(&mfp, 0));
+  EXPECT_EQ(mfp.interrupt(&mfp, n), nullptr);
+  EXPECT_EQ(mfp.interrupt(&mfp, n + 3000), nullptr);
+  EXPECT_EQ(rb(kBase + 0x0B), 0x20u);
+  wb(kImra, 0x20);
+  EXPECT_EQ(mfp.next_interrupt(&mfp, n + 3000), 0);
+  ASSERT_NE(mfp.interrupt(&mfp, n + 3000), nullptr);
+  EXPECT_EQ(mfp.interrupt(&mfp, n + 3000), nullptr);
+  EXPECT_EQ(rb(kBase + 0x0B), 0u);
+  wb(kImra, 0x00);
+  EXPECT_EQ(mfp.interrupt(&mfp, n + 4000), nullptr);
+  wb(kBase + 0x0B, 0xDF);
+  EXPECT_EQ(rb(kBase + 0x0B), 0u);
+  wb(kImra, 0x20);
+  EXPECT_GT(mfp.next_interrupt(&mfp, n + 4000), 0);
 }
 
 // The STE's DMA sound wired to the MFP, both on one time base, as the
