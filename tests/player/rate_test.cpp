@@ -4,7 +4,6 @@
 // 16 Hz; and the same output whatever the caller's buffer sizes.
 #include <fstream>
 #include <iterator>
-#include <memory>
 
 #include "player/player_fixture.h"
 #include "vk68/song.h"
@@ -12,8 +11,7 @@
 namespace playertest {
 namespace {
 
-using Song = std::unique_ptr<vk68_song, decltype(&vk68_song_close)>;
-
+using enginetest::Song;
 using Rates = enginetest::NoUserFilesTest;
 
 Song open(const char *file, int clock) {

@@ -22,7 +22,7 @@ using namespace std::string_literals;
 
 constexpr int kRate = 44100;
 using Samples = std::vector<int16_t>;  // left, right, ...
-using Song = std::unique_ptr<vk68_song, decltype(&vk68_song_close)>;
+using enginetest::Song;
 
 class Songs : public enginetest::NoUserFilesTest {
  protected:

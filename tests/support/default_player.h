@@ -4,6 +4,8 @@
 #ifndef TESTS_SUPPORT_DEFAULT_PLAYER_H
 #define TESTS_SUPPORT_DEFAULT_PLAYER_H
 
+#include <memory>
+
 #include "support/engine_fixture.h"
 #include "support/engine_hooks.h"
 #include "vk68/vk68.h"
@@ -17,6 +19,9 @@ inline Player68 *default_player() {
   init.user_path = init.shared_path = "/nonexistent";
   return vk68_init(&init);
 }
+
+// A song that closes itself.
+using Song = std::unique_ptr<vk68_song, decltype(&vk68_song_close)>;
 
 // An engine test with no configuration or replay file of the machine's user.
 class NoUserFilesTest : public EngineTest {
