@@ -10,14 +10,26 @@
 namespace {
 
 constexpr int kRate = 44100;
+constexpr int kHostileSeconds = 60;  // asked for of each hostile track
 
-void Render(benchmark::State &state, int track) {
+// A player on the benchmark tunes, without configuration files; null when
+// it cannot load them.
+Player68 *open_tunes() {
   VK68init init{};
   init.alloc = std::malloc;
   init.free = std::free;
   init.user_path = init.shared_path = "/nonexistent";
   Player68 *player = vk68_init(&init);
-  if (!player || vk68_load_path(player, TUNES) != 0 || vk68_play(player, track) != 0) {
+  if (player && vk68_load_path(player, TUNES) != 0) {
+    vk68_shutdown(player);
+    return nullptr;
+  }
+  return player;
+}
+
+void Render(benchmark::State &state, int track) {
+  Player68 *player = open_tunes();
+  if (!player || vk68_play(player, track) != 0) {
     state.SkipWithError("cannot load the benchmark tunes");
     return;
   }
@@ -45,28 +57,23 @@ void Render(benchmark::State &state, int track) {
 // the rest of the minute to render. "x_realtime": seconds asked for per
 // second of CPU time.
 void Hostile(benchmark::State &state, int track) {
-  VK68init init{};
-  init.alloc = std::malloc;
-  init.free = std::free;
-  init.user_path = init.shared_path = "/nonexistent";
-  Player68 *player = vk68_init(&init);
-  if (!player || vk68_load_path(player, TUNES) != 0) {
+  Player68 *player = open_tunes();
+  if (!player) {
     state.SkipWithError("cannot load the benchmark tunes");
     return;
   }
   std::vector<uint32_t> second(kRate);
-  int64_t seconds = 0;
   for (auto _ : state) {
     vk68_play(player, track);
-    for (int s = 0; s < 60; ++s) {
+    for (int s = 0; s < kHostileSeconds; ++s) {
       const int status = vk68_process(player, second.data(), kRate);
       if (status < 0 || vk68_play(player, -1) != track) break;
     }
     while (vk68_error_get()) {
     }
-    seconds += 60;
   }
-  state.counters["x_realtime"] = benchmark::Counter(double(seconds), benchmark::Counter::kIsRate);
+  state.counters["x_realtime"] =
+      benchmark::Counter(double(state.iterations()) * kHostileSeconds, benchmark::Counter::kIsRate);
   vk68_shutdown(player);
 }
 

@@ -253,20 +253,6 @@ void render_file(const Settings &s, Job &job, size_t index, Progress &progress) 
   vk68_song_close(song);
 }
 
-// A path as messages show it: escaped, between single quotes.
-std::string quoted(const std::string &path) {
-  std::string out(1, '\'');
-  out += escaped(path);
-  return out += '\'';
-}
-
-// Whether two paths name the same file (device and inode).
-bool same_file(const std::string &a, const std::string &b) {
-  struct stat sa, sb;
-  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-         sa.st_ino == sb.st_ino;
-}
-
 // DIR/NAME.wav for a music file: its name without the directory and the
 // last extension.
 std::string output_in(const std::string &dir, const std::string &in) {

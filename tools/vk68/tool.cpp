@@ -20,12 +20,6 @@ constexpr char kMemPrefix[] = "mem://";
 thread_local std::vector<std::string> *t_failures = nullptr;
 constexpr char kPackedContent[] = "packed content";
 
-std::string quoted(const std::string &path) {
-  std::string out(1, '\'');
-  out += escaped(path);
-  return out += '\'';
-}
-
 // Length of the memory stream name at `at` ("mem://" + two pointers as the
 // C library prints them, "0x..." or "(nil)", joined by ':'), or 0.
 size_t mem_name_length(const std::string &text, size_t at) {
@@ -114,6 +108,18 @@ size_t saved_size_bound(const Disk68 &d) {
 }
 
 }  // namespace
+
+std::string quoted(const std::string &path) {
+  std::string out(1, '\'');
+  out += escaped(path);
+  return out += '\'';
+}
+
+bool same_file(const std::string &a, const std::string &b) {
+  struct stat sa, sb;
+  return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
+}
 
 std::string system_error(const std::string &what, const std::string &path) {
   return what + " " + quoted(path) + ": " + std::strerror(errno);
@@ -265,9 +271,7 @@ bool open_output(const std::string &path, const std::string &input, Output &out)
     out.file = stdout;
     return true;
   }
-  struct stat in, existing;
-  if (stat(input.c_str(), &in) == 0 && stat(path.c_str(), &existing) == 0 &&
-      in.st_dev == existing.st_dev && in.st_ino == existing.st_ino)
+  if (same_file(input, path))
     return failure("cannot write " + quoted(path) + ": it is the input file"), false;
   // A new file, made here, or else the existing one opened in place.
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

@@ -56,6 +56,10 @@ int failure(const std::string &what);
 // instead of printing them, so that a batch can print each file's lines
 // together and in order.
 void capture_failures(std::vector<std::string> *sink);
+// A path as messages show it: escaped, between single quotes.
+std::string quoted(const std::string &path);
+// Whether two paths name the same file (device and inode).
+bool same_file(const std::string &a, const std::string &b);
 // "<what> '<path>': <the system's reason for errno>", the path escaped.
 std::string system_error(const std::string &what, const std::string &path);
 // Prints the engine's messages, oldest (the cause) first, and returns
