@@ -32,6 +32,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <numbers>
 #include <numeric>
 
 #include "chips/wide_access.h"
@@ -70,8 +71,8 @@ constexpr int64_t kNever = INT64_MAX;
 
 // The AC coupling: the estimate moves by 2 pi fc / rate of the difference a
 // sample (a first-order high-pass at fc), in 1/65536.
-constexpr double kPi = 3.14159265358979323846;
-constexpr int64_t kCouplingNum = static_cast<int64_t>(2 * kPi * YM_COUPLING_HZ * 65536 + 0.5);
+constexpr int64_t kCouplingNum =
+    static_cast<int64_t>(2 * std::numbers::pi * YM_COUPLING_HZ * 65536 + 0.5);
 constexpr int64_t kCouplingMax = int64_t{32767} << 16;
 
 // The envelope as a write of `shape` to R13 leaves it: at position 0 (the
