@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <numbers>
 #include <vector>
 
 namespace chips {
@@ -27,12 +28,11 @@ constexpr int kLead = kBlepTaps / 2 - 1;
 // and the Kaiser window's shape parameter; see the note in blep.h.
 constexpr double kCutoff = 0.45;
 constexpr double kBeta = 5.0;
-constexpr double kPi = 3.14159265358979323846;
 
 // sin(pi x) from its Taylor series on [-1/2, 1/2].
 double sin_pi(double x) {
   const double n = std::floor(x + 0.5);
-  const double t = kPi * (x - n);
+  const double t = std::numbers::pi * (x - n);
   double term = t, sum = t;
   for (int i = 1; i <= 12; ++i) {
     term *= -t * t / ((2 * i) * (2 * i + 1));
@@ -55,7 +55,7 @@ double bessel_i0(double x) {
 double impulse(double t) {
   const double u = t / kHalfWidth;
   if (u <= -1 || u >= 1) return 0;
-  const double sinc = t == 0 ? 2 * kCutoff : sin_pi(2 * kCutoff * t) / (kPi * t);
+  const double sinc = t == 0 ? 2 * kCutoff : sin_pi(2 * kCutoff * t) / (std::numbers::pi * t);
   return sinc * bessel_i0(kBeta * std::sqrt(1 - u * u)) / bessel_i0(kBeta);
 }
 

@@ -92,9 +92,7 @@ uint16_t pair(Mfp68901 &mfp, int a) { return uint16_t(reg(mfp, a) << 8 | reg(mfp
 // whether or not it is masked (IMR); an event while its bit is set is no
 // event of its own. A pending channel that is unmasked requests the
 // interrupt; the highest channel goes first.
-void raise(Mfp68901 &mfp, uint32_t channel) {
-  mfp.ipr |= pair(mfp, kIera) & (1u << channel);
-}
+void raise(Mfp68901 &mfp, uint32_t channel) { mfp.ipr |= pair(mfp, kIera) & (1u << channel); }
 uint16_t requests(Mfp68901 &mfp) { return mfp.ipr & pair(mfp, kImra); }
 
 // The timer counting time with the smallest next time; on a tie the later
@@ -263,8 +261,8 @@ Interrupt68 *interrupt(IoPlugin68 *self, uint32_t cycle) {
   sense_sound(mfp, cycle);
   // A timer due moves on, its underflows up to now one event (see raise).
   MfpTimer *t = mfp.next_timer;
-  if (!requests(mfp) && t != nullptr && time_of(mfp, cycle) >= t->next) {
-    const int64_t now = time_of(mfp, cycle);
+  const int64_t now = time_of(mfp, cycle);
+  if (!requests(mfp) && t != nullptr && now >= t->next) {
     t->next += ((now - t->next) / t->period + 1) * t->period;
     choose_next_timer(mfp);
     raise(mfp, t->channel);
@@ -352,29 +350,17 @@ int mfp_init(Mfp68901 *mfp) {
 // Register file clear but VR and GPIP, every timer stopped with a reload
 // and count of 256 (whose data register byte reads 0).
 int mfp_reset(Mfp68901 *mfp) {
-  // Vector channel and enable bit of each timer: A and B in bank A, C and D
-  // in bank B, as wired on the ST.
-  struct Fixed {
-    uint32_t channel;
-    uint8_t bit;
-    uint8_t bank;
-  };
-  constexpr std::array<Fixed, 4> kFixed = {{
-      {13, 0x20, 0},  // A
-      {8, 0x01, 0},   // B
-      {5, 0x20, 1},   // C
-      {4, 0x10, 1},   // D
-  }};
+  // Vector channel of each timer, as wired on the ST: A 13, B 8, C 5, D 4
+  // (its enable and mask bit is bit channel % 8 of IERA/IMRA for 8-15, of
+  // IERB/IMRB for 0-7).
+  constexpr std::array<uint32_t, 4> kChannel = {13, 8, 5, 4};
   std::memset(mfp->regs, 0, sizeof mfp->regs);
   reg(*mfp, kVr) = kResetVr;
   reg(*mfp, kGpip) = kResetGpip;
   for (int i = 0; i < 4; ++i) {
     MfpTimer &t = mfp->timers[i];
     t = MfpTimer{};
-    t.channel = kFixed[i].channel;
-    t.level = kLevel;
-    t.bit = kFixed[i].bit;
-    t.bank = kFixed[i].bank;
+    t.channel = kChannel[i];
     t.count = 256;
     t.reload = 256;
   }

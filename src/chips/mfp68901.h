@@ -8,9 +8,10 @@
  * request; the highest channel requesting is acknowledged first, clearing
  * its bit. Events while the bit is set make no interrupts of their own, and
  * a masked channel's interrupt waits until it is unmasked. There is no
- * in-service register: handlers end their interrupts themselves. Counters are never stepped per cycle: each
- * timer remembers when it was last brought up to date and when it next
- * fires, and its count is recomputed only when it is read or reprogrammed.
+ * in-service register: handlers end their interrupts themselves. Counters
+ * are never stepped per cycle: each timer remembers when it was last brought
+ * up to date and when it next fires, and its count is recomputed only when
+ * it is read or reprogrammed.
  *
  * Time: the bus hands the chip 68000 cycles counted from the start of the
  * current frame. Internally a cycle is mfp_hz / g units and a tick of the
@@ -44,12 +45,8 @@ extern "C" {
 
 /* One timer. Times are in internal units. */
 typedef struct {
-  /* Fixed per timer. */
-  uint32_t channel; /* vector number within the MFP's block of 16         */
-  uint32_t level;   /* 68000 interrupt level                              */
-  uint8_t bit;      /* enable/mask bit in its bank                        */
-  uint8_t bank;     /* 0: IERA/IMRA, 1: IERB/IMRB                         */
-  /* Variable. */
+  uint32_t channel;  /* vector number within the MFP's block of 16, fixed
+                        per timer */
   uint32_t control;  /* control value 0-15: 0 stopped, 1-7 delay mode, 8
                         event count; 9-15 (pulse width) count as 1-7       */
   int64_t last;      /* time of the last update                          */

@@ -32,6 +32,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <numbers>
 #include <numeric>
 
 #include "chips/wide_access.h"
@@ -70,8 +71,8 @@ constexpr int64_t kNever = INT64_MAX;
 
 // The AC coupling: the estimate moves by 2 pi fc / rate of the difference a
 // sample (a first-order high-pass at fc), in 1/65536.
-constexpr double kPi = 3.14159265358979323846;
-constexpr int64_t kCouplingNum = static_cast<int64_t>(2 * kPi * YM_COUPLING_HZ * 65536 + 0.5);
+constexpr int64_t kCouplingNum =
+    static_cast<int64_t>(2 * std::numbers::pi * YM_COUPLING_HZ * 65536 + 0.5);
 constexpr int64_t kCouplingMax = int64_t{32767} << 16;
 
 // The envelope as a write of `shape` to R13 leaves it: at position 0 (the
@@ -153,8 +154,8 @@ int64_t restart_time(Ym2149 &ym, uint32_t cycle, int32_t level) {
 struct Setup {
   int64_t tone_period[3], noise_period, env_period;  // in steps, >= 1
   // Channel patterns: tone or noise switched off, following the envelope;
-  // the fixed levels of the others; the voice mask.
-  uint32_t tone_off, noise_off, env_sel, fixed, voice_mask;
+  // the fixed levels of the others.
+  uint32_t tone_off, noise_off, env_sel, fixed;
   // The channels whose tone, noise, envelope can be heard.
   uint32_t tone_heard, noise_heard, env_heard;
 };
@@ -191,7 +192,6 @@ Setup setup(const Ym2149 &ym) {
   }
   s.noise_period = noise_period(ym);
   s.env_period = env_period(ym);
-  s.voice_mask = ym.voice_mask;
   audible &= ym.voice_mask;
   s.tone_heard = audible & ~s.tone_off;
   s.noise_heard = audible & ~s.noise_off;
@@ -206,7 +206,7 @@ uint32_t env_level(const YmEnvelope &v) { return (v.g ^ v.h) & v.e; }
 int32_t mixed(const Ym2149 &ym, const Setup &s) {
   const uint32_t noise = (ym.noise_shift & 1) ? kAllVoices : s.noise_off;
   const uint32_t volume = (s.env_sel & (env_level(ym.env) * kChannelUnit)) | s.fixed;
-  return ym.mix[(ym.tone_bits | s.tone_off) & noise & volume & s.voice_mask];
+  return ym.mix[(ym.tone_bits | s.tone_off) & noise & volume & ym.voice_mask];
 }
 
 // Hands a change of the mixed level at step t to the blep.
