@@ -186,19 +186,13 @@ bool option(int value, int lo, int hi, const char *what, std::string &why) {
   return false;
 }
 
-// Samples of one pass of track t as the player renders it: sample n sits at
-// cycle n * cpu_hz / rate, and the pass ends where its last frame does
-// (50 Hz frames: a PAL ST's 160256-cycle VBL; else the k-th of `frequency`
-// frames a second, rounded down), on the clocks the song plays with.
+// Samples of one pass of track t as the player renders it: those before
+// the cycle where its last frame ends, on the clocks the song plays with.
 uint64_t pass_samples(const Player68 *p, const Track68 &t) {
   Timebase time{};
-  time.clocks = p->config[VK68CONFIG_CLOCK] ? kClocksPal : kClocksNominal;
+  time.clocks = vk68::configured_clocks(p);
   time.rate = p->sampling_rate;
-  const uint64_t end =
-      t.frequency == 50
-          ? uint64_t(t.frames) * vk68::kCycles50Hz
-          : uint64_t(static_cast<unsigned __int128>(t.frames) * time.clocks.cpu_hz / t.frequency);
-  return timebase_sample(&time, end);
+  return timebase_sample(&time, vk68::track_cycle(time.clocks, t.frequency, t.frames));
 }
 
 // Starts track n at once (what is left of the frame before is dropped).
