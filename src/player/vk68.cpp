@@ -78,7 +78,6 @@ int init_68k(Player68 *p, uint32_t size) {
     vk68_debug("init_68k() : Failed\n");
     return -1;
   }
-  m->timebase.clocks = kClocksNominal;
   mw_attach(&m->ste, &m->timebase, memory);
   mfp_set_timebase(&m->mfp, &m->timebase);
   vk68_debug("init_68k() : Success\n");
