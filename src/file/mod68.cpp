@@ -27,10 +27,11 @@ constexpr int32_t kPositions = 128;
 constexpr int32_t kSignature = 1080;
 constexpr int32_t kHeader15 = 600;
 constexpr int32_t kHeader31 = 1084;
-constexpr int32_t kPatternBytes = 1024;  // 64 rows x 4 channels x 4 bytes
 constexpr int32_t kRows = 64;
 constexpr int32_t kCellBytes = 4;
 constexpr int kChannels = 4;  // Paula's voices
+constexpr int32_t kRowBytes = kChannels * kCellBytes;
+constexpr int32_t kPatternBytes = kRows * kRowBytes;  // as played: four channels
 constexpr int32_t kMaxVolume = 64;
 
 // 68000 memory: the track loads at the default address 0x8000, or lower
@@ -166,8 +167,7 @@ std::vector<uint8_t> normalized(const uint8_t *bytes, int32_t size, const Mod68I
   if (info.channels != kChannels) std::memcpy(&m[kSignature], kSignatures[0], 4);
   const int32_t row_bytes = info.channels * kCellBytes;
   for (int32_t row = 0; row < info.patterns * kRows; ++row)
-    std::memcpy(&m[header + row * kChannels * kCellBytes], bytes + header + row * row_bytes,
-                row_bytes);
+    std::memcpy(&m[header + row * kRowBytes], bytes + header + row * row_bytes, row_bytes);
   uint32_t end = 0;
   const std::array<StoredSample, 31> stored = stored_samples(
       bytes, size, info.slots, uint32_t(header + info.patterns * row_bytes * kRows), end);
@@ -256,7 +256,7 @@ class SongWalk {
           row_effect(c);
         }
       } else {
-        for (int c = 0; c < 4; ++c)  // a delayed row's tick 0 runs its E commands again
+        for (int c = 0; c < kChannels; ++c)  // a delayed row's tick 0 runs its E commands again
           if (command_[c] == 14 && parameter_[c] >> 4 == 6) pattern_loop(c, parameter_[c] & 15);
       }
       next_row();
@@ -271,9 +271,9 @@ class SongWalk {
   // the same rows again. A loop's rows played again differ in their count.
   bool first_visit() {
     uint64_t state = 0;
-    for (int c = 0; c < 4; ++c)
+    for (int c = 0; c < kChannels; ++c)
       state = state << 12 | uint64_t(loop_count_[c] ? loop_row_[c] : 0) << 6 | loop_count_[c];
-    std::vector<uint64_t> &seen = visited_[size_t(position_) * 64 + size_t(row_)];
+    std::vector<uint64_t> &seen = visited_[size_t(position_) * kRows + size_t(row_)];
     if (std::find(seen.begin(), seen.end(), state) != seen.end()) return false;
     seen.push_back(state);
     return true;
@@ -338,7 +338,7 @@ class SongWalk {
       break_row_ = 0;
     }
     row_ = row;
-    if (row_ >= 64) next_position();
+    if (row_ >= kRows) next_position();
   }
 
   void next_position() {
@@ -359,9 +359,9 @@ class SongWalk {
   bool jump_ = false, loop_jump_ = false;
   TickLength tick_length_ = tick_length(kDefaultTempo);
   uint32_t fraction_sum_ = 0;
-  std::array<int, 4> command_{}, parameter_{}, loop_row_{}, loop_count_{};
+  std::array<int, kChannels> command_{}, parameter_{}, loop_row_{}, loop_count_{};
   std::vector<std::vector<uint64_t>> visited_ =
-      std::vector<std::vector<uint64_t>>(kPositions * 64);  // loop states by position and row
+      std::vector<std::vector<uint64_t>>(kPositions * kRows);  // loop states by position and row
 };
 
 uint32_t load_address(const Mod68Info &info) {
