@@ -111,9 +111,14 @@ uint32_t highest_pattern(const uint8_t *positions, int32_t count) {
 int32_t song_length_offset(int32_t slots) { return slots == 31 ? kSongLength31 : kSongLength15; }
 int32_t header_size(int32_t slots) { return slots == 31 ? kHeader31 : kHeader15; }
 
+// Slot s's sample length in bytes (its header counts words).
+uint32_t sample_length(const uint8_t *b, int32_t s) {
+  return 2 * word(b + kTitle + s * kSampleHeader + 22);
+}
+
 uint32_t sample_bytes(const uint8_t *b, int32_t slots) {
   uint32_t total = 0;
-  for (int32_t s = 0; s < slots; ++s) total += 2 * word(b + kTitle + s * kSampleHeader + 22);
+  for (int32_t s = 0; s < slots; ++s) total += sample_length(b, s);
   return total;
 }
 
@@ -146,7 +151,7 @@ std::array<StoredSample, 31> stored_samples(const uint8_t *b, int32_t size, int3
   std::array<StoredSample, 31> stored{};
   end = first;
   for (int32_t s = 0; s < slots; ++s) {
-    const uint32_t length = 2 * word(b + kTitle + s * kSampleHeader + 22);
+    const uint32_t length = sample_length(b, s);
     stored[s].at = end;
     stored[s].packed = length > 0 && end + kAdpcmMarkBytes <= uint32_t(size) &&
                        std::memcmp(b + end, kAdpcmMark, kAdpcmMarkBytes) == 0;
@@ -173,7 +178,7 @@ std::vector<uint8_t> normalized(const uint8_t *bytes, int32_t size, const Mod68I
       bytes, size, info.slots, uint32_t(header + info.patterns * row_bytes * kRows), end);
   uint8_t *out = m.data() + header + info.patterns * kPatternBytes;
   for (int32_t s = 0; s < info.slots; ++s) {
-    const uint32_t length = 2 * word(bytes + kTitle + s * kSampleHeader + 22), at = stored[s].at;
+    const uint32_t length = sample_length(bytes, s), at = stored[s].at;
     if (!stored[s].packed) {
       if (at < uint32_t(size)) std::memcpy(out, bytes + at, std::min(length, uint32_t(size) - at));
     } else {
