@@ -25,9 +25,6 @@ constexpr int kChunk = 1024;                         // samples a song asks of i
 constexpr size_t kErrorSize = 256;                   // a failure text, as long as an engine message
 constexpr int kMaxBlend = 65536;                     // Amiga blend: voices swapped
 constexpr char kNoModule[] = "not an Amiga module";  // mod68_check: no module at all
-// A 31-sample module's header: title, 31 sample records, song length,
-// restart byte, 128 positions and the signature.
-constexpr int32_t kModuleHeader = 20 + 31 * 30 + 2 + 128 + 4;
 constexpr uint8_t kGzipMagic[] = {0x1F, 0x8B, 0x08};  // gzip, deflate method
 constexpr int32_t kIceHeader = 12;
 constexpr char kPackedContent[] = "packed content";
@@ -171,8 +168,8 @@ Loaded load(const uint8_t *bytes, int32_t size, MessageScope &messages) {
   if (!r.disk) {
     // A module refused for a reason of its own says why; bytes that are no
     // module at all, or too short to tell, get the music file loader's reason.
-    const bool module_like =
-        module_size >= kModuleHeader && module_why.compare(0, sizeof kNoModule - 1, kNoModule) != 0;
+    const bool module_like = module_size >= MOD68_HEADER_SIZE &&
+                             module_why.compare(0, sizeof kNoModule - 1, kNoModule) != 0;
     r.why = module_like ? module_why : loader_why;
   }
   return r;
