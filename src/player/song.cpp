@@ -25,8 +25,9 @@ constexpr int kChunk = 1024;                         // samples a song asks of i
 constexpr size_t kErrorSize = 256;                   // a failure text, as long as an engine message
 constexpr int kMaxBlend = 65536;                     // Amiga blend: voices swapped
 constexpr char kNoModule[] = "not an Amiga module";  // mod68_check: no module at all
-constexpr uint8_t kGzipMagic[] = {0x1F, 0x8B, 0x08};  // gzip, deflate method
-constexpr int32_t kIceHeader = 12;
+// A loaded file's format text, by VK68fileKind's format and packing.
+constexpr const char *kFormats[] = {"vk68", "sndh"};
+constexpr const char *kPackings[] = {"", "+ice", "+gzip"};
 constexpr char kPackedContent[] = "packed content";
 
 }  // namespace
@@ -122,12 +123,12 @@ struct Loaded {
 };
 
 // The bytes of a gzip- or ICE-packed file unpacked (null when they are
-// neither or do not unpack), from the engine's allocation hook.
-void *unpack(const uint8_t *bytes, int32_t size, int32_t *out_size, const char **packing) {
-  const bool gzip = size >= 3 && std::memcmp(bytes, kGzipMagic, 3) == 0;
-  const bool ice = size >= kIceHeader && ice_depacked_size(bytes, nullptr) > 0;
-  if (!gzip && !ice) return nullptr;
-  *packing = gzip ? "+gzip" : "+ice";
+// neither or do not unpack), from the engine's allocation hook; *packing
+// tells which packing they have.
+void *unpack(const uint8_t *bytes, int32_t size, int32_t *out_size, int *packing) {
+  *packing = packing_of(bytes, size);
+  if (*packing == VK68FILE_PACKING_NONE) return nullptr;
+  const bool gzip = *packing == VK68FILE_PACKING_GZIP;
   Stream68 *s = stream68_mem_create(const_cast<uint8_t *>(bytes), size, STREAM68_READ);
   void *out = s && stream68_open(s) == 0 ? (gzip ? gzip_load(s, out_size) : ice_load(s, out_size))
                                          : nullptr;
@@ -146,12 +147,10 @@ Loaded load(const uint8_t *bytes, int32_t size, MessageScope &messages) {
   stream68_destroy(s);
   const std::string loader_why = user_text(messages.take(), outer.c_str());
   if (r.disk) {
-    constexpr const char *kFormats[] = {"vk68", "sndh"};
-    constexpr const char *kPackings[] = {"", "+ice", "+gzip"};
     r.format = std::string(kFormats[kind.format]) + kPackings[kind.packing];
     return r;
   }
-  const char *packing = "";
+  int packing = VK68FILE_PACKING_NONE;
   int32_t unpacked_size = 0;
   void *unpacked = unpack(bytes, size, &unpacked_size, &packing);
   const uint8_t *module = unpacked ? static_cast<const uint8_t *>(unpacked) : bytes;
@@ -161,7 +160,7 @@ Loaded load(const uint8_t *bytes, int32_t size, MessageScope &messages) {
   if (mod68_check(module, module_size, &info) == 0) {
     const Mod68Track track{0, nullptr};
     r.disk = mod68_disk(module, module_size, nullptr, nullptr, &track, 1);
-    r.format = std::string("mod") + packing;
+    r.format = std::string("mod") + kPackings[packing];
   }
   vk68_free(unpacked);
   const std::string module_why = user_text(messages.take(), nullptr);
