@@ -72,9 +72,6 @@ bool run_until(Emu68 &cpu, uint32_t watermark, uint32_t *left) {
   return returned;
 }
 
-// The 68000's shortest instructions take 4 cycles.
-constexpr uint32_t kMinCyclesPerInstruction = 4;
-
 // Words the newest illegal instruction's message onto the error stack.
 void report_illegal(Emu68 &cpu) {
   if (!cpu.illegal_pending) return;
@@ -237,7 +234,7 @@ int EMU68_run_interrupts(Emu68 *emu, uint32_t until) {
         // Instructions take no time where the chips are concerned, but a
         // handler keeps the CPU at least 4 cycles per instruction, so the
         // handlers of a frame run at most as many as its cycles allow.
-        cpu.busy_until = t + kMinCyclesPerInstruction * (cpu.frame_left - left);
+        cpu.busy_until = t + EMU68_MIN_CYCLES_PER_INSTRUCTION * (cpu.frame_left - left);
         if (!returned) {
           result = EMU68_push_error(
               emu, "the interrupt handler at cycle %u did not return within its frame", t);

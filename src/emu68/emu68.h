@@ -30,6 +30,9 @@ extern "C" {
  * before the emulator gives up on a routine that never returns. */
 #define EMU68_MAX_STEPS_PER_FRAME 50000000u
 
+/* The 68000's shortest instructions take 4 cycles. */
+#define EMU68_MIN_CYCLES_PER_INSTRUCTION 4u
+
 /* Messages the error stack keeps, and their size with the terminator. */
 #define EMU68_ERROR_SLOTS 4
 #define EMU68_ERROR_LENGTH 128
@@ -61,11 +64,11 @@ typedef struct Emu68 {
   uint32_t io_count;
   IoPlugin68 *io_list;
   IoPlugin68 *interrupt_source;
-  uint32_t step_limit;  /* instructions a frame may run; 0: the maximum */
-  uint32_t frame_left;  /* instructions the routine and each handler of the
-                           current frame may run (0: the frame failed) */
-  uint32_t busy_until;  /* cycle at which the last interrupt handler ended */
-  uint32_t illegal_pc;  /* address of the last illegal instruction ... */
+  uint32_t step_limit;      /* instructions a frame may run; 0: the maximum */
+  uint32_t frame_left;      /* instructions the routine and each handler of the
+                               current frame may run (0: the frame failed) */
+  uint32_t busy_until;      /* cycle at which the last interrupt handler ended */
+  uint32_t illegal_pc;      /* address of the last illegal instruction ... */
   uint32_t illegal_pending; /* ... not yet reported on the error stack */
   IoPage68 io[256];
   int error_count; /* slot error_count - 1 is the newest */

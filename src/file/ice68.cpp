@@ -197,6 +197,13 @@ extern "C" int32_t ice_depacked_size(const void *header, int32_t *packed_size) {
   return u;
 }
 
+extern "C" int packing_of(const void *bytes, int32_t size) {
+  static constexpr uint8_t kGzipMagic[] = {0x1F, 0x8B, 0x08};  // gzip, deflate method
+  if (size >= 3 && std::memcmp(bytes, kGzipMagic, 3) == 0) return VK68FILE_PACKING_GZIP;
+  if (size >= kHeaderSize && ice_depacked_size(bytes, nullptr) > 0) return VK68FILE_PACKING_ICE;
+  return VK68FILE_PACKING_NONE;
+}
+
 extern "C" int ice_depack(void *out, const void *packed) {
   if (!packed) return -1;
   return depack(static_cast<uint8_t *>(out), static_cast<const uint8_t *>(packed));

@@ -11,6 +11,7 @@
 #include <stdint.h>
 
 #include "vk68/stream68.h"
+#include "vk68/vk68file.h"
 
 #ifdef __cplusplus
 extern "C" {
@@ -22,6 +23,11 @@ extern "C" {
  * size E (0: any) and receives P - 12; a P that differs from E + 12 then
  * gives ~U. */
 int32_t ice_depacked_size(const void *header, int32_t *packed_size);
+
+/* How the `size` bytes at `bytes` are packed (VK68FILE_PACKING_*): gzip
+ * when they start with its magic and the deflate method, ICE when they
+ * start with a header ice_depacked_size accepts, else none. */
+int packing_of(const void *bytes, int32_t size);
 
 /* Depacks the packed file `packed` (P bytes, header included) into `out`
  * (U bytes; may be null when U is 0). Returns 0, or -1 for a wrong magic,

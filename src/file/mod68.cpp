@@ -26,11 +26,12 @@ constexpr int32_t kSongLength31 = 950;  // 20 + 31 * 30
 constexpr int32_t kPositions = 128;
 constexpr int32_t kSignature = 1080;
 constexpr int32_t kHeader15 = 600;
-constexpr int32_t kHeader31 = 1084;
-constexpr int32_t kPatternBytes = 1024;  // 64 rows x 4 channels x 4 bytes
+constexpr int32_t kHeader31 = MOD68_HEADER_SIZE;
 constexpr int32_t kRows = 64;
 constexpr int32_t kCellBytes = 4;
 constexpr int kChannels = 4;  // Paula's voices
+constexpr int32_t kRowBytes = kChannels * kCellBytes;
+constexpr int32_t kPatternBytes = kRows * kRowBytes;  // as played: four channels
 constexpr int32_t kMaxVolume = 64;
 
 // 68000 memory: the track loads at the default address 0x8000, or lower
@@ -110,9 +111,14 @@ uint32_t highest_pattern(const uint8_t *positions, int32_t count) {
 int32_t song_length_offset(int32_t slots) { return slots == 31 ? kSongLength31 : kSongLength15; }
 int32_t header_size(int32_t slots) { return slots == 31 ? kHeader31 : kHeader15; }
 
+// Slot s's sample length in bytes (its header counts words).
+uint32_t sample_length(const uint8_t *b, int32_t s) {
+  return 2 * word(b + kTitle + s * kSampleHeader + 22);
+}
+
 uint32_t sample_bytes(const uint8_t *b, int32_t slots) {
   uint32_t total = 0;
-  for (int32_t s = 0; s < slots; ++s) total += 2 * word(b + kTitle + s * kSampleHeader + 22);
+  for (int32_t s = 0; s < slots; ++s) total += sample_length(b, s);
   return total;
 }
 
@@ -145,7 +151,7 @@ std::array<StoredSample, 31> stored_samples(const uint8_t *b, int32_t size, int3
   std::array<StoredSample, 31> stored{};
   end = first;
   for (int32_t s = 0; s < slots; ++s) {
-    const uint32_t length = 2 * word(b + kTitle + s * kSampleHeader + 22);
+    const uint32_t length = sample_length(b, s);
     stored[s].at = end;
     stored[s].packed = length > 0 && end + kAdpcmMarkBytes <= uint32_t(size) &&
                        std::memcmp(b + end, kAdpcmMark, kAdpcmMarkBytes) == 0;
@@ -166,14 +172,13 @@ std::vector<uint8_t> normalized(const uint8_t *bytes, int32_t size, const Mod68I
   if (info.channels != kChannels) std::memcpy(&m[kSignature], kSignatures[0], 4);
   const int32_t row_bytes = info.channels * kCellBytes;
   for (int32_t row = 0; row < info.patterns * kRows; ++row)
-    std::memcpy(&m[header + row * kChannels * kCellBytes], bytes + header + row * row_bytes,
-                row_bytes);
+    std::memcpy(&m[header + row * kRowBytes], bytes + header + row * row_bytes, row_bytes);
   uint32_t end = 0;
   const std::array<StoredSample, 31> stored = stored_samples(
       bytes, size, info.slots, uint32_t(header + info.patterns * row_bytes * kRows), end);
   uint8_t *out = m.data() + header + info.patterns * kPatternBytes;
   for (int32_t s = 0; s < info.slots; ++s) {
-    const uint32_t length = 2 * word(bytes + kTitle + s * kSampleHeader + 22), at = stored[s].at;
+    const uint32_t length = sample_length(bytes, s), at = stored[s].at;
     if (!stored[s].packed) {
       if (at < uint32_t(size)) std::memcpy(out, bytes + at, std::min(length, uint32_t(size) - at));
     } else {
@@ -256,7 +261,7 @@ class SongWalk {
           row_effect(c);
         }
       } else {
-        for (int c = 0; c < 4; ++c)  // a delayed row's tick 0 runs its E commands again
+        for (int c = 0; c < kChannels; ++c)  // a delayed row's tick 0 runs its E commands again
           if (command_[c] == 14 && parameter_[c] >> 4 == 6) pattern_loop(c, parameter_[c] & 15);
       }
       next_row();
@@ -271,9 +276,9 @@ class SongWalk {
   // the same rows again. A loop's rows played again differ in their count.
   bool first_visit() {
     uint64_t state = 0;
-    for (int c = 0; c < 4; ++c)
+    for (int c = 0; c < kChannels; ++c)
       state = state << 12 | uint64_t(loop_count_[c] ? loop_row_[c] : 0) << 6 | loop_count_[c];
-    std::vector<uint64_t> &seen = visited_[size_t(position_) * 64 + size_t(row_)];
+    std::vector<uint64_t> &seen = visited_[size_t(position_) * kRows + size_t(row_)];
     if (std::find(seen.begin(), seen.end(), state) != seen.end()) return false;
     seen.push_back(state);
     return true;
@@ -338,7 +343,7 @@ class SongWalk {
       break_row_ = 0;
     }
     row_ = row;
-    if (row_ >= 64) next_position();
+    if (row_ >= kRows) next_position();
   }
 
   void next_position() {
@@ -359,9 +364,9 @@ class SongWalk {
   bool jump_ = false, loop_jump_ = false;
   TickLength tick_length_ = tick_length(kDefaultTempo);
   uint32_t fraction_sum_ = 0;
-  std::array<int, 4> command_{}, parameter_{}, loop_row_{}, loop_count_{};
+  std::array<int, kChannels> command_{}, parameter_{}, loop_row_{}, loop_count_{};
   std::vector<std::vector<uint64_t>> visited_ =
-      std::vector<std::vector<uint64_t>>(kPositions * 64);  // loop states by position and row
+      std::vector<std::vector<uint64_t>>(kPositions * kRows);  // loop states by position and row
 };
 
 uint32_t load_address(const Mod68Info &info) {

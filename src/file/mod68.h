@@ -21,6 +21,10 @@ extern "C" {
  * replay's ticks run on the CIA's timer, at their own exact times.) */
 enum { MOD68_CALL_RATE = 500 };
 
+/* Bytes of a 31-slot module's header: title, 31 sample records, song
+ * length, restart byte, 128 positions and the signature. */
+enum { MOD68_HEADER_SIZE = 20 + 31 * 30 + 2 + 128 + 4 };
+
 /* What mod68_check found. */
 typedef struct {
   int32_t slots;       /* 31 or 15 */

@@ -116,8 +116,9 @@ int32_t header_check(Stream68 *s, const char **why) {
     return static_cast<int32_t>(size - kChunkHeader);
   }
   // Packed and SNDH files may be shorter than the magic: test what came.
-  if (got >= 3 && id[0] == 0x1F && id[1] == 0x8B && id[2] == 0x08) return kKindGzip;
-  if (got >= 12 && ice_depacked_size(id, nullptr) > 0) return kKindIce;
+  const int packing = packing_of(id, got);
+  if (packing == VK68FILE_PACKING_GZIP) return kKindGzip;
+  if (packing == VK68FILE_PACKING_ICE) return kKindIce;
   for (int32_t k = 6; k + 4 <= got; ++k) {
     if (std::memcmp(id + k, "SNDH", 4) == 0) return kKindSndh;
   }

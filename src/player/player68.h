@@ -75,9 +75,15 @@ int player_render(Player68 *player, uint32_t *buffer, int n, int *status);
 // Output samples per frame at the player's rate (the average, truncated).
 uint32_t samples_per_frame(const Player68 *player);
 
-// The absolute cycle at which the current track's frame k starts: 160256 k
-// for 50 Hz tracks (a PAL ST's VBL), else the k-th of `rate` frames a
-// second, rounded down, so that no rounding adds up.
+// The clocks the configuration asks for (nominal or PAL).
+const MachineClocks &configured_clocks(const Player68 *player);
+
+// The absolute cycle at which frame k of a track of `rate` frames a second
+// starts on `clocks`: 160256 k for 50 Hz tracks (a PAL ST's VBL), else the
+// k-th of `rate` frames a second, rounded down, so that no rounding adds up.
+uint64_t track_cycle(const MachineClocks &clocks, uint32_t rate, uint64_t k);
+
+// track_cycle for the current track on the machine's clocks.
 uint64_t frame_cycle(const Player68 *player, uint64_t k);
 
 }  // namespace vk68

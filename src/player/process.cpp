@@ -24,8 +24,9 @@ bool start_frame(Player68 *p) {
   m.timebase.frame_start = frame_cycle(p, k);
   m.frame_length = uint32_t(frame_cycle(p, k + 1) - m.timebase.frame_start);
   m.frame_position = 0;
-  // A 68000 instruction takes at least 4 cycles.
-  return EMU68_start_frame(&m.emu, previous, m.frame_length / 4) == 0;
+  // As many instructions as the frame's cycles hold at the fastest.
+  const uint32_t allowance = m.frame_length / EMU68_MIN_CYCLES_PER_INSTRUCTION;
+  return EMU68_start_frame(&m.emu, previous, allowance) == 0;
 }
 
 // Renders the next chunk of the current frame (starting a frame first when

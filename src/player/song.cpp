@@ -25,11 +25,9 @@ constexpr int kChunk = 1024;                         // samples a song asks of i
 constexpr size_t kErrorSize = 256;                   // a failure text, as long as an engine message
 constexpr int kMaxBlend = 65536;                     // Amiga blend: voices swapped
 constexpr char kNoModule[] = "not an Amiga module";  // mod68_check: no module at all
-// A 31-sample module's header: title, 31 sample records, song length,
-// restart byte, 128 positions and the signature.
-constexpr int32_t kModuleHeader = 20 + 31 * 30 + 2 + 128 + 4;
-constexpr uint8_t kGzipMagic[] = {0x1F, 0x8B, 0x08};  // gzip, deflate method
-constexpr int32_t kIceHeader = 12;
+// A loaded file's format text, by VK68fileKind's format and packing.
+constexpr const char *kFormats[] = {"vk68", "sndh"};
+constexpr const char *kPackings[] = {"", "+ice", "+gzip"};
 constexpr char kPackedContent[] = "packed content";
 
 }  // namespace
@@ -125,12 +123,12 @@ struct Loaded {
 };
 
 // The bytes of a gzip- or ICE-packed file unpacked (null when they are
-// neither or do not unpack), from the engine's allocation hook.
-void *unpack(const uint8_t *bytes, int32_t size, int32_t *out_size, const char **packing) {
-  const bool gzip = size >= 3 && std::memcmp(bytes, kGzipMagic, 3) == 0;
-  const bool ice = size >= kIceHeader && ice_depacked_size(bytes, nullptr) > 0;
-  if (!gzip && !ice) return nullptr;
-  *packing = gzip ? "+gzip" : "+ice";
+// neither or do not unpack), from the engine's allocation hook; *packing
+// tells which packing they have.
+void *unpack(const uint8_t *bytes, int32_t size, int32_t *out_size, int *packing) {
+  *packing = packing_of(bytes, size);
+  if (*packing == VK68FILE_PACKING_NONE) return nullptr;
+  const bool gzip = *packing == VK68FILE_PACKING_GZIP;
   Stream68 *s = stream68_mem_create(const_cast<uint8_t *>(bytes), size, STREAM68_READ);
   void *out = s && stream68_open(s) == 0 ? (gzip ? gzip_load(s, out_size) : ice_load(s, out_size))
                                          : nullptr;
@@ -149,12 +147,10 @@ Loaded load(const uint8_t *bytes, int32_t size, MessageScope &messages) {
   stream68_destroy(s);
   const std::string loader_why = user_text(messages.take(), outer.c_str());
   if (r.disk) {
-    constexpr const char *kFormats[] = {"vk68", "sndh"};
-    constexpr const char *kPackings[] = {"", "+ice", "+gzip"};
     r.format = std::string(kFormats[kind.format]) + kPackings[kind.packing];
     return r;
   }
-  const char *packing = "";
+  int packing = VK68FILE_PACKING_NONE;
   int32_t unpacked_size = 0;
   void *unpacked = unpack(bytes, size, &unpacked_size, &packing);
   const uint8_t *module = unpacked ? static_cast<const uint8_t *>(unpacked) : bytes;
@@ -164,15 +160,15 @@ Loaded load(const uint8_t *bytes, int32_t size, MessageScope &messages) {
   if (mod68_check(module, module_size, &info) == 0) {
     const Mod68Track track{0, nullptr};
     r.disk = mod68_disk(module, module_size, nullptr, nullptr, &track, 1);
-    r.format = std::string("mod") + packing;
+    r.format = std::string("mod") + kPackings[packing];
   }
   vk68_free(unpacked);
   const std::string module_why = user_text(messages.take(), nullptr);
   if (!r.disk) {
     // A module refused for a reason of its own says why; bytes that are no
     // module at all, or too short to tell, get the music file loader's reason.
-    const bool module_like =
-        module_size >= kModuleHeader && module_why.compare(0, sizeof kNoModule - 1, kNoModule) != 0;
+    const bool module_like = module_size >= MOD68_HEADER_SIZE &&
+                             module_why.compare(0, sizeof kNoModule - 1, kNoModule) != 0;
     r.why = module_like ? module_why : loader_why;
   }
   return r;
@@ -186,19 +182,13 @@ bool option(int value, int lo, int hi, const char *what, std::string &why) {
   return false;
 }
 
-// Samples of one pass of track t as the player renders it: sample n sits at
-// cycle n * cpu_hz / rate, and the pass ends where its last frame does
-// (50 Hz frames: a PAL ST's 160256-cycle VBL; else the k-th of `frequency`
-// frames a second, rounded down), on the clocks the song plays with.
+// Samples of one pass of track t as the player renders it: those before
+// the cycle where its last frame ends, on the clocks the song plays with.
 uint64_t pass_samples(const Player68 *p, const Track68 &t) {
   Timebase time{};
-  time.clocks = p->config[VK68CONFIG_CLOCK] ? kClocksPal : kClocksNominal;
+  time.clocks = vk68::configured_clocks(p);
   time.rate = p->sampling_rate;
-  const uint64_t end =
-      t.frequency == 50
-          ? uint64_t(t.frames) * vk68::kCycles50Hz
-          : uint64_t(static_cast<unsigned __int128>(t.frames) * time.clocks.cpu_hz / t.frequency);
-  return timebase_sample(&time, end);
+  return timebase_sample(&time, vk68::track_cycle(time.clocks, t.frequency, t.frames));
 }
 
 // Starts track n at once (what is left of the frame before is dropped).

@@ -78,7 +78,6 @@ int init_68k(Player68 *p, uint32_t size) {
     vk68_debug("init_68k() : Failed\n");
     return -1;
   }
-  m->timebase.clocks = kClocksNominal;
   mw_attach(&m->ste, &m->timebase, memory);
   mfp_set_timebase(&m->mfp, &m->timebase);
   vk68_debug("init_68k() : Success\n");
@@ -170,10 +169,18 @@ uint32_t samples_per_frame(const Player68 *p) {
                   p->machine->timebase.clocks.cpu_hz);
 }
 
+const MachineClocks &configured_clocks(const Player68 *p) {
+  return p->config[VK68CONFIG_CLOCK] ? kClocksPal : kClocksNominal;
+}
+
+uint64_t track_cycle(const MachineClocks &clocks, uint32_t rate, uint64_t k) {
+  if (rate == 50) return k * kCycles50Hz;
+  return uint64_t((static_cast<unsigned __int128>(k) * clocks.cpu_hz) / rate);
+}
+
 uint64_t frame_cycle(const Player68 *p, uint64_t k) {
   const Machine68 &m = *p->machine;
-  if (m.replay_rate == 50) return k * kCycles50Hz;
-  return uint64_t((static_cast<unsigned __int128>(k) * m.timebase.clocks.cpu_hz) / m.replay_rate);
+  return track_cycle(m.timebase.clocks, m.replay_rate, k);
 }
 
 int apply_change_track(Player68 *p) {
@@ -261,7 +268,7 @@ int apply_change_track(Player68 *p) {
   }
   vk68_debug(" -> frames :  %u\n", p->frames_to_play);
   // The track's frames on the cycle axis of the machine's clocks.
-  hw.timebase.clocks = p->config[VK68CONFIG_CLOCK] ? kClocksPal : kClocksNominal;
+  hw.timebase.clocks = configured_clocks(p);
   mfp_set_timebase(&hw.mfp, &hw.timebase);  // its time units follow the clocks
   hw.timebase.rate = p->sampling_rate;
   hw.timebase.frame_start = 0;
